@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "model/collections.h"
+#include "model/enums.h"
+#include "platform/hostmessages.h"
+
+class QObject;
+class TOrvexControl;
+class TOrvexPin;
+class TOrvexPortDriver;
+
+// What the electrical model needs of the board it lives on. The board form implements it; tests use a
+// small test board. Found by walking owners (FindBoard).
+class BoardLink : public MessageTarget {
+public:
+    // Propagation is off while set (editing, building and tearing down the schematic).
+    virtual bool Suspended() const = 0;
+    // The node table; empty outside Run.
+    virtual TNodeArray& Nodes() = 0;
+    // Boxes and messages need the board's window to exist.
+    virtual bool HasWindow() const = 0;
+    // A modal error box ("Error", error icon) on the board's window.
+    virtual void ShowError(const QString& text) = 0;
+    // The placed components in child order.
+    virtual QList<QObject*> BoardComponents() const = 0;
+
+protected:
+    ~BoardLink() = default;
+};
+
+// The first board at or above `start` in the chain of owners, or nullptr.
+BoardLink* FindBoard(const QObject* start);
+
+// Process-wide: set while the board hands one host access to its components or starts the
+// simulation; host pins then neither report to the host nor start propagations of their own.
+bool HostBusy();
+void SetHostBusy(bool busy);
+
+// Questions the electrical model and the propagation engine ask of a contact's owning component.
+// The graphic component base implements them, so the model never includes widget headers.
+class ComponentRole {
+public:
+    virtual bool IsDiodeComponent() const { return false; }
+    virtual bool IsSwitchComponent() const { return false; }
+    virtual bool IsGateComponent() const { return false; } // a gate or an inverter
+    virtual bool IsGroundComponent() const { return false; }
+    virtual TVisibility ComponentVisibility() const { return vs_Hybrid; }
+    virtual bool ComponentHasFace() const { return false; }
+    // The control whose view shows `control`'s state, and whether it is lit. A two-colour LED
+    // answers with its first control and a colour chosen from both controls.
+    virtual TOrvexControl* ResolveView(TOrvexControl* control, bool& lit) {
+        Q_UNUSED(lit);
+        return control;
+    }
+    // Host port / host pin that a port, bus or pin component shows; the board mirrors host pin
+    // levels into them.
+    virtual TOrvexPortDriver* MirroredPort() const { return nullptr; }
+    virtual TOrvexPin* MirroredPin() const { return nullptr; }
+    // Called when a crash (a short circuit) is to be shown.
+    virtual void CrashComponent() {}
+
+protected:
+    ~ComponentRole() = default;
+};
+
+ComponentRole* RoleOf(const QObject* object);
+
+// A control's active picture, laid over its component.
+class ControlView {
+public:
+    virtual ~ControlView() = default;
+    virtual void ShowView() = 0;
+    virtual void HideView() = 0;
+    virtual bool IsViewShown() const = 0;
+    // Swallows unknown names: the view then shows nothing.
+    virtual void LoadViewPicture(const QString& name) = 0;
+    virtual void RepaintView() = 0;
+    virtual QObject* ViewObject() = 0;
+};
+
+// Creates a hidden view on `component` showing `pictureName`; installed by the component layer.
+using ViewFactory = ControlView* (*)(QObject* component, const QString& pictureName);
+void SetViewFactory(ViewFactory factory);
+ViewFactory CurrentViewFactory();

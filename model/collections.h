@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QObject;
+class TOrvexPinDriver;
+
+// One entry of a contact's connection list, of a propagation chain, or of a node's driver list.
+struct TComponentItem {
+    TOrvexPinDriver* Pin = nullptr;
+    QString Name = QStringLiteral("orvexComponent");
+
+    // From an item of the same kind only the contact is taken, the name stays.
+    void Assign(const TComponentItem& source) { Pin = source.Pin; }
+    QString GetDisplayName() const {
+        return Name.isEmpty() ? QStringLiteral("TComponentItem") : Name;
+    }
+};
+
+// An ordered list of contact references. Items do not own the contacts they name.
+class TComponentList {
+public:
+    explicit TComponentList(QObject* owner = nullptr) : m_owner(owner) {}
+
+    QObject* GetOwner() const { return m_owner; }
+    int Count() const { return int(m_items.size()); }
+    bool IsEmpty() const { return m_items.empty(); }
+    // The reference stays valid until the next Add or Delete.
+    TComponentItem& Add() { return m_items.emplace_back(); }
+    TComponentItem& Add(TOrvexPinDriver* pin, const QString& name) {
+        return m_items.emplace_back(TComponentItem{pin, name});
+    }
+    TComponentItem& Items(int index) { return m_items[size_t(index)]; }
+    const TComponentItem& Items(int index) const { return m_items[size_t(index)]; }
+    void Delete(int index) { m_items.erase(m_items.begin() + index); }
+    void Clear() { m_items.clear(); }
+    int IndexOf(const TOrvexPinDriver* pin) const;
+
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+private:
+    QObject* m_owner;
+    std::vector<TComponentItem> m_items;
+};
+
+struct TNodeItem {
+    TOrvexPinDriver* Pin = nullptr;
+    QString Name = QStringLiteral("orvexNode");
+
+    void Assign(const TNodeItem& source) { Pin = source.Pin; }
+    QString GetDisplayName() const { return Name.isEmpty() ? QStringLiteral("TNodeItem") : Name; }
+};
+
+// A route of a node. No operation of the program adds or reads routes; the item keeps its fields
+// so a node has the shape board tools expect.
+struct TRouteItem {
+    TRouteItem();
+    TRouteItem(const TRouteItem& other);
+    TRouteItem& operator=(const TRouteItem& other);
+
+    QString Name = QStringLiteral("orvexRoute");
+    std::unique_ptr<TComponentList> First;
+    std::unique_ptr<TComponentList> Second;
+    int Kind = 0;
+    int Figures[4] = {0, 0, 0, 0};
+    bool Flags[2] = {false, false};
+    int Last = -1;
+
+    // Copies both lists, the numbers, the flags and the name.
+    void Assign(const TRouteItem& source);
+    QString GetDisplayName() const { return Name.isEmpty() ? QStringLiteral("TRouteItem") : Name; }
+};
+
+class TRouteCollection {
+public:
+    explicit TRouteCollection(QObject* owner = nullptr) : m_owner(owner) {}
+    QObject* GetOwner() const { return m_owner; }
+    int Count() const { return int(m_items.size()); }
+    TRouteItem& Add() { return m_items.emplace_back(); }
+    TRouteItem& Items(int index) { return m_items[size_t(index)]; }
+    void Delete(int index) { m_items.erase(m_items.begin() + index); }
+
+private:
+    QObject* m_owner;
+    std::vector<TRouteItem> m_items;
+};
+
+// One electrical point of the schematic: its plain members, its driving contacts, its name and its
+// position in the board's node table.
+class TNode {
+public:
+    explicit TNode(QObject* owner = nullptr);
+
+    QObject* GetOwner() const { return m_owner; }
+    int Count() const { return int(m_items.size()); }
+    TNodeItem& Add() { return m_items.emplace_back(); }
+    TNodeItem& Add(TOrvexPinDriver* pin, const QString& name) {
+        return m_items.emplace_back(TNodeItem{pin, name});
+    }
+    TNodeItem& Items(int index) { return m_items[size_t(index)]; }
+    const TNodeItem& Items(int index) const { return m_items[size_t(index)]; }
+    void Delete(int index) { m_items.erase(m_items.begin() + index); }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+    QString Name;
+    int Index = 0;
+    TComponentList& Drivers() { return m_drivers; }
+    const TComponentList& Drivers() const { return m_drivers; }
+    TRouteCollection& Routes() { return m_routes; }
+    // The contact that driver contacts are attached to (item 0 of Drivers), or nullptr.
+    TOrvexPinDriver* FirstContact() const;
+
+private:
+    QObject* m_owner;
+    std::vector<TNodeItem> m_items;
+    TComponentList m_drivers;
+    TRouteCollection m_routes;
+};
+
+// The board's node table: index 0 is GND, 1 is Vcc while running; empty otherwise.
+using TNodeArray = std::vector<std::unique_ptr<TNode>>;
