@@ -26,6 +26,9 @@ public:
     virtual void ShowError(const QString& text) = 0;
     // The placed components in child order.
     virtual QList<QObject*> BoardComponents() const = 0;
+    // A spread ran out of its work budget (the board oscillates); `where` names the contact at
+    // which it stopped ("Component.Contact").
+    virtual void ReportOscillation(const QString& where) = 0;
 
 protected:
     ~BoardLink() = default;

@@ -26,6 +26,7 @@ public:
     bool HasWindow() const override { return hasWindow; }
     void ShowError(const QString& text) override { errors.append(text); }
     QList<QObject*> BoardComponents() const override { return components; }
+    void ReportOscillation(const QString& where) override { oscillations.append(where); }
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
 
     // Gives the board the two rail nodes, each with one driver contact, as a running board has.
@@ -38,6 +39,7 @@ public:
     qintptr addressAnswer = 0;
     TNodeArray nodes;
     QStringList errors;
+    QStringList oscillations;
     QList<Sent> sent;
     QList<QObject*> components;
 };
