@@ -13,14 +13,22 @@ BoardLink* FindBoard(const QObject* start) {
     return nullptr;
 }
 
-bool HostBusy() { return g_hostBusy; }
+bool HostBusy() {
+    return g_hostBusy;
+}
 
-void SetHostBusy(bool busy) { g_hostBusy = busy; }
+void SetHostBusy(bool busy) {
+    g_hostBusy = busy;
+}
 
 ComponentRole* RoleOf(const QObject* object) {
     return dynamic_cast<ComponentRole*>(const_cast<QObject*>(object));
 }
 
-void SetViewFactory(ViewFactory factory) { g_viewFactory = factory; }
+void SetViewFactory(ViewFactory factory) {
+    g_viewFactory = factory;
+}
 
-ViewFactory CurrentViewFactory() { return g_viewFactory; }
+ViewFactory CurrentViewFactory() {
+    return g_viewFactory;
+}

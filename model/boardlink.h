@@ -12,8 +12,8 @@ class TOrvexControl;
 class TOrvexPin;
 class TOrvexPortDriver;
 
-// What the electrical model needs of the board it lives on. The board form implements it; tests use a
-// small test board. Found by walking owners (FindBoard).
+// What the electrical model needs of the board it lives on. The board form implements it; tests use
+// a small test board. Found by walking owners (FindBoard).
 class BoardLink : public MessageTarget {
 public:
     // Propagation is off while set (editing, building and tearing down the schematic).

@@ -9,7 +9,9 @@ int TComponentList::IndexOf(const TOrvexPinDriver* pin) const {
 TRouteItem::TRouteItem()
     : First(std::make_unique<TComponentList>()), Second(std::make_unique<TComponentList>()) {}
 
-TRouteItem::TRouteItem(const TRouteItem& other) : TRouteItem() { Assign(other); }
+TRouteItem::TRouteItem(const TRouteItem& other) : TRouteItem() {
+    Assign(other);
+}
 
 TRouteItem& TRouteItem::operator=(const TRouteItem& other) {
     if (this != &other) Assign(other);
@@ -21,7 +23,8 @@ void TRouteItem::Assign(const TRouteItem& source) {
     *First = *source.First;
     *Second = *source.Second;
     Kind = source.Kind;
-    for (int i = 0; i < 4; ++i) Figures[i] = source.Figures[i];
+    for (int i = 0; i < 4; ++i)
+        Figures[i] = source.Figures[i];
     Flags[0] = source.Flags[0];
     Flags[1] = source.Flags[1];
     Last = source.Last;

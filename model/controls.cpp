@@ -30,7 +30,9 @@ void TOrvexControl::Report(const QString& text) const {
     if (board && board->HasWindow()) board->ShowError(text);
 }
 
-ControlView* TOrvexControl::View() const { return m_viewObject ? m_view : nullptr; }
+ControlView* TOrvexControl::View() const {
+    return m_viewObject ? m_view : nullptr;
+}
 
 void TOrvexControl::TimerTick() {
     try {
@@ -103,7 +105,9 @@ void TOrvexControl::EndEvaluation(TOrvexPinDriver*) {
     if (!m_evaluated) m_lit = false;
 }
 
-TOrvexPinDriver* TOrvexControl::OtherContact(TOrvexPinDriver*) { return nullptr; }
+TOrvexPinDriver* TOrvexControl::OtherContact(TOrvexPinDriver*) {
+    return nullptr;
+}
 
 void TOrvexControl::CreateView(QObject* component, const QString& activeName,
                                const QString& schematicActiveName) {
@@ -165,10 +169,18 @@ TOrvexPinDriver* TOrvexTwoContactControl::OtherContact(TOrvexPinDriver* contact)
     return contact == m_contact1 ? m_contact2.data() : m_contact1.data();
 }
 
-TOrvexPinDriver* TOrvexTwoContactControl::GetContact1() const { return WiredDriverOf(m_contact1); }
-void TOrvexTwoContactControl::SetContact1(TOrvexPinDriver* d) { RewireContact(m_contact1, d); }
-TOrvexPinDriver* TOrvexTwoContactControl::GetContact2() const { return WiredDriverOf(m_contact2); }
-void TOrvexTwoContactControl::SetContact2(TOrvexPinDriver* d) { RewireContact(m_contact2, d); }
+TOrvexPinDriver* TOrvexTwoContactControl::GetContact1() const {
+    return WiredDriverOf(m_contact1);
+}
+void TOrvexTwoContactControl::SetContact1(TOrvexPinDriver* d) {
+    RewireContact(m_contact1, d);
+}
+TOrvexPinDriver* TOrvexTwoContactControl::GetContact2() const {
+    return WiredDriverOf(m_contact2);
+}
+void TOrvexTwoContactControl::SetContact2(TOrvexPinDriver* d) {
+    RewireContact(m_contact2, d);
+}
 
 TOrvexThreeContactControl::TOrvexThreeContactControl(QObject* owner) : TOrvexControl(owner) {
     m_contact1 = makeOwnContact(this, "Contact1");
@@ -190,12 +202,18 @@ TOrvexPinDriver* TOrvexThreeContactControl::OtherContact(TOrvexPinDriver* contac
 TOrvexPinDriver* TOrvexThreeContactControl::GetContact1() const {
     return WiredDriverOf(m_contact1);
 }
-void TOrvexThreeContactControl::SetContact1(TOrvexPinDriver* d) { RewireContact(m_contact1, d); }
+void TOrvexThreeContactControl::SetContact1(TOrvexPinDriver* d) {
+    RewireContact(m_contact1, d);
+}
 TOrvexPinDriver* TOrvexThreeContactControl::GetContact2() const {
     return WiredDriverOf(m_contact2);
 }
-void TOrvexThreeContactControl::SetContact2(TOrvexPinDriver* d) { RewireContact(m_contact2, d); }
+void TOrvexThreeContactControl::SetContact2(TOrvexPinDriver* d) {
+    RewireContact(m_contact2, d);
+}
 TOrvexPinDriver* TOrvexThreeContactControl::GetContact3() const {
     return WiredDriverOf(m_contact3);
 }
-void TOrvexThreeContactControl::SetContact3(TOrvexPinDriver* d) { RewireContact(m_contact3, d); }
+void TOrvexThreeContactControl::SetContact3(TOrvexPinDriver* d) {
+    RewireContact(m_contact3, d);
+}

@@ -12,7 +12,9 @@ TOrvexDriver::TOrvexDriver(QObject* owner) : QObject(owner) {}
 
 TOrvexDriver::~TOrvexDriver() = default;
 
-TOrvexControl* TOrvexDriver::OwnerControl() const { return m_ownerControl.data(); }
+TOrvexControl* TOrvexDriver::OwnerControl() const {
+    return m_ownerControl.data();
+}
 
 BoardLink* TOrvexDriver::OwnerForm() const {
     // The immediate owner is never the board: start one level above it.
@@ -33,7 +35,9 @@ void TOrvexDriver::ReportVirtual(const char* method) const {
     Report(QStringLiteral("Virtual method %1 called").arg(QLatin1String(method)));
 }
 
-void TOrvexDriver::SetValue(int) { ReportVirtual("SetValue"); }
+void TOrvexDriver::SetValue(int) {
+    ReportVirtual("SetValue");
+}
 
 void TOrvexDriver::AssignValue(int level) {
     if (auto* contact = qobject_cast<TOrvexPinDriver*>(this); contact && contact->IsSupplyPin())
@@ -44,22 +48,34 @@ void TOrvexDriver::AssignValue(int level) {
     }
 }
 
-QObject* TOrvexDriver::GetControl() const { return nullptr; }
+QObject* TOrvexDriver::GetControl() const {
+    return nullptr;
+}
 
-void TOrvexDriver::SetControl(QObject* value) { m_controlRef = value; }
+void TOrvexDriver::SetControl(QObject* value) {
+    m_controlRef = value;
+}
 
-void TOrvexDriver::SetOwnerControl(TOrvexControl* control) { m_ownerControl = control; }
+void TOrvexDriver::SetOwnerControl(TOrvexControl* control) {
+    m_ownerControl = control;
+}
 
-void TOrvexDriver::SetDrivenValue(int) { ReportVirtual("SetDrivenValue"); }
+void TOrvexDriver::SetDrivenValue(int) {
+    ReportVirtual("SetDrivenValue");
+}
 
 int TOrvexDriver::GetResistence() {
     ReportVirtual("GetResistence");
     return -1;
 }
 
-void TOrvexDriver::SetResistence(int) { ReportVirtual("SetResistence"); }
+void TOrvexDriver::SetResistence(int) {
+    ReportVirtual("SetResistence");
+}
 
-void TOrvexDriver::ChangeValue(int, QObject*) { ReportVirtual("ChangeValue"); }
+void TOrvexDriver::ChangeValue(int, QObject*) {
+    ReportVirtual("ChangeValue");
+}
 
 void TOrvexDriver::HostAccess(int, int, int, int, QObject*) {}
 
@@ -168,6 +184,10 @@ void TOrvexPinDriver::Connect(TOrvexPinDriver* driver) {
     if (m_componentList->IndexOf(driver) >= 0) return;
     m_componentList->Add(driver, driver->objectName());
     if ((m_driver || m_input) && m_value >= 0) driver->AssignValue(m_value);
+    // Wiring is always two-sided: a one-sided entry would dangle once this contact is destroyed,
+    // because destruction only unwires the partners this contact knows of.
+    if (TComponentList* back = driver->ComponentList(); back && back->IndexOf(this) < 0)
+        driver->Connect(this);
 }
 
 void TOrvexPinDriver::Disconnect(TOrvexPinDriver* driver) {
@@ -245,9 +265,15 @@ TPin::TPin(QObject* owner) : TOrvexPinDriver(owner) {
 
 void TPin::SetValue(int level) {
     switch (m_pinType) {
-    case PIN_GND: level = LevelLow; break;
-    case PIN_Vcc: level = LevelHigh; break;
-    case PIN_Floating: level = std::min(level, LevelHigh); break;
+    case PIN_GND:
+        level = LevelLow;
+        break;
+    case PIN_Vcc:
+        level = LevelHigh;
+        break;
+    case PIN_Floating:
+        level = std::min(level, LevelHigh);
+        break;
     }
     m_drivenValue = level;
     TOrvexPinDriver::SetValue(level);
@@ -275,4 +301,6 @@ void TPin::SetPinType(TPinType type) {
     SpreadFromDriver(this, nullptr);
 }
 
-void TPin::HostAccess(int, int, int, int, QObject*) { SpreadFromDriver(this, nullptr); }
+void TPin::HostAccess(int, int, int, int, QObject*) {
+    SpreadFromDriver(this, nullptr);
+}

@@ -11,8 +11,8 @@
 class BoardLink;
 class TOrvexControl;
 
-// Every electrical connection point of a board: a level (mV), a resistance (ohms) and, for contacts,
-// the list of contacts it is wired to.
+// Every electrical connection point of a board: a level (mV), a resistance (ohms) and, for
+// contacts, the list of contacts it is wired to.
 class TOrvexDriver : public QObject {
     Q_OBJECT
     Q_PROPERTY(int Value READ Value WRITE SetValue)

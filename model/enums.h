@@ -4,8 +4,8 @@
 #include <QObject>
 
 // Every enumeration that board files store by identifier, in declaration order (ordinals matter:
-// files may store an ordinal instead of the identifier). Sets are flag types whose element i has the
-// value 1 << i.
+// files may store an ordinal instead of the identifier). Sets are flag types whose element i has
+// the value 1 << i.
 namespace BrelvanEnums {
 Q_NAMESPACE
 
@@ -34,7 +34,15 @@ Q_ENUM_NS(TOrientation)
 enum TVisibility { vs_Invisible, vs_Schematic, vs_Component, vs_Hybrid };
 Q_ENUM_NS(TVisibility)
 
-enum TLEDColors { cled_RED, cled_GREEN, cled_YELLOW, cled_BLUE, cled_ORANGE, cled_WHITE, cled_INFRA };
+enum TLEDColors {
+    cled_RED,
+    cled_GREEN,
+    cled_YELLOW,
+    cled_BLUE,
+    cled_ORANGE,
+    cled_WHITE,
+    cled_INFRA
+};
 Q_ENUM_NS(TLEDColors)
 
 enum TCommonElectrodeTypes { com_ANODE, com_CATHODE };

@@ -9,7 +9,9 @@
 
 namespace {
 // Only addresses of one byte are reported to the host (the messages carry the low byte).
-bool reportable(int address) { return address >= 0 && address <= 255; }
+bool reportable(int address) {
+    return address >= 0 && address <= 255;
+}
 } // namespace
 
 // ---------------------------------------------------------------- TOrvexPin
@@ -102,7 +104,9 @@ void TOrvexPin::HostAccess(int data, int drivenData, int kind, int address, QObj
 
 // ---------------------------------------------------------------- ports
 
-TOrvexPortDriver::TOrvexPortDriver(QObject* owner) : TOrvexDriver(owner) { m_space = ops_DATA; }
+TOrvexPortDriver::TOrvexPortDriver(QObject* owner) : TOrvexDriver(owner) {
+    m_space = ops_DATA;
+}
 
 TOrvexPort::TOrvexPort(QObject* owner) : TOrvexPortDriver(owner) {
     const QString ownerName = owner ? owner->objectName() : QString();
@@ -141,7 +145,8 @@ void TOrvexPort::SetValue(int byte) {
     if (TOrvexControl* control = OwnerControl()) control->ValueChanged(this, nullptr);
     FireChange();
     for (int i = 0; i < 8; ++i)
-        if (TOrvexPin* pin = m_pins[size_t(i)]) pin->SetValue((byte >> i) & 1 ? LevelHigh : LevelLow);
+        if (TOrvexPin* pin = m_pins[size_t(i)])
+            pin->SetValue((byte >> i) & 1 ? LevelHigh : LevelLow);
 }
 
 void TOrvexPort::SetAddress(int address) {
@@ -186,8 +191,8 @@ BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel) {
         if (TOrvexPortDriver* port = role->MirroredPort()) {
             if (port->Address() == pin->Address() && port->Space() == pin->Space()) {
                 const int value = level > 2500 ? (port->Value() | bit) : (port->Value() & ~bit);
-                const int driven = drivenLevel > 2500 ? (port->DrivenValue() | bit)
-                                                      : (port->DrivenValue() & ~bit);
+                const int driven =
+                    drivenLevel > 2500 ? (port->DrivenValue() | bit) : (port->DrivenValue() & ~bit);
                 port->StoreValue(value);
                 port->StoreDrivenValue(driven);
             }

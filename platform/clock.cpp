@@ -12,16 +12,22 @@ SystemClock& systemClock() {
 }
 } // namespace
 
-ClockService& Clock() { return g_clock ? *g_clock : systemClock(); }
+ClockService& Clock() {
+    return g_clock ? *g_clock : systemClock();
+}
 
-void InstallClock(ClockService* clock) { g_clock = clock; }
+void InstallClock(ClockService* clock) {
+    g_clock = clock;
+}
 
 SimTimer::SimTimer(QObject* parent) : QObject(parent) {
     m_qtTimer.setSingleShot(false);
     connect(&m_qtTimer, &QTimer::timeout, this, &SimTimer::Fire);
 }
 
-SimTimer::~SimTimer() { Stop(); }
+SimTimer::~SimTimer() {
+    Stop();
+}
 
 void SimTimer::SetInterval(int ms) {
     m_interval = ms < 0 ? 0 : ms;
@@ -45,22 +51,31 @@ void SimTimer::Fire() {
     if (m_active) emit timeout();
 }
 
-SystemClock::SystemClock() { m_elapsed.start(); }
+SystemClock::SystemClock() {
+    m_elapsed.start();
+}
 
-qint64 SystemClock::TickCount() const { return m_elapsed.elapsed(); }
+qint64 SystemClock::TickCount() const {
+    return m_elapsed.elapsed();
+}
 
 int SystemClock::DoubleClickTime() const {
     if (qGuiApp) return QGuiApplication::styleHints()->mouseDoubleClickInterval();
     return 400;
 }
 
-void SystemClock::Arm(SimTimer* timer) { timer->m_qtTimer.start(timer->m_interval); }
+void SystemClock::Arm(SimTimer* timer) {
+    timer->m_qtTimer.start(timer->m_interval);
+}
 
-void SystemClock::Disarm(SimTimer* timer) { timer->m_qtTimer.stop(); }
+void SystemClock::Disarm(SimTimer* timer) {
+    timer->m_qtTimer.stop();
+}
 
 ManualClock::~ManualClock() {
     // Timers that outlive the clock must not reach back into it.
-    for (auto& entry : m_due) entry.second->m_armedOn = nullptr;
+    for (auto& entry : m_due)
+        entry.second->m_armedOn = nullptr;
 }
 
 void ManualClock::Arm(SimTimer* timer) {
@@ -92,6 +107,10 @@ void ManualClock::Advance(qint64 ms) {
     m_now = target;
 }
 
-ScopedManualClock::ScopedManualClock() : m_previous(g_clock) { g_clock = &m_clock; }
+ScopedManualClock::ScopedManualClock() : m_previous(g_clock) {
+    g_clock = &m_clock;
+}
 
-ScopedManualClock::~ScopedManualClock() { g_clock = m_previous; }
+ScopedManualClock::~ScopedManualClock() {
+    g_clock = m_previous;
+}

@@ -10,9 +10,13 @@ DialogRecorder& fallbackRecorder() {
 DialogService* g_service = nullptr;
 } // namespace
 
-DialogService& Dialogs() { return g_service ? *g_service : fallbackRecorder(); }
+DialogService& Dialogs() {
+    return g_service ? *g_service : fallbackRecorder();
+}
 
-void InstallDialogs(DialogService* service) { g_service = service; }
+void InstallDialogs(DialogService* service) {
+    g_service = service;
+}
 
 void ShowErrorBox(QObject* parent, const QString& text) {
     Dialogs().ShowMessage(parent, MessageIcon::Error, QStringLiteral("Error"), text);
@@ -50,6 +54,10 @@ QString DialogRecorder::SaveFileName(QObject*, const FileDialogOptions& options)
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }
 
-ScopedDialogRecorder::ScopedDialogRecorder() : m_previous(g_service) { g_service = &m_recorder; }
+ScopedDialogRecorder::ScopedDialogRecorder() : m_previous(g_service) {
+    g_service = &m_recorder;
+}
 
-ScopedDialogRecorder::~ScopedDialogRecorder() { g_service = m_previous; }
+ScopedDialogRecorder::~ScopedDialogRecorder() {
+    g_service = m_previous;
+}

@@ -29,9 +29,12 @@ constexpr quint32 PackBytes(quint8 b0, quint8 b1, quint8 b2, quint8 b3) {
     return quint32(b0) | (quint32(b1) << 8) | (quint32(b2) << 16) | (quint32(b3) << 24);
 }
 
-constexpr quint8 ByteOf(quint32 word, int index) { return quint8(word >> (8 * index)); }
+constexpr quint8 ByteOf(quint32 word, int index) {
+    return quint8(word >> (8 * index));
+}
 
-// Millivolts to whole volts, rounded to nearest with halves to even (2500 mV -> 2 V, 3500 mV -> 4 V).
+// Millivolts to whole volts, rounded to nearest with halves to even (2500 mV -> 2 V, 3500 mV -> 4
+// V).
 int MillivoltsToVolts(int millivolts);
 
 // wParam of 2026 as the board decodes it: 24-bit address, kind byte on top.

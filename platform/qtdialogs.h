@@ -7,8 +7,8 @@ class QtDialogService : public DialogService {
 public:
     void ShowMessage(QObject* parent, MessageIcon icon, const QString& caption,
                      const QString& text) override;
-    std::optional<QString> InputText(QObject* parent, const QString& caption,
-                                     const QString& prompt, const QString& initial) override;
+    std::optional<QString> InputText(QObject* parent, const QString& caption, const QString& prompt,
+                                     const QString& initial) override;
     QString OpenFileName(QObject* parent, const FileDialogOptions& options) override;
     QString SaveFileName(QObject* parent, const FileDialogOptions& options) override;
 };
