@@ -1,0 +1,163 @@
+#include "resources/pictures.h"
+
+#include "platform/errors.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QSet>
+#include <QSvgRenderer>
+
+#include <memory>
+#include <unordered_map>
+
+// The resource object file of a static library is only linked in when something refers to it.
+static void initPictureResources() {
+    Q_INIT_RESOURCE(pictures);
+}
+
+namespace {
+
+const QString resourceDir = QStringLiteral(":/pictures/");
+
+struct Resolved {
+    QString base;    // upper-case name of the drawn picture
+    int quarters{0}; // clockwise quarter turns, 0..3
+};
+
+class Registry {
+public:
+    static Registry& instance() {
+        static Registry registry;
+        return registry;
+    }
+
+    const QStringList& names() const { return m_names; }
+
+    bool resolve(const QString& name, Resolved& out) const {
+        const QString upper = name.toUpper();
+        if (m_files.contains(upper)) {
+            out = {upper, 0};
+            return true;
+        }
+        if (upper.size() < 2) return false;
+        const QChar digit = upper.back();
+        if (digit < QLatin1Char('1') || digit > QLatin1Char('3')) return false;
+        const QString base = upper.chopped(1);
+        if (!m_files.contains(base) || m_drawnVariants.contains(base)) return false;
+        out = {base, digit.unicode() - '0'};
+        return true;
+    }
+
+    Resolved resolveOrThrow(const QString& name) const {
+        Resolved resolved;
+        if (!resolve(name, resolved))
+            throw PictureError(QStringLiteral("No picture named \"%1\"").arg(name));
+        return resolved;
+    }
+
+    QSvgRenderer& renderer(const QString& base) {
+        auto it = m_renderers.find(base);
+        if (it == m_renderers.end()) {
+            auto renderer = std::make_unique<QSvgRenderer>(resourceDir + base + ".svg");
+            if (!renderer->isValid())
+                throw PictureError(QStringLiteral("Picture \"%1\" cannot be read").arg(base));
+            it = m_renderers.emplace(base, std::move(renderer)).first;
+        }
+        return *it->second;
+    }
+
+private:
+    Registry() {
+        initPictureResources();
+        const QStringList files =
+            QDir(resourceDir).entryList({QStringLiteral("*.svg")}, QDir::Files, QDir::Name);
+        for (const QString& file : files) {
+            const QString name = file.chopped(4).toUpper();
+            m_files.insert(name);
+            m_names.append(name);
+        }
+        m_names.sort();
+        // A drawing such as PIN1 is the variant of PIN; it is never a base of its own.
+        for (const QString& name : std::as_const(m_names)) {
+            const QChar last = name.back();
+            if (last >= QLatin1Char('1') && last <= QLatin1Char('3') &&
+                m_files.contains(name.chopped(1)))
+                m_drawnVariants.insert(name);
+        }
+    }
+
+    QSet<QString> m_files;
+    QSet<QString> m_drawnVariants;
+    QStringList m_names;
+    std::unordered_map<QString, std::unique_ptr<QSvgRenderer>> m_renderers;
+};
+
+QSize turned(QSize size, int quarters) {
+    return quarters % 2 ? size.transposed() : size;
+}
+
+} // namespace
+
+namespace Pictures {
+
+bool Exists(const QString& name) {
+    Resolved resolved;
+    return Registry::instance().resolve(name, resolved);
+}
+
+QSize NominalSize(const QString& name) {
+    Registry& registry = Registry::instance();
+    const Resolved resolved = registry.resolveOrThrow(name);
+    return turned(registry.renderer(resolved.base).defaultSize(), resolved.quarters);
+}
+
+void Paint(QPainter& painter, const QRectF& target, const QString& name) {
+    Registry& registry = Registry::instance();
+    const Resolved resolved = registry.resolveOrThrow(name);
+    QSvgRenderer& renderer = registry.renderer(resolved.base);
+
+    painter.save();
+    // Strokes along a picture's edge may reach past its view box; keep them inside the target.
+    painter.setClipRect(target, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Move the origin to the target corner where the picture's top-left corner lands, then turn;
+    // the picture is drawn into the unturned rectangle.
+    const qreal w = target.width();
+    const qreal h = target.height();
+    switch (resolved.quarters) {
+    case 1:
+        painter.translate(target.right(), target.top());
+        break;
+    case 2:
+        painter.translate(target.right(), target.bottom());
+        break;
+    case 3:
+        painter.translate(target.left(), target.bottom());
+        break;
+    default:
+        painter.translate(target.topLeft());
+        break;
+    }
+    painter.rotate(90.0 * resolved.quarters);
+    renderer.render(&painter, resolved.quarters % 2 ? QRectF(0, 0, h, w) : QRectF(0, 0, w, h));
+    painter.restore();
+}
+
+QImage Render(const QString& name, const QSize& size) {
+    Registry::instance().resolveOrThrow(name);
+    if (size.isEmpty()) return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    Paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), name);
+    painter.end();
+    return image;
+}
+
+QStringList Names() {
+    return Registry::instance().names();
+}
+
+} // namespace Pictures
