@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QStyleHints>
+#include <QThread>
 
 namespace {
 ClockService* g_clock = nullptr;
@@ -18,6 +19,10 @@ ClockService& Clock() {
 
 void InstallClock(ClockService* clock) {
     g_clock = clock;
+}
+
+void ClockService::Wait(int ms) {
+    if (ms > 0) QThread::msleep(ulong(ms));
 }
 
 SimTimer::SimTimer(QObject* parent) : QObject(parent) {

@@ -15,6 +15,9 @@ public:
     virtual ~ClockService() = default;
     virtual qint64 TickCount() const = 0;
     virtual int DoubleClickTime() const = 0;
+    // Blocks for `ms` as the program sees time: the system clock really sleeps; a manual clock only
+    // advances (firing the timers that fall due), so tests never sleep.
+    virtual void Wait(int ms);
 
 protected:
     friend class SimTimer;
@@ -78,6 +81,7 @@ public:
     int DoubleClickTime() const override { return m_doubleClick; }
     void SetDoubleClickTime(int ms) { m_doubleClick = ms; }
     void Advance(qint64 ms);
+    void Wait(int ms) override { Advance(ms); }
     int PendingTimers() const { return int(m_due.size()); }
 
 protected:

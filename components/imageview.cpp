@@ -1,0 +1,66 @@
+#include "components/imageview.h"
+
+#include <QEvent>
+#include <QPainter>
+
+#include "platform/errors.h"
+#include "resources/pictures.h"
+
+TOrvexImageView::TOrvexImageView(QWidget* component, const QString& pictureName)
+    : QWidget(component) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+    hide();
+    if (component) {
+        setGeometry(component->rect());
+        component->installEventFilter(this);
+    }
+    LoadViewPicture(pictureName);
+}
+
+void TOrvexImageView::ShowView() {
+    show();
+    raise(); // above a face or any other child the component has
+}
+
+void TOrvexImageView::HideView() {
+    hide();
+}
+
+// Whether the view is switched on, whatever the visibility of the component or the board: a view
+// on a hidden board must still be hidden when its control goes dark.
+bool TOrvexImageView::IsViewShown() const {
+    return !isHidden();
+}
+
+void TOrvexImageView::LoadViewPicture(const QString& name) {
+    const QString known = Pictures::Exists(name) ? name : QString();
+    if (known == m_pictureName) return;
+    m_pictureName = known;
+    update();
+}
+
+void TOrvexImageView::RepaintView() {
+    update();
+}
+
+bool TOrvexImageView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent() && event->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
+    return false;
+}
+
+void TOrvexImageView::paintEvent(QPaintEvent*) {
+    if (m_pictureName.isEmpty()) return;
+    QPainter painter(this);
+    try {
+        Pictures::Paint(painter, QRectF(rect()), m_pictureName);
+    } catch (const PictureError&) {
+        // Checked when loaded; a view shows nothing rather than fail while painting.
+    }
+}
+
+ControlView* CreateImageView(QObject* component, const QString& pictureName) {
+    auto* widget = qobject_cast<QWidget*>(component);
+    return widget ? new TOrvexImageView(widget, pictureName) : nullptr;
+}

@@ -1,0 +1,373 @@
+#include "components/orvexcomponent.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
+
+#include "components/imageview.h"
+#include "model/controls.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "resources/pictures.h"
+
+namespace {
+
+bool isIdentifier(const QString& name) {
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return identifier.match(name).hasMatch();
+}
+
+QString variantSuffix(int variant) {
+    return variant == 0 ? QString() : QString::number(variant);
+}
+
+} // namespace
+
+TOrvexGraphicComponent::TOrvexGraphicComponent(QWidget* owner) : QWidget(owner) {
+    // Controls created from here on get image views; a test may have installed its own factory.
+    if (!CurrentViewFactory()) SetViewFactory(&CreateImageView);
+    setMouseTracking(true); // the board's probe follows moves without a button held
+    if (owner) setVisible(true);
+    SetShowName(false);
+}
+
+TOrvexGraphicComponent::~TOrvexGraphicComponent() {
+    // The control, its view and its contacts go first, while the board and the engine can still
+    // ask this component about them; Qt would delete them later, from a bare QObject.
+    delete m_control.data();
+}
+
+// ---------------------------------------------------------------- published properties
+
+void TOrvexGraphicComponent::SetName(const QString& newName) {
+    if (!newName.isEmpty() && !isIdentifier(newName))
+        throw ComponentError(
+            QStringLiteral("Component name \"%1\" is not a valid identifier").arg(newName));
+    if (!newName.isEmpty() && parent()) {
+        for (const QObject* sibling : parent()->children()) {
+            if (sibling != this && sibling->objectName().compare(newName, Qt::CaseInsensitive) == 0)
+                throw ComponentError(
+                    QStringLiteral("A component named %1 already exists").arg(newName));
+        }
+    }
+    setObjectName(newName);
+    if (m_control)
+        m_control->setObjectName(newName.isEmpty() ? QString()
+                                                   : newName + QStringLiteral("_control_"));
+    update();
+}
+
+QString TOrvexGraphicComponent::GetCaption() const {
+    return m_caption.isEmpty() ? objectName() : m_caption;
+}
+
+void TOrvexGraphicComponent::SetCaption(const QString& value) {
+    if (value == m_caption) return;
+    m_caption = value;
+    update();
+}
+
+void TOrvexGraphicComponent::SetHint(const QString& value) {
+    m_hint = value;
+    setToolTip(value);
+}
+
+// ---------------------------------------------------------------- modes
+
+void TOrvexGraphicComponent::SetShowName(bool value) {
+    m_showName = value;
+    update();
+}
+
+void TOrvexGraphicComponent::SetVisibility(TVisibility value) {
+    if (value == m_visibility) return;
+    m_visibility = value;
+    switch (value) {
+    case vs_Invisible:
+        HideView();
+        hide();
+        break;
+    case vs_Schematic:
+        HideView();
+        show();
+        if (m_hasFace && m_face) m_face->hide();
+        if (!m_schematicPictureName.isEmpty() &&
+            m_pictureName.compare(m_schematicPictureName, Qt::CaseInsensitive) != 0)
+            LoadPicture(m_schematicPictureName);
+        if (m_control && m_control->View() && !m_control->SchematicActiveName().isEmpty())
+            m_control->View()->LoadViewPicture(m_control->SchematicActiveName());
+        break;
+    case vs_Component:
+        LoadComponentSide();
+        // Without a picture of its own the component has nothing to show in this mode.
+        setVisible(m_hasComponentPicture);
+        break;
+    case vs_Hybrid:
+        LoadComponentSide();
+        show();
+        RefreshView();
+        break;
+    }
+    SetOrientation(m_orientation);
+    update();
+}
+
+// The component picture (or the face) and the control's active picture, for the component and
+// hybrid views.
+void TOrvexGraphicComponent::LoadComponentSide() {
+    if (m_hasFace && m_face) {
+        m_face->setGeometry(rect());
+        m_face->show();
+        return;
+    }
+    if (!m_componentPictureName.isEmpty() &&
+        m_pictureName.compare(m_componentPictureName, Qt::CaseInsensitive) != 0)
+        LoadPicture(m_componentPictureName);
+    if (m_control && m_control->View()) m_control->View()->LoadViewPicture(m_control->ActiveName());
+}
+
+void TOrvexGraphicComponent::SetOrientation(TOrientation value) {
+    m_orientation = value;
+    if (m_visibility == vs_Invisible) {
+        hide();
+        return;
+    }
+    const bool componentSide = m_visibility == vs_Component || m_visibility == vs_Hybrid;
+    if (m_fixedPicture && componentSide) return;
+    const QString& base = componentSide ? m_componentPictureName : m_schematicPictureName;
+    if (base.isEmpty()) return;
+    bool symmetric = m_symmetricPicture;
+    if (m_visibility == vs_Schematic && m_control) symmetric = m_control->SymmetricSymbol();
+    int variant = int(value);
+    if (symmetric) variant &= 1;
+    const QString suffix = variantSuffix(variant);
+    LoadPicture(base + suffix);
+    ControlView* view = m_control ? m_control->View() : nullptr;
+    if (!view) return;
+    QString active = m_control->ActiveName();
+    if (m_visibility == vs_Schematic && !m_control->SchematicActiveName().isEmpty())
+        active = m_control->SchematicActiveName();
+    if (!active.isEmpty()) view->LoadViewPicture(active + suffix);
+}
+
+// ---------------------------------------------------------------- pictures
+
+void TOrvexGraphicComponent::LoadPictures(const QString& componentName,
+                                          const QString& schematicName, bool transparent) {
+    m_componentPictureName = componentName.left(20);
+    m_schematicPictureName = schematicName.left(20);
+    m_stretch = true;
+    m_center = true;
+    const bool schematicSide =
+        m_visibility == vs_Invisible || m_visibility == vs_Schematic || m_hasFace;
+    LoadPicture(schematicSide ? m_schematicPictureName : m_componentPictureName);
+    if (transparent) SetTransparent(true);
+}
+
+void TOrvexGraphicComponent::LoadPicture(const QString& name) {
+    // Checked before anything changes: a refused name leaves the present picture in place.
+    const QSize size = Pictures::NominalSize(name);
+    m_pictureName = name;
+    m_pictureSize = size;
+    PictureChanged();
+}
+
+void TOrvexGraphicComponent::PictureChanged() {
+    if (m_autoSize && !m_pictureName.isEmpty() && !m_pictureSize.isEmpty()) resize(m_pictureSize);
+    const bool covers =
+        m_stretch || (m_pictureSize.width() >= width() && m_pictureSize.height() >= height());
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_pictureName.isEmpty() && !m_transparent && covers);
+    if (!m_drawing) update();
+}
+
+void TOrvexGraphicComponent::SetStretch(bool on) {
+    m_stretch = on;
+    PictureChanged();
+}
+
+void TOrvexGraphicComponent::SetCenter(bool on) {
+    m_center = on;
+    update();
+}
+
+void TOrvexGraphicComponent::SetTransparent(bool on) {
+    m_transparent = on;
+    PictureChanged();
+}
+
+void TOrvexGraphicComponent::SetAutoSize(bool on) {
+    m_autoSize = on;
+    if (on) PictureChanged();
+}
+
+void TOrvexGraphicComponent::Crash() {
+    if (m_crashPictureName.isEmpty()) return;
+    if (m_hasFace && m_face) m_face->hide();
+    LoadPicture(m_crashPictureName);
+}
+
+void TOrvexGraphicComponent::CrashComponent() {
+    try {
+        Crash();
+    } catch (const BrelvanError&) {
+        // Showing a short circuit is cosmetic; the simulation goes on without the picture.
+    }
+}
+
+// ---------------------------------------------------------------- state, views, selection
+
+void TOrvexGraphicComponent::ChangeState(int newVal) {
+    m_state = newVal;
+    if (OnChange) OnChange(this, newVal);
+}
+
+void TOrvexGraphicComponent::FireChange() {
+    if (OnChange) OnChange(this, m_state);
+}
+
+void TOrvexGraphicComponent::HideView() {
+    if (ControlView* view = m_control ? m_control->View() : nullptr) view->HideView();
+}
+
+void TOrvexGraphicComponent::RefreshView() {
+    if (m_control && m_control->View()) m_control->UpdateView();
+}
+
+void TOrvexGraphicComponent::HostAccess(int, int, int, int, QObject*, int) {}
+
+void TOrvexGraphicComponent::SetSelected(bool value) {
+    m_selected = value;
+    update();
+}
+
+BoardLink* TOrvexGraphicComponent::OwnerForm() const {
+    return FindBoard(parent());
+}
+
+void TOrvexGraphicComponent::SetControl(TOrvexControl* control) {
+    if (control == m_control) return;
+    delete m_control.data();
+    m_control = control;
+    if (control) {
+        control->setParent(this);
+        if (!objectName().isEmpty())
+            control->setObjectName(objectName() + QStringLiteral("_control_"));
+    }
+}
+
+void TOrvexGraphicComponent::SetFace(QWidget* face) {
+    m_face = face;
+    if (face) {
+        face->setParent(this);
+        face->setGeometry(rect());
+    }
+}
+
+// ---------------------------------------------------------------- painting
+
+void TOrvexGraphicComponent::DrawName(QPainter&) {}
+
+QSize TOrvexGraphicComponent::sizeHint() const {
+    return m_pictureName.isEmpty() ? QWidget::sizeHint() : m_pictureSize;
+}
+
+void TOrvexGraphicComponent::paintEvent(QPaintEvent*) {
+    // The face covers the component in the component views; once hidden (a crash), the picture
+    // shows again.
+    if (m_hasFace && m_face && !m_face->isHidden() &&
+        (m_visibility == vs_Component || m_visibility == vs_Hybrid))
+        return;
+    QPainter painter(this);
+    if (!m_pictureName.isEmpty()) {
+        painter.fillRect(rect(), palette().color(QPalette::Button));
+        QRectF target(rect());
+        if (!m_stretch) {
+            target.setSize(m_pictureSize);
+            if (m_center) target.moveCenter(QRectF(rect()).center());
+        }
+        m_drawing = true;
+        try {
+            Pictures::Paint(painter, target, m_pictureName);
+        } catch (const PictureError&) {
+            // Checked when loaded; never fail while painting.
+        }
+        m_drawing = false;
+    }
+    if (m_selected) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(0, 0, width() - 1, height() - 1));
+        painter.fillRect(QRect(width() - 5, height() - 5, 5, 5), Qt::black);
+        painter.restore();
+    }
+    if (m_showName) DrawName(painter);
+}
+
+void TOrvexGraphicComponent::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_face) m_face->setGeometry(rect());
+}
+
+// ---------------------------------------------------------------- mouse
+
+// Nothing thrown by a handler may cross Qt's event dispatch: it is reported here, once (on the
+// board's window when the handler removed this component).
+template <typename F> void TOrvexGraphicComponent::Guarded(F&& action) {
+    const QPointer<QObject> self(this);
+    const QPointer<QObject> owner(parent());
+    try {
+        action();
+    } catch (const std::exception& error) {
+        ReportError(self ? self.data() : owner.data(), error);
+    }
+}
+
+void TOrvexGraphicComponent::mousePressEvent(QMouseEvent* event) {
+    event->accept(); // a press on a component is not a press on the board
+    m_pressed = event->button() == Qt::LeftButton;
+    Guarded([&] { MouseDown(event->button(), event->modifiers(), event->position().toPoint()); });
+}
+
+void TOrvexGraphicComponent::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    const QPoint pos = event->position().toPoint();
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(pos);
+    if (event->button() == Qt::LeftButton) m_pressed = false;
+    QPointer<TOrvexGraphicComponent> alive(this);
+    Guarded([&] { MouseUp(event->button(), event->modifiers(), pos); });
+    if (click && alive) Guarded([&] { Click(); });
+}
+
+void TOrvexGraphicComponent::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    const QPoint pos = event->position().toPoint();
+    QPointer<TOrvexGraphicComponent> alive(this);
+    if (auto* owner = dynamic_cast<TComponentOwnerEvents*>(parent()))
+        Guarded([&] {
+            owner->OwnedComponentMouseMove(this, event->buttons(), event->modifiers(), pos);
+        });
+    if (alive) Guarded([&] { MouseMove(event->buttons(), event->modifiers(), pos); });
+}
+
+void TOrvexGraphicComponent::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                       const QPoint& pos) {
+    if (button == Qt::RightButton) FireChange();
+    if (OnMouseDown) OnMouseDown(this, button, modifiers, pos);
+}
+
+void TOrvexGraphicComponent::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                     const QPoint& pos) {
+    if (button == Qt::LeftButton) FireChange();
+    if (OnMouseUp) OnMouseUp(this, button, modifiers, pos);
+}
+
+void TOrvexGraphicComponent::MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                                       const QPoint& pos) {
+    if (OnMouseMove) OnMouseMove(this, buttons, modifiers, pos);
+}
+
+void TOrvexGraphicComponent::Click() {
+    if (OnClick) OnClick(this);
+}

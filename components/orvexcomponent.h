@@ -1,0 +1,216 @@
+#pragma once
+
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "model/boardlink.h"
+#include "model/controls.h"
+#include "model/enums.h"
+
+class QPainter;
+class TOrvexGraphicComponent;
+
+// Implemented by the owner of placed components (the board). It hears every mouse move over one
+// of its components before the component handles it, with the component as sender and the
+// position in the component's own coordinates: the board's hover probe follows the pointer
+// across components this way.
+class TComponentOwnerEvents {
+public:
+    virtual void OwnedComponentMouseMove(TOrvexGraphicComponent* sender, Qt::MouseButtons buttons,
+                                         Qt::KeyboardModifiers modifiers, const QPoint& pos) = 0;
+
+protected:
+    ~TComponentOwnerEvents() = default;
+};
+
+// The base of every component placed on a board: one picture from the picture registry, painted
+// in one of four visibility modes and four orientations, optionally with its name, a selection
+// frame and its control's active picture (the view) laid over it. It owns its main electrical
+// control and hands host bus accesses on to descendants that take them.
+//
+// Published here: Name, Left, Top, Width, Height, Caption, Hint. Descendants publish ShowName,
+// Visibility and Orientation themselves where their class has them, with these lines:
+//   Q_PROPERTY(BrelvanEnums::TOrientation Orientation READ Orientation WRITE SetOrientation)
+//   Q_PROPERTY(bool ShowName READ ShowName WRITE SetShowName)
+//   Q_PROPERTY(BrelvanEnums::TVisibility Visibility READ Visibility WRITE SetVisibility)
+class TOrvexGraphicComponent : public QWidget, public ComponentRole {
+    Q_OBJECT
+    Q_PROPERTY(QString Name READ Name WRITE SetName)
+    Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_PROPERTY(int Top READ Top WRITE SetTop)
+    Q_PROPERTY(int Width READ Width WRITE SetWidth)
+    Q_PROPERTY(int Height READ Height WRITE SetHeight)
+    Q_PROPERTY(QString Caption READ GetCaption WRITE SetCaption)
+    Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
+
+public:
+    // Fired with the component and the new (or present) State.
+    using TChangeEvent = std::function<void(QObject* sender, int newVal)>;
+    using TNotifyEvent = std::function<void(QObject* sender)>;
+    using TMouseEvent = std::function<void(QObject* sender, Qt::MouseButton button,
+                                           Qt::KeyboardModifiers modifiers, const QPoint& pos)>;
+    using TMouseMoveEvent = std::function<void(QObject* sender, Qt::MouseButtons buttons,
+                                               Qt::KeyboardModifiers modifiers, const QPoint& pos)>;
+
+    // The owner is the parent: the board the component is placed on (or nullptr). A component
+    // with an owner starts shown.
+    explicit TOrvexGraphicComponent(QWidget* owner = nullptr);
+    ~TOrvexGraphicComponent() override;
+
+    // ---- published by the base
+    QString Name() const { return objectName(); }
+    // Refuses, with a ComponentError, a name that is not an identifier or that another object of
+    // the same owner already has (compared without regard to case). The empty name is allowed:
+    // a component is unnamed until the board names it. Renames the control to Name + "_control_".
+    virtual void SetName(const QString& newName);
+    int Left() const { return x(); }
+    void SetLeft(int value) { move(value, y()); }
+    int Top() const { return y(); }
+    void SetTop(int value) { move(x(), value); }
+    int Width() const { return width(); }
+    void SetWidth(int value) { resize(qMax(0, value), height()); }
+    int Height() const { return height(); }
+    void SetHeight(int value) { resize(width(), qMax(0, value)); }
+    // The caption, or the Name while no caption is set.
+    virtual QString GetCaption() const;
+    virtual void SetCaption(const QString& value);
+    const QString& Hint() const { return m_hint; }
+    void SetHint(const QString& value);
+
+    // ---- for descendants to publish
+    bool ShowName() const { return m_showName; }
+    virtual void SetShowName(bool value);
+    TVisibility Visibility() const { return m_visibility; }
+    virtual void SetVisibility(TVisibility value);
+    TOrientation Orientation() const { return m_orientation; }
+    // Throws PictureError when the variant's picture does not exist.
+    virtual void SetOrientation(TOrientation value);
+
+    // ---- operations
+    virtual void ChangeState(int newVal);
+    virtual void HideView();
+    virtual void RefreshView();
+    // Shows the crash picture (a short circuit); nothing without a crash picture name.
+    virtual void Crash();
+    // One host bus access (the board hands every access to every component): kind's low three
+    // bits are a TPortSpace, bits 6 and 7 the strobe levels; bitNo is 0 for a byte access, else
+    // the accessed bit plus 1. The base takes no access.
+    virtual void HostAccess(int data, int drivenData, int kind, int address, QObject* reserved,
+                            int bitNo);
+
+    // Stores the picture names (each cut to 20 characters) and loads the one the present
+    // visibility shows. Throws PictureError for a name the picture registry does not know.
+    void LoadPictures(const QString& componentName, const QString& schematicName, bool transparent);
+    void SetSelected(bool value);
+    bool Selected() const { return m_selected; }
+    BoardLink* OwnerForm() const;
+
+    // ---- state
+    int State() const { return m_state; }
+    // The resource name of the picture shown; empty before pictures are loaded.
+    const QString& Picture() const { return m_pictureName; }
+    const QString& ComponentPictureName() const { return m_componentPictureName; }
+    const QString& SchematicPictureName() const { return m_schematicPictureName; }
+    const QString& CrashPictureName() const { return m_crashPictureName; }
+    void SetCrashPictureName(const QString& name) { m_crashPictureName = name.left(20); }
+    TOrvexControl* Control() const { return m_control.data(); }
+    QWidget* Face() const { return m_face.data(); }
+
+    // Picture flags, set by descendants' constructors.
+    bool SymmetricPicture() const { return m_symmetricPicture; }
+    void SetSymmetricPicture(bool on) { m_symmetricPicture = on; }
+    bool FixedPicture() const { return m_fixedPicture; }
+    void SetFixedPicture(bool on) { m_fixedPicture = on; }
+    bool HasComponentPicture() const { return m_hasComponentPicture; }
+    void SetHasComponentPicture(bool on) { m_hasComponentPicture = on; }
+    bool HasFace() const { return m_hasFace; }
+    void SetHasFace(bool on) { m_hasFace = on; }
+    // Painting options: stretched over the component, else drawn at its nominal size (centred
+    // when Center is on, else at the top left).
+    bool Stretch() const { return m_stretch; }
+    void SetStretch(bool on);
+    bool Center() const { return m_center; }
+    void SetCenter(bool on);
+    bool Transparent() const { return m_transparent; }
+    void SetTransparent(bool on);
+    // While on, the component takes its picture's nominal size. Off by default.
+    bool AutoSize() const { return m_autoSize; }
+    void SetAutoSize(bool on);
+
+    // Events, as the board assigns them.
+    TChangeEvent OnChange;
+    TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+    // The natural size: the picture's nominal size.
+    QSize sizeHint() const override;
+
+    // ---- ComponentRole
+    TVisibility ComponentVisibility() const override { return m_visibility; }
+    bool ComponentHasFace() const override { return m_hasFace; }
+    void CrashComponent() override;
+
+protected:
+    // Descendants draw their caption here (ShowName on); the painter is set up for the whole
+    // component.
+    virtual void DrawName(QPainter& painter);
+    // The component owns its main control from here on; a previous one is destroyed.
+    void SetControl(TOrvexControl* control);
+    // The face: a child widget shown instead of the picture in the component views (HasFace).
+    void SetFace(QWidget* face);
+    // Loads one picture by name and runs the picture-changed step. Throws PictureError.
+    void LoadPicture(const QString& name);
+    // After any picture change: auto-size, opacity, repaint.
+    virtual void PictureChanged();
+
+    // The mouse as the component handles it, after the event forwarding of the base. Overrides
+    // call the base version, which fires the matching On... handler.
+    virtual void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                           const QPoint& pos);
+    virtual void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                         const QPoint& pos);
+    virtual void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                           const QPoint& pos);
+    virtual void Click();
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void FireChange();
+    void LoadComponentSide();
+    template <typename F> void Guarded(F&& action);
+
+    int m_state = 0;
+    TVisibility m_visibility = vs_Hybrid;
+    bool m_showName = false;
+    bool m_selected = false;
+    QString m_caption;
+    QString m_hint;
+    QString m_pictureName;
+    QSize m_pictureSize;
+    QString m_componentPictureName;
+    QString m_schematicPictureName;
+    QString m_crashPictureName;
+    TOrientation m_orientation = opo_HorizontalPositive;
+    bool m_symmetricPicture = true;
+    bool m_fixedPicture = true;
+    bool m_hasComponentPicture = false;
+    bool m_hasFace = false;
+    bool m_stretch = false;
+    bool m_center = false;
+    bool m_transparent = false;
+    bool m_autoSize = false;
+    bool m_drawing = false;
+    bool m_pressed = false; // a press began on the component (a release over it is a click)
+    QPointer<QWidget> m_face;
+    QPointer<TOrvexControl> m_control;
+};

@@ -1,0 +1,386 @@
+#include "simulation/simform.h"
+
+#include <QChildEvent>
+#include <QHideEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QStatusBar>
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+
+namespace {
+
+MessageTarget* g_applicationMainWindow = nullptr;
+
+// Main windows that forward to each other would otherwise pass a message round for ever.
+int g_forwardDepth = 0;
+constexpr int MaxForwardDepth = 8;
+
+// Sets the host-busy flag for one piece of work and puts back what was there, also when the work
+// throws.
+class HostBusyScope {
+public:
+    HostBusyScope() : m_previous(HostBusy()) { SetHostBusy(true); }
+    ~HostBusyScope() { SetHostBusy(m_previous); }
+    HostBusyScope(const HostBusyScope&) = delete;
+    HostBusyScope& operator=(const HostBusyScope&) = delete;
+
+private:
+    bool m_previous;
+};
+
+} // namespace
+
+// ================================================================ TBoardSurface
+
+TBoardSurface::TBoardSurface(TSimForm* form) : m_form(form) {
+    setMouseTracking(true); // the probe follows the pointer without a button held
+    setAutoFillBackground(true);
+}
+
+TBoardSurface::~TBoardSurface() {
+    // Placed components go while the board can still answer their questions, the last owned
+    // first.
+    const QList<QPointer<QObject>> owned = m_owned;
+    for (auto it = owned.crbegin(); it != owned.crend(); ++it)
+        delete it->data();
+}
+
+QList<QObject*> TBoardSurface::OwnedObjects() const {
+    QList<QObject*> result;
+    for (const QPointer<QObject>& object : m_owned)
+        if (object && object->parent() == this) result.append(object.data());
+    return result;
+}
+
+QList<TOrvexGraphicComponent*> TBoardSurface::OwnedComponents() const {
+    QList<TOrvexGraphicComponent*> result;
+    for (QObject* object : OwnedObjects())
+        if (auto* component = qobject_cast<TOrvexGraphicComponent*>(object))
+            result.append(component);
+    return result;
+}
+
+QList<TOrvexGraphicComponent*> TBoardSurface::ComponentsInChildOrder() const {
+    QList<TOrvexGraphicComponent*> result;
+    for (QObject* child : children())
+        if (auto* component = qobject_cast<TOrvexGraphicComponent*>(child))
+            result.append(component);
+    return result;
+}
+
+bool TBoardSurface::Suspended() const {
+    return m_form ? m_form->Suspended() : true;
+}
+
+TNodeArray& TBoardSurface::Nodes() {
+    return m_form ? m_form->Nodes() : m_noNodes;
+}
+
+bool TBoardSurface::HasWindow() const {
+    return m_form && m_form->HasWindow();
+}
+
+void TBoardSurface::ShowError(const QString& text) {
+    ShowErrorBox(m_form ? static_cast<QObject*>(m_form) : this, text);
+}
+
+QList<QObject*> TBoardSurface::BoardComponents() const {
+    QList<QObject*> result;
+    for (TOrvexGraphicComponent* component : ComponentsInChildOrder())
+        result.append(component);
+    return result;
+}
+
+void TBoardSurface::ReportOscillation(const QString& where) {
+    if (m_form) m_form->ReportOscillation(where);
+}
+
+qintptr TBoardSurface::HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) {
+    return m_form ? m_form->HandleMessage(msg, wParam, lParam) : 0;
+}
+
+void TBoardSurface::OwnedComponentMouseMove(TOrvexGraphicComponent* sender,
+                                            Qt::MouseButtons buttons,
+                                            Qt::KeyboardModifiers modifiers, const QPoint& pos) {
+    if (m_form) m_form->MouseMoveOnBoard(sender, buttons, modifiers, pos);
+}
+
+void TBoardSurface::childEvent(QChildEvent* event) {
+    // A child is not yet (or no longer) fully constructed here: only its address is used.
+    QObject* child = event->child();
+    if (event->added()) {
+        if (!m_owned.contains(child)) m_owned.append(child);
+        child->installEventFilter(this);
+        UpdateExtent();
+    } else if (event->removed()) {
+        m_owned.removeIf([child](const QPointer<QObject>& p) { return !p || p == child; });
+        UpdateExtent();
+    }
+    QWidget::childEvent(event);
+}
+
+bool TBoardSurface::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (watched->parent() == this) UpdateExtent();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+// The board grows with its components, so the scroll area scrolls to every one of them.
+void TBoardSurface::UpdateExtent() {
+    QRect extent;
+    for (QObject* child : children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && !widget->isHidden()) extent |= widget->geometry();
+    }
+    setMinimumSize(qMax(0, extent.right() + 1), qMax(0, extent.bottom() + 1));
+}
+
+void TBoardSurface::mousePressEvent(QMouseEvent* event) {
+    try {
+        if (m_form)
+            m_form->MouseDownOnBoard(this, event->button(), event->modifiers(),
+                                     event->position().toPoint());
+    } catch (const std::exception& error) {
+        ReportError(this, error);
+    }
+}
+
+void TBoardSurface::mouseMoveEvent(QMouseEvent* event) {
+    try {
+        if (m_form)
+            m_form->MouseMoveOnBoard(this, event->buttons(), event->modifiers(),
+                                     event->position().toPoint());
+    } catch (const std::exception& error) {
+        ReportError(this, error);
+    }
+}
+
+// ================================================================ TSimForm
+
+TSimForm::TSimForm(QWidget* parent) : QMainWindow(parent) {
+    m_probeTimer = new SimTimer(this);
+    m_probeTimer->SetInterval(200);
+    m_probeTimer->Stop();
+    connect(m_probeTimer, &SimTimer::timeout, this, [this] { ProbeTick(); });
+
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setWidgetResizable(true);
+    m_board = new TBoardSurface(this);
+    m_scrollArea->setWidget(m_board);
+    setCentralWidget(m_scrollArea);
+    statusBar();
+}
+
+TSimForm::~TSimForm() {
+    m_probeTimer->Stop();
+    delete m_probeTimer;
+    m_probeTimer = nullptr;
+    // The node table names contacts of the components: it goes first. Then the board and its
+    // components, while this form can still answer their questions.
+    m_nodes.clear();
+    delete m_board;
+    m_board = nullptr;
+}
+
+bool TSimForm::HasWindow() const {
+    return testAttribute(Qt::WA_WState_Created) || isVisible();
+}
+
+void TSimForm::ReportOscillation(const QString& where) {
+    m_lastOscillation = QStringLiteral("Oscillation: propagation stopped at %1").arg(where);
+    statusBar()->showMessage(m_lastOscillation);
+}
+
+// ---------------------------------------------------------------- view modes
+
+void TSimForm::ApplyVisibility(TVisibility mode, bool labelsShown) {
+    if (!m_board) return;
+    QString failure;
+    for (QObject* child : m_board->children()) {
+        if (auto* component = qobject_cast<TOrvexGraphicComponent*>(child)) {
+            try {
+                component->SetVisibility(mode);
+            } catch (const BrelvanError& error) {
+                if (failure.isEmpty()) failure = error.Message();
+            }
+        } else if (auto* label = qobject_cast<QLabel*>(child)) {
+            label->setVisible(labelsShown);
+        }
+    }
+    if (!failure.isEmpty()) ShowErrorBox(this, failure);
+}
+
+void TSimForm::ShowSchematicView() {
+    ApplyVisibility(vs_Schematic, true);
+}
+
+void TSimForm::ShowHybridView() {
+    ApplyVisibility(vs_Hybrid, true);
+}
+
+void TSimForm::ShowComponentView() {
+    ApplyVisibility(vs_Component, false);
+}
+
+// ---------------------------------------------------------------- reactions
+
+void TSimForm::BoardActivated() {}
+
+// Not wired yet: builds the node table and starts the simulation once schematic building exists.
+void TSimForm::BuildSchematic() {}
+
+// Not wired yet: frees the node table and the rail components once schematic building exists.
+void TSimForm::ClearSchematic() {}
+
+void TSimForm::BoardHidden() {
+    ClearSchematic();
+}
+
+void TSimForm::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers,
+                                const QPoint&) {
+    // The probe arms itself from here once it exists; until then only the hovered component is
+    // followed.
+    m_hovered = qobject_cast<TOrvexGraphicComponent*>(sender);
+}
+
+void TSimForm::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
+                                const QPoint& pos) {
+    if (button != Qt::RightButton || !m_popupMenu) return;
+    auto* widget = qobject_cast<QWidget*>(sender);
+    m_popupMenu->popup(widget ? widget->mapToGlobal(pos) : mapToGlobal(pos));
+}
+
+// Not wired yet: opens the probe window once the probe exists.
+void TSimForm::ProbeTick() {}
+
+bool TSimForm::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        try {
+            BoardActivated();
+        } catch (const std::exception& error) {
+            ReportError(this, error);
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+// Showing and hiding by the program, not minimising and restoring, start and stop the board.
+void TSimForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (event->spontaneous()) return;
+    try {
+        BuildSchematic();
+    } catch (const std::exception& error) {
+        ReportError(this, error);
+    }
+}
+
+void TSimForm::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (event->spontaneous()) return;
+    try {
+        BoardHidden();
+    } catch (const std::exception& error) {
+        ReportError(this, error);
+    }
+}
+
+// ---------------------------------------------------------------- host messages
+
+void TSimForm::SetApplicationMainWindow(MessageTarget* target) {
+    g_applicationMainWindow = target;
+}
+
+MessageTarget* TSimForm::ApplicationMainWindow() {
+    return g_applicationMainWindow;
+}
+
+qintptr TSimForm::HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) {
+    switch (msg) {
+    case HostMsg::HostAccess:
+        return HostAccessMessage(wParam, lParam);
+    case HostMsg::HostStart:
+        return HostStartMessage(wParam, lParam);
+    case HostMsg::HostReply:
+        return HostReplyMessage(wParam, lParam);
+    case HostMsg::PinLevel:
+    case HostMsg::PortByte:
+    case HostMsg::PortAddress:
+        return ForwardToMainWindow(msg, wParam, lParam);
+    default:
+        return 0;
+    }
+}
+
+qintptr TSimForm::HostAccessMessage(quint32 wParam, qintptr lParam) {
+    m_hostReply = -1;
+    HostBusyScope busy;
+    int address = int(wParam & 0xFFFFFFu);
+    int kind = int(wParam >> 24);
+    const int data = int(quint32(lParam) & 0xFFFFu);
+    const int drivenData = int((quint32(lParam) >> 16) & 0xFFFFu);
+    int bit = 0;
+    if (kind == 2) {
+        address &= 0xFFFF;
+    } else if (kind == 4) {
+        bit = (address & 7) + 1;
+        address &= 0xFFF8;
+        kind = 2;
+    }
+    if (!m_board) return m_hostReply;
+    // A component may remove others while it takes the access.
+    QList<QPointer<TOrvexGraphicComponent>> components;
+    for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder())
+        components.append(component);
+    for (const QPointer<TOrvexGraphicComponent>& component : components) {
+        if (!component) continue;
+        try {
+            component->HostAccess(data, drivenData, kind, address, nullptr, bit);
+        } catch (const std::exception& error) {
+            ReportError(this, error);
+        }
+    }
+    return m_hostReply;
+}
+
+qintptr TSimForm::HostStartMessage(quint32, qintptr) {
+    HostBusyScope busy;
+    Clock().Wait(50);
+    try {
+        BuildSchematic();
+    } catch (const std::exception& error) {
+        ReportError(this, error);
+    }
+    return 0;
+}
+
+qintptr TSimForm::HostReplyMessage(quint32 wParam, qintptr) {
+    m_hostReply = int(wParam);
+    return 0;
+}
+
+qintptr TSimForm::ForwardToMainWindow(quint32 msg, quint32 wParam, qintptr lParam) {
+    MessageTarget* target = g_applicationMainWindow;
+    // A form that is itself the main window would hand the message to itself for ever.
+    if (!target || target == static_cast<MessageTarget*>(this) || g_forwardDepth >= MaxForwardDepth)
+        return 0;
+    ++g_forwardDepth;
+    struct Leave {
+        ~Leave() { --g_forwardDepth; }
+    } leave;
+    return target->HandleMessage(msg, wParam, lParam);
+}

@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "components/orvexcomponent.h"
+#include "model/boardlink.h"
+#include "model/collections.h"
+#include "platform/hostmessages.h"
+
+class QScrollArea;
+class SimTimer;
+class TSimForm;
+
+// The board: the widget that owns and parents the placed components. It is the central widget of
+// its board form (inside a scroll area) and answers the electrical model's board questions for
+// it. Its objectName stays empty, so path names of components stop here.
+//
+// Two orders of the placed components: children() is the child (z) order, which raise() and
+// lower() change; the board also keeps the ownership (creation) order, which they do not.
+class TBoardSurface : public QWidget, public BoardLink, public TComponentOwnerEvents {
+    Q_OBJECT
+
+public:
+    explicit TBoardSurface(TSimForm* form);
+    ~TBoardSurface() override;
+
+    TSimForm* Form() const { return m_form; }
+
+    // Every object the board owns, in ownership order.
+    QList<QObject*> OwnedObjects() const;
+    // The graphic components among them, in ownership order.
+    QList<TOrvexGraphicComponent*> OwnedComponents() const;
+    // The graphic components in child (z) order.
+    QList<TOrvexGraphicComponent*> ComponentsInChildOrder() const;
+
+    // ---- BoardLink, answered by the form
+    bool Suspended() const override;
+    TNodeArray& Nodes() override;
+    bool HasWindow() const override;
+    void ShowError(const QString& text) override;
+    QList<QObject*> BoardComponents() const override; // child order
+    void ReportOscillation(const QString& where) override;
+    qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
+
+    // ---- TComponentOwnerEvents
+    void OwnedComponentMouseMove(TOrvexGraphicComponent* sender, Qt::MouseButtons buttons,
+                                 Qt::KeyboardModifiers modifiers, const QPoint& pos) override;
+
+protected:
+    void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void UpdateExtent();
+
+    TSimForm* m_form; // the form deletes its board before it goes; nullptr: a board on its own
+    QList<QPointer<QObject>> m_owned;
+    TNodeArray m_noNodes; // the node table of a board without a form
+};
+
+// The board form: a main window whose central widget (in a scroll area) is the board. It holds
+// what the simulation needs on top of the components: the node table, the two rail components,
+// the Suspended flag, the probe machinery and the host-message interface.
+//
+// Host messages arrive at HandleMessage, which dispatches them to one virtual handler each; a
+// derived form overrides a handler (or HandleMessage itself) to replace the reaction.
+class TSimForm : public QMainWindow, public MessageTarget {
+    Q_OBJECT
+
+public:
+    explicit TSimForm(QWidget* parent = nullptr);
+    ~TSimForm() override;
+
+    TBoardSurface* Board() const { return m_board; }
+    QScrollArea* ScrollArea() const { return m_scrollArea; }
+
+    // Propagation is off while set; set from construction on.
+    bool Suspended() const { return m_suspended; }
+    void SetSuspended(bool on) { m_suspended = on; }
+    TNodeArray& Nodes() { return m_nodes; }
+    // The value returned to the host for the access being handled; -1 = none.
+    int HostReply() const { return m_hostReply; }
+
+    // The board's window exists once it has been shown or its native window created (winId()).
+    bool HasWindow() const;
+    // Shows where a spread gave up (the board oscillates) in the status bar.
+    void ReportOscillation(const QString& where);
+    // The last oscillation report's text; empty when there was none.
+    const QString& LastOscillation() const { return m_lastOscillation; }
+
+    // The three view modes for every component of the board; plain labels show in the schematic
+    // and hybrid views only. A component whose pictures cannot be loaded is reported once.
+    void ShowSchematicView();
+    void ShowHybridView();
+    void ShowComponentView();
+
+    // ---- reactions of the board, wired to its window's and the board's events
+    virtual void BoardActivated(); // window activated
+    virtual void BuildSchematic(); // window shown
+    virtual void BoardHidden();    // window hidden
+    virtual void MouseMoveOnBoard(QObject* sender, Qt::MouseButtons buttons,
+                                  Qt::KeyboardModifiers modifiers, const QPoint& pos);
+    virtual void MouseDownOnBoard(QObject* sender, Qt::MouseButton button,
+                                  Qt::KeyboardModifiers modifiers, const QPoint& pos);
+    virtual void ClearSchematic();
+    virtual void ProbeTick();
+
+    // ---- the probe: the pointer position it last used, whether one is being built, its window,
+    // its timer and the component under the pointer
+    QPoint ProbePoint() const { return m_probePoint; }
+    bool Probing() const { return m_probing; }
+    QWidget* ProbeWindow() const { return m_probeWindow.data(); }
+    SimTimer* ProbeTimer() const { return m_probeTimer; }
+    TOrvexGraphicComponent* Hovered() const { return m_hovered.data(); }
+
+    // ---- the hidden rail components while running
+    TOrvexGraphicComponent* CommonGND() const { return m_commonGND.data(); }
+    TOrvexGraphicComponent* CommonVcc() const { return m_commonVcc.data(); }
+
+    // The menu a right-button press on the empty board opens; none by default.
+    QMenu* PopupMenu() const { return m_popupMenu.data(); }
+    void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
+
+    qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
+
+    // Where 2033, 2036 and 2037 are forwarded: the application's main window (not owned). None
+    // by default; the forwarded messages then answer 0.
+    static void SetApplicationMainWindow(MessageTarget* target);
+    static MessageTarget* ApplicationMainWindow();
+
+protected:
+    // One handler per host message.
+    virtual qintptr HostAccessMessage(quint32 wParam, qintptr lParam); // 2026
+    virtual qintptr HostStartMessage(quint32 wParam, qintptr lParam);  // 2029
+    virtual qintptr HostReplyMessage(quint32 wParam, qintptr lParam);  // 2031
+    // 2033, 2036, 2037: passed on unchanged to the application's main window.
+    virtual qintptr ForwardToMainWindow(quint32 msg, quint32 wParam, qintptr lParam);
+
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+    // First member: the form is suspended before anything else of it exists.
+    bool m_suspended = true;
+    QPoint m_probePoint;
+    bool m_probing = false;
+    QPointer<QWidget> m_probeWindow;
+    SimTimer* m_probeTimer = nullptr; // owned
+    QPointer<TOrvexGraphicComponent> m_hovered;
+    QPointer<TOrvexGraphicComponent> m_commonGND;
+    QPointer<TOrvexGraphicComponent> m_commonVcc;
+    int m_hostReply = -1;
+    TNodeArray m_nodes;
+
+private:
+    void ApplyVisibility(TVisibility mode, bool labelsShown);
+
+    QString m_lastOscillation;
+    QPointer<QMenu> m_popupMenu;
+    QScrollArea* m_scrollArea = nullptr;
+    TBoardSurface* m_board = nullptr;
+};

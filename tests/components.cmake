@@ -1,0 +1,1 @@
+brelvan_add_test(test_components SOURCES test_components.cpp LIBS brelvan_components)
