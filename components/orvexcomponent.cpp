@@ -371,3 +371,11 @@ void TOrvexGraphicComponent::MouseMove(Qt::MouseButtons buttons, Qt::KeyboardMod
 void TOrvexGraphicComponent::Click() {
     if (OnClick) OnClick(this);
 }
+
+QList<TOrvexPinDriver*> TOrvexGraphicComponent::SchematicContacts() const {
+    if (auto* two = qobject_cast<TOrvexTwoContactControl*>(Control()))
+        return {two->Contact1(), two->Contact2()};
+    if (auto* three = qobject_cast<TOrvexThreeContactControl*>(Control()))
+        return {three->Contact1(), three->Contact2(), three->Contact3()};
+    return {};
+}

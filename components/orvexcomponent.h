@@ -150,6 +150,17 @@ public:
     // The natural size: the picture's nominal size.
     QSize sizeHint() const override;
 
+    // ---- schematic building (Run)
+    // The contacts the schematic joins, in order. By default the main control's own contacts
+    // when it is a two- or three-contact control, else none.
+    virtual QList<TOrvexPinDriver*> SchematicContacts() const;
+    // A supply symbol joins its pin straight to a rail node (0 GND, 1 Vcc) without a search.
+    virtual int SchematicRail() const { return -1; }
+    // When the simulation starts it spreads first from every graphic pin's pin...
+    virtual TOrvexPinDriver* StartupPin() const { return nullptr; }
+    // ...then from the contact wired to every gate's or inverter's output.
+    virtual TOrvexPinDriver* StartupGateOutput() const { return nullptr; }
+
     // ---- ComponentRole
     TVisibility ComponentVisibility() const override { return m_visibility; }
     bool ComponentHasFace() const override { return m_hasFace; }
