@@ -5,7 +5,9 @@
 #include "model/hostpins.h"
 
 namespace {
-bool lowIndex(int nodeIndex) { return nodeIndex >= -1 && nodeIndex <= 1; }
+bool lowIndex(int nodeIndex) {
+    return nodeIndex >= -1 && nodeIndex <= 1;
+}
 } // namespace
 
 QString NodeTable::MemberName(const TOrvexPinDriver* contact) {
@@ -15,7 +17,8 @@ QString NodeTable::MemberName(const TOrvexPinDriver* contact) {
 
 QString NodeTable::HostPinNodeName(const TOrvexPin* pin) {
     return QStringLiteral("Pin%1_%2")
-        .arg(QString::number(uint(pin->Address()), 16).toUpper().rightJustified(2, QLatin1Char('0')))
+        .arg(
+            QString::number(uint(pin->Address()), 16).toUpper().rightJustified(2, QLatin1Char('0')))
         .arg(pin->PinNumber());
 }
 

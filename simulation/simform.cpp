@@ -9,9 +9,11 @@
 #include <QShowEvent>
 #include <QStatusBar>
 
+#include "components/pins.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "simulation/circuit.h"
 
 namespace {
 
@@ -189,9 +191,13 @@ TSimForm::~TSimForm() {
     m_probeTimer->Stop();
     delete m_probeTimer;
     m_probeTimer = nullptr;
-    // The node table names contacts of the components: it goes first. Then the board and its
-    // components, while this form can still answer their questions.
+    // The node table names contacts of the components: it goes first, with the rail
+    // components. Then the board and its components, while this form can still answer their
+    // questions.
     m_nodes.clear();
+    m_schematic.reset();
+    delete m_commonVcc.data();
+    delete m_commonGND.data();
     delete m_board;
     m_board = nullptr;
 }
@@ -240,11 +246,99 @@ void TSimForm::ShowComponentView() {
 
 void TSimForm::BoardActivated() {}
 
-// Not wired yet: builds the node table and starts the simulation once schematic building exists.
-void TSimForm::BuildSchematic() {}
+void TSimForm::ShowError(const QString& text) {
+    ShowErrorBox(this, text);
+}
 
-// Not wired yet: frees the node table and the rail components once schematic building exists.
-void TSimForm::ClearSchematic() {}
+QList<QObject*> TSimForm::BoardComponents() const {
+    return m_board->BoardComponents();
+}
+
+namespace {
+// A rail component belongs to the form, not to the board: it is neither placed, shown nor saved.
+template <typename Rail> Rail* makeRail(TSimForm* form, const char* name) {
+    auto* rail = new Rail(form);
+    rail->hide();
+    rail->setObjectName(QLatin1String(name));
+    if (rail->Control())
+        rail->Control()->setObjectName(QLatin1String(name) + QStringLiteral("_control_"));
+    return rail;
+}
+} // namespace
+
+void TSimForm::BuildSchematic() {
+    if (m_nodes.empty()) {
+        m_suspended = true;
+        m_schematic = std::make_unique<NodeTable>(m_nodes);
+        auto addRailNode = [this](const char* name, TOrvexGraphicPin* rail) {
+            auto node = std::make_unique<TNode>(this);
+            node->Name = QLatin1String(name);
+            node->Index = int(m_nodes.size());
+            m_nodes.push_back(std::move(node));
+            m_schematic->AddDriverToNode(rail->Pin(), int(m_nodes.size()) - 1);
+        };
+        auto* gnd = makeRail<TGND>(this, "CommonGND");
+        m_commonGND = gnd;
+        addRailNode("GND", gnd);
+        auto* vcc = makeRail<TVcc>(this, "CommonVcc");
+        m_commonVcc = vcc;
+        addRailNode("Vcc", vcc);
+        m_suspended = false;
+
+        for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder()) {
+            const int rail = component->SchematicRail();
+            for (TOrvexPinDriver* contact : component->SchematicContacts()) {
+                if (!contact) continue;
+                if (rail >= 0)
+                    m_schematic->JoinNode(contact, rail);
+                else
+                    m_schematic->JoinContact(contact);
+            }
+        }
+
+        for (const TNodeItem& member : *m_nodes[0])
+            if (member.Pin) member.Pin->AssignValue(LevelLow);
+        // Members of the supply node wired straight to a ground symbol short the rails.
+        for (int i = 0; i < m_nodes[1]->Count(); ++i) {
+            TOrvexPinDriver* contact = m_nodes[1]->Items(i).Pin;
+            if (!contact) continue;
+            contact->AssignValue(LevelHigh);
+            for (int c = 0; c < contact->ConnectionCount(); ++c) {
+                TOrvexPinDriver* other = contact->GetComponent(c);
+                ComponentRole* role = other ? RoleOf(other->parent()) : nullptr;
+                if (role && role->IsGroundComponent()) {
+                    role->CrashComponent();
+                    break;
+                }
+            }
+        }
+        SpreadFromDriver(m_nodes[1]->FirstContact(), nullptr);
+    }
+
+    {
+        HostBusyScope busy;
+        const QList<TOrvexGraphicComponent*> components = m_board->ComponentsInChildOrder();
+        for (TOrvexGraphicComponent* component : components)
+            if (TOrvexPinDriver* pin = component->StartupPin()) SpreadFromDriver(pin, nullptr);
+        for (TOrvexGraphicComponent* component : components) {
+            if (TOrvexPinDriver* output = component->StartupGateOutput())
+                SpreadFromDriver(output, nullptr);
+            component->update();
+        }
+    }
+    m_board->update();
+}
+
+void TSimForm::ClearSchematic() {
+    if (m_nodes.empty()) return;
+    m_suspended = true;
+    while (!m_nodes.empty())
+        m_nodes.pop_back();
+    m_schematic.reset();
+    delete m_commonVcc.data();
+    delete m_commonGND.data();
+    m_suspended = false;
+}
 
 void TSimForm::BoardHidden() {
     ClearSchematic();

@@ -12,6 +12,9 @@
 #include "model/boardlink.h"
 #include "model/collections.h"
 #include "platform/hostmessages.h"
+#include "simulation/nodetable.h"
+
+#include <memory>
 
 class QScrollArea;
 class SimTimer;
@@ -72,7 +75,7 @@ private:
 //
 // Host messages arrive at HandleMessage, which dispatches them to one virtual handler each; a
 // derived form overrides a handler (or HandleMessage itself) to replace the reaction.
-class TSimForm : public QMainWindow, public MessageTarget {
+class TSimForm : public QMainWindow, public BoardLink {
     Q_OBJECT
 
 public:
@@ -83,16 +86,20 @@ public:
     QScrollArea* ScrollArea() const { return m_scrollArea; }
 
     // Propagation is off while set; set from construction on.
-    bool Suspended() const { return m_suspended; }
+    bool Suspended() const override { return m_suspended; }
     void SetSuspended(bool on) { m_suspended = on; }
-    TNodeArray& Nodes() { return m_nodes; }
+    TNodeArray& Nodes() override { return m_nodes; }
+    // The form answers the board questions of what it owns itself (the hidden rail components);
+    // the board surface answers them for the placed components through the form.
+    void ShowError(const QString& text) override;
+    QList<QObject*> BoardComponents() const override;
     // The value returned to the host for the access being handled; -1 = none.
     int HostReply() const { return m_hostReply; }
 
     // The board's window exists once it has been shown or its native window created (winId()).
-    bool HasWindow() const;
+    bool HasWindow() const override;
     // Shows where a spread gave up (the board oscillates) in the status bar.
-    void ReportOscillation(const QString& where);
+    void ReportOscillation(const QString& where) override;
     // The last oscillation report's text; empty when there was none.
     const QString& LastOscillation() const { return m_lastOscillation; }
 
@@ -111,6 +118,8 @@ public:
     virtual void MouseDownOnBoard(QObject* sender, Qt::MouseButton button,
                                   Qt::KeyboardModifiers modifiers, const QPoint& pos);
     virtual void ClearSchematic();
+    // The node table operations of the present build (valid while Nodes is not empty).
+    NodeTable* Schematic() { return m_schematic.get(); }
     virtual void ProbeTick();
 
     // ---- the probe: the pointer position it last used, whether one is being built, its window,
@@ -159,6 +168,7 @@ protected:
     QPointer<TOrvexGraphicComponent> m_commonVcc;
     int m_hostReply = -1;
     TNodeArray m_nodes;
+    std::unique_ptr<NodeTable> m_schematic;
 
 private:
     void ApplyVisibility(TVisibility mode, bool labelsShown);

@@ -9,9 +9,13 @@ BoardFixture::BoardFixture() : form(std::make_unique<FixtureForm>()) {
     form->show();
 }
 
-BoardFixture::~BoardFixture() { form.reset(); }
+BoardFixture::~BoardFixture() {
+    form.reset();
+}
 
-void BoardFixture::Run() { form->TSimForm::BuildSchematic(); }
+void BoardFixture::Run() {
+    form->TSimForm::BuildSchematic();
+}
 
 void BoardFixture::Stop() {
     form->TSimForm::ClearSchematic();

@@ -51,7 +51,9 @@ public:
 
     // A host access through the board form's own handler (message 2026): its reply.
     int HostAccess(int kind, int address, int data, int drivenData);
-    int HostAccess(int kind, int address, int data) { return HostAccess(kind, address, data, data); }
+    int HostAccess(int kind, int address, int data) {
+        return HostAccess(kind, address, data, data);
+    }
 
     ScopedDialogRecorder dialogs;
     ScopedManualClock clock;
