@@ -44,10 +44,18 @@ void TOrvexGraphicComponent::SetName(const QString& newName) {
         throw ComponentError(
             QStringLiteral("Component name \"%1\" is not a valid identifier").arg(newName));
     if (!newName.isEmpty() && parent()) {
-        for (const QObject* sibling : parent()->children()) {
-            if (sibling != this && sibling->objectName().compare(newName, Qt::CaseInsensitive) == 0)
+        auto duplicate = [&](const QObject* other) { return other && other != this; };
+        if (auto* names = dynamic_cast<TOwnerNames*>(parent())) {
+            if (duplicate(names->FindOwnedName(newName)))
                 throw ComponentError(
                     QStringLiteral("A component named %1 already exists").arg(newName));
+        } else {
+            for (const QObject* sibling : parent()->children()) {
+                if (duplicate(sibling) &&
+                    sibling->objectName().compare(newName, Qt::CaseInsensitive) == 0)
+                    throw ComponentError(
+                        QStringLiteral("A component named %1 already exists").arg(newName));
+            }
         }
     }
     setObjectName(newName);

@@ -26,6 +26,16 @@ protected:
     ~TComponentOwnerEvents() = default;
 };
 
+// An owner that indexes the names of the objects it owns, so that naming a component need not
+// look at every sibling (boards hold thousands of components). Lookups ignore letter case.
+class TOwnerNames {
+public:
+    virtual QObject* FindOwnedName(const QString& name) const = 0;
+
+protected:
+    ~TOwnerNames() = default;
+};
+
 // The base of every component placed on a board: one picture from the picture registry, painted
 // in one of four visibility modes and four orientations, optionally with its name, a selection
 // frame and its control's active picture (the view) laid over it. It owns its main electrical

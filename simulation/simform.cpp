@@ -55,9 +55,46 @@ TBoardSurface::~TBoardSurface() {
 
 QList<QObject*> TBoardSurface::OwnedObjects() const {
     QList<QObject*> result;
+    result.reserve(m_ownedSet.size());
     for (const QPointer<QObject>& object : m_owned)
-        if (object && object->parent() == this) result.append(object.data());
+        if (object && object->parent() == this && m_ownedSet.contains(object.data()))
+            result.append(object.data());
     return result;
+}
+
+QObject* TBoardSurface::FindOwnedName(const QString& name) const {
+    for (QObject* object : m_names.value(name.toLower()))
+        if (m_ownedSet.contains(object) &&
+            object->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return object;
+    return nullptr;
+}
+
+void TBoardSurface::Track(QObject* child) {
+    if (m_ownedSet.contains(child)) return;
+    m_ownedSet.insert(child);
+    m_owned.append(child);
+    if (!child->objectName().isEmpty()) m_names[child->objectName().toLower()].append(child);
+    // Names are indexed as they change; the old entry is dropped lazily by FindOwnedName's check.
+    connect(child, &QObject::objectNameChanged, this, [this, child](const QString& name) {
+        if (m_ownedSet.contains(child) && !name.isEmpty()) {
+            QList<QObject*>& list = m_names[name.toLower()];
+            if (!list.contains(child)) list.append(child);
+        }
+    });
+}
+
+void TBoardSurface::Untrack(QObject* child) {
+    if (!m_ownedSet.remove(child)) return;
+    disconnect(child, &QObject::objectNameChanged, this, nullptr);
+    const QString key = child->objectName().toLower();
+    if (auto it = m_names.find(key); it != m_names.end()) {
+        it->removeAll(child);
+        if (it->isEmpty()) m_names.erase(it);
+    }
+    if (m_owned.size() > 2 * m_ownedSet.size() + 64)
+        m_owned.removeIf(
+            [this](const QPointer<QObject>& p) { return !p || !m_ownedSet.contains(p.data()); });
 }
 
 QList<TOrvexGraphicComponent*> TBoardSurface::OwnedComponents() const {
@@ -117,12 +154,12 @@ void TBoardSurface::childEvent(QChildEvent* event) {
     // A child is not yet (or no longer) fully constructed here: only its address is used.
     QObject* child = event->child();
     if (event->added()) {
-        if (!m_owned.contains(child)) m_owned.append(child);
+        Track(child);
         child->installEventFilter(this);
-        UpdateExtent();
+        ScheduleExtent();
     } else if (event->removed()) {
-        m_owned.removeIf([child](const QPointer<QObject>& p) { return !p || p == child; });
-        UpdateExtent();
+        Untrack(child);
+        ScheduleExtent();
     }
     QWidget::childEvent(event);
 }
@@ -133,7 +170,11 @@ bool TBoardSurface::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
     case QEvent::Show:
     case QEvent::Hide:
-        if (watched->parent() == this) UpdateExtent();
+        if (watched->parent() == this) {
+            // Growing is immediate and cheap; a shrink waits for one full pass per event loop turn.
+            if (event->type() != QEvent::Hide) GrowExtent(static_cast<QWidget*>(watched));
+            ScheduleExtent();
+        }
         break;
     default:
         break;
@@ -142,6 +183,25 @@ bool TBoardSurface::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // The board grows with its components, so the scroll area scrolls to every one of them.
+void TBoardSurface::GrowExtent(QWidget* widget) {
+    if (!widget->isWidgetType() || widget->isHidden()) return;
+    const QRect g = widget->geometry();
+    const QSize need(qMax(minimumWidth(), g.right() + 1), qMax(minimumHeight(), g.bottom() + 1));
+    if (need != minimumSize()) setMinimumSize(need);
+}
+
+void TBoardSurface::ScheduleExtent() {
+    if (m_extentPending) return;
+    m_extentPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_extentPending = false;
+            UpdateExtent();
+        },
+        Qt::QueuedConnection);
+}
+
 void TBoardSurface::UpdateExtent() {
     QRect extent;
     for (QObject* child : children()) {

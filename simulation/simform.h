@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -26,7 +28,10 @@ class TSimForm;
 //
 // Two orders of the placed components: children() is the child (z) order, which raise() and
 // lower() change; the board also keeps the ownership (creation) order, which they do not.
-class TBoardSurface : public QWidget, public BoardLink, public TComponentOwnerEvents {
+class TBoardSurface : public QWidget,
+                      public BoardLink,
+                      public TComponentOwnerEvents,
+                      public TOwnerNames {
     Q_OBJECT
 
 public:
@@ -51,6 +56,9 @@ public:
     void ReportOscillation(const QString& where) override;
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
 
+    // ---- TOwnerNames: the owned object of that name (any letter case), or nullptr.
+    QObject* FindOwnedName(const QString& name) const override;
+
     // ---- TComponentOwnerEvents
     void OwnedComponentMouseMove(TOrvexGraphicComponent* sender, Qt::MouseButtons buttons,
                                  Qt::KeyboardModifiers modifiers, const QPoint& pos) override;
@@ -63,10 +71,20 @@ protected:
 
 private:
     void UpdateExtent();
+    void GrowExtent(QWidget* widget);
+    void ScheduleExtent();
 
     TSimForm* m_form; // the form deletes its board before it goes; nullptr: a board on its own
+    void Track(QObject* child);
+    void Untrack(QObject* child);
+
+    // Ownership order. Removed entries are dropped from the set at once and compacted out of the
+    // list now and then, so adding and removing stay cheap on large boards.
     QList<QPointer<QObject>> m_owned;
-    TNodeArray m_noNodes; // the node table of a board without a form
+    QSet<QObject*> m_ownedSet;
+    bool m_extentPending = false;
+    QHash<QString, QList<QObject*>> m_names; // lower-case name -> owned objects of that name
+    TNodeArray m_noNodes;                    // the node table of a board without a form
 };
 
 // The board form: a main window whose central widget (in a scroll area) is the board. It holds

@@ -1,0 +1,96 @@
+// Measures how building and running a board scales with its size. Each figure is printed for n
+// and 2n components with their ratio: about 2 means linear, about 4 quadratic.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <functional>
+
+#include "components/pins.h"
+#include "components/switches.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "simulation/simform.h"
+
+namespace {
+
+class BenchForm : public TSimForm {
+public:
+    void BuildSchematic() override {}
+    void BoardHidden() override {}
+};
+
+struct Timings {
+    double place = 0;
+    double build = 0;
+    double press = 0;
+    double teardown = 0;
+};
+
+// Vcc -> n closed switches in a row -> bulb -> GND, then one press on the first switch.
+Timings chainOfSwitches(int n) {
+    Timings t;
+    QElapsedTimer timer;
+    auto form = std::make_unique<BenchForm>();
+    TBoardSurface* board = form->Board();
+    timer.start();
+    auto* vcc = new TVcc(board);
+    vcc->SetName(QStringLiteral("Vcc1"));
+    TOrvexPinDriver* previous = vcc->Pin();
+    TSwitch* first = nullptr;
+    for (int i = 0; i < n; ++i) {
+        auto* sw = new TSwitch(board);
+        sw->SetName(QStringLiteral("S%1").arg(i + 1));
+        sw->SetContact1(previous);
+        sw->SwitchControl()->SetClosed(true);
+        previous = sw->SwitchControl()->Contact2();
+        if (!first) first = sw;
+    }
+    auto* bulb = new TBulb(board);
+    bulb->SetName(QStringLiteral("Bulb1"));
+    bulb->SetContact1(previous);
+    auto* gnd = new TGND(board);
+    gnd->SetName(QStringLiteral("GND1"));
+    bulb->SetContact2(gnd->Pin());
+    t.place = timer.nsecsElapsed() / 1e6;
+
+    timer.restart();
+    form->TSimForm::BuildSchematic();
+    t.build = timer.nsecsElapsed() / 1e6;
+
+    timer.restart();
+    first->SwitchControl()->SetClosed(false);
+    first->SwitchControl()->PropagateFrom(first->SwitchControl()->Contact1());
+    first->SwitchControl()->SetClosed(true);
+    first->SwitchControl()->PropagateFrom(first->SwitchControl()->Contact1());
+    t.press = timer.nsecsElapsed() / 1e6;
+
+    timer.restart();
+    form->TSimForm::ClearSchematic();
+    form.reset();
+    t.teardown = timer.nsecsElapsed() / 1e6;
+    return t;
+}
+
+void report(const char* what, double a, double b, int n) {
+    std::printf("%-28s n=%-6d %9.1f ms   2n %9.1f ms   ratio %.2f\n", what, n, a, b,
+                a > 0 ? b / a : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ScopedDialogRecorder dialogs;
+    ScopedManualClock clock;
+    const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
+    chainOfSwitches(100); // warm up caches (pictures, fonts)
+    const Timings a = chainOfSwitches(n);
+    const Timings b = chainOfSwitches(2 * n);
+    std::printf("Chain of closed switches between Vcc and a bulb (%d and %d switches)\n", n, 2 * n);
+    report("place and wire", a.place, b.place, n);
+    report("build schematic + start", a.build, b.build, n);
+    report("open and close one switch", a.press, b.press, n);
+    report("stop and destroy", a.teardown, b.teardown, n);
+    return 0;
+}
