@@ -1,10 +1,465 @@
 #include "simulation/circuit.h"
 
+#include <QPointer>
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "model/boardlink.h"
+#include "model/controls.h"
 #include "model/drivers.h"
 
-// The chain walks are not wired yet: until they are, no level leaves its contact.
-TOrvexPinDriver* FindChainSource(TOrvexPinDriver*&) { return nullptr; }
+// ---------------------------------------------------------------- roles and chains
 
-TOrvexPinDriver* PropagateChain(TOrvexPinDriver*, TOrvexPinDriver*) { return nullptr; }
+namespace {
 
-void SpreadFromDriver(TOrvexPinDriver*, TOrvexPinDriver*) {}
+ComponentRole* roleOf(const TOrvexPinDriver* contact) {
+    return contact ? RoleOf(contact->parent()) : nullptr;
+}
+
+bool isDiodeContact(const TOrvexPinDriver* contact) {
+    const ComponentRole* role = roleOf(contact);
+    return role && role->IsDiodeComponent();
+}
+
+bool isSwitchContact(const TOrvexPinDriver* contact) {
+    const ComponentRole* role = roleOf(contact);
+    return role && role->IsSwitchComponent();
+}
+
+bool isOpenSwitchControl(const TOrvexPinDriver* contact) {
+    const TOrvexControl* control = contact->OwnerControl();
+    return control && control->IsOpenSwitch();
+}
+
+bool isPinContact(const TOrvexPinDriver* contact) {
+    return contact->IsSupplyPin() || contact->IsHostPin();
+}
+
+int capped(int level) {
+    return std::min(level, LevelHigh);
+}
+
+} // namespace
+
+bool IsGateContact(const TOrvexPinDriver* contact) {
+    const ComponentRole* role = roleOf(contact);
+    return role && role->IsGateComponent();
+}
+
+// Most chains are a handful of contacts: those are scanned, longer ones get a hash.
+bool ChainContains(const TOrvexPinDriver* contact, const TChain& chain) {
+    if (chain.m_members.isEmpty()) return chain.m_items.IndexOf(contact) >= 0;
+    return chain.m_members.contains(contact);
+}
+
+void ChainAdd(TOrvexPinDriver* contact, TChain& chain, bool clearSettled) {
+    if (clearSettled) contact->SetSettled(false);
+    chain.m_items.Add(contact, contact->objectName());
+    if (!chain.m_members.isEmpty()) {
+        chain.m_members.insert(contact);
+    } else if (chain.m_items.Count() > TChain::ScannedLength) {
+        for (const TComponentItem& item : chain.m_items)
+            chain.m_members.insert(item.Pin);
+    }
+}
+
+int FirstUnsettled(const TChain& chain) {
+    if (chain.Count() < 2) return -1;
+    for (int i = 0; i < chain.Count(); ++i)
+        if (!chain.At(i)->Settled()) return i;
+    return -1;
+}
+
+// ---------------------------------------------------------------- finding the source
+
+TOrvexPinDriver* FindChainSource(TOrvexPinDriver*& contact) {
+    TOrvexPinDriver* const start = contact;
+    if (!start) return nullptr;
+
+    // Phase one crosses the contact's own control first.
+    TOrvexPinDriver* current = start;
+    bool gate = false;
+    TChain chain(start->parent());
+    while (!current->IsDriver()) {
+        TOrvexControl* control = current->OwnerControl();
+        if (!control) return nullptr;
+        current = control->OtherContact(current);
+        if (!current) break;
+        if (IsGateContact(current)) gate = true;
+        if (current == start) break;
+        if (current->IsDriver()) {
+            current = nullptr;
+            break;
+        }
+        if (!current->ComponentList() || current->ConnectionCount() != 1) return nullptr;
+        if (ChainContains(current, chain)) {
+            current = chain.Last();
+            break;
+        }
+        ChainAdd(current, chain, false);
+        contact = current;
+        current = current->GetComponent(0);
+        if (current == start || !current) break;
+        if (ChainContains(current, chain)) {
+            current = chain.Last();
+            break;
+        }
+        ChainAdd(current, chain, false);
+    }
+    if (current == start) return current;
+    if (gate || !current) current = start;
+
+    // Phase two crosses wires first. Wiring that closes on itself away from the start would bring
+    // this walk round for ever; a loop that holds no driver has no source.
+    TChain crossed(start->parent());
+    while (!current->IsDriver()) {
+        if (!current->ComponentList() || current->ConnectionCount() != 1) return nullptr;
+        if (ChainContains(current, crossed)) return nullptr;
+        ChainAdd(current, crossed, false);
+        contact = current;
+        TOrvexPinDriver* wired = current->GetComponent(0);
+        if (!wired) return nullptr;
+        if (wired->IsDriver()) return wired;
+        TOrvexControl* control = wired->OwnerControl();
+        if (!control) return nullptr;
+        current = control->OtherContact(wired);
+        if (!current) return nullptr;
+    }
+    return current;
+}
+
+// ---------------------------------------------------------------- one chain walk
+
+namespace {
+
+struct Walk {
+    TOrvexPinDriver* source = nullptr;
+    TOrvexPinDriver* current = nullptr;
+    TOrvexPinDriver* lastWire = nullptr; // most recently reached across a wire
+    int gateLevel = LevelUndefined;      // output level of a gate the walk ran into from behind
+    bool diode = false;
+    bool pinEnd = false; // the walk ended on a control whose far side is a pin (or nothing)
+    TChain chain;
+
+    explicit Walk(TOrvexPinDriver* from) : source(from), chain(from->parent()) {}
+
+    TOrvexPinDriver* first() const { return chain.At(0); }
+    TOrvexPinDriver* last() const { return chain.Last(); }
+    void clearSettled() const {
+        for (int i = 0; i < chain.Count(); ++i)
+            chain.At(i)->SetSettled(false);
+    }
+};
+
+// Collects the chain from `first`; false when the walk gives up (a contact without a control or
+// without a connection list).
+bool collect(Walk& w, TOrvexPinDriver* first) {
+    w.current = first;
+    for (;;) {
+        if (!w.current) return false;
+        if (w.current->IsDriver() && !w.chain.IsEmpty()) return true;
+        TOrvexControl* control = w.current->OwnerControl();
+        if (!control) return false;
+        if (ChainContains(w.current, w.chain)) {
+            w.current = w.chain.Last();
+            return true;
+        }
+        ChainAdd(w.current, w.chain, true);
+        if (isDiodeContact(w.current)) w.diode = true;
+
+        control->SetEvaluated(false);
+        control->SetLit(false);
+        TOrvexPinDriver* const nearContact = w.current;
+        w.current = control->OtherContact(nearContact);
+
+        if (!w.current || isPinContact(w.current)) {
+            w.current = nearContact;
+            w.pinEnd = true;
+            return true;
+        }
+        if (!w.current->ComponentList()) return false;
+        // A branch point or an open end closes the chain without joining it.
+        if (w.current->ConnectionCount() != 1) return true;
+        if (ChainContains(w.current, w.chain)) {
+            w.current = w.chain.Last();
+            return true;
+        }
+        if (IsGateContact(w.current) && w.current->IsDriver()) {
+            // Ran into a gate through its input: remember the output level to see whether the
+            // push changes it.
+            w.gateLevel = w.current->Value();
+            w.current = nearContact;
+            return true;
+        }
+        ChainAdd(w.current, w.chain, true);
+        w.current = w.current->GetComponent(0);
+        w.lastWire = w.current;
+    }
+}
+
+// Gives every contact a level from both ends; a level flips once across each open switch.
+void fillChain(const Walk& w) {
+    const int count = w.chain.Count();
+    int level = w.source->Value();
+    if (!isPinContact(w.source) && w.source->DrivenValue() != LevelUndefined)
+        level = w.source->DrivenValue();
+    level = capped(level);
+    bool toggled = false;
+    auto assign = [&](int index) {
+        TOrvexPinDriver* contact = w.chain.At(index);
+        contact->AssignValue(level);
+        if (!toggled && isOpenSwitchControl(contact)) {
+            level = level == LevelHigh ? LevelLow : LevelHigh;
+            toggled = true;
+        } else {
+            toggled = false;
+        }
+    };
+
+    int stop = 0;
+    while (stop < count && w.chain.At(stop)->Settled())
+        assign(stop++);
+
+    level = w.current->Value();
+    if (!w.current->IsDriver() && w.current->DrivenValue() != LevelUndefined)
+        level = w.current->DrivenValue();
+    level = capped(level);
+    for (int i = count - 1; i >= stop; --i)
+        assign(i);
+}
+
+// The level stopped short of the far end: an open switch takes the level of what is wired beyond
+// it, a diode leaves the rest to the fill.
+void resolveOpenSwitch(const Walk& w) {
+    const int k = FirstUnsettled(w.chain);
+    if (k < 1 || k > w.chain.Count() - 1) return;
+    TOrvexPinDriver* contact = w.chain.At(k);
+    if (isSwitchContact(contact) && isOpenSwitchControl(contact)) {
+        TOrvexPinDriver* beyond = contact->GetContact();
+        if (beyond && beyond->DrivenValue() != LevelUndefined) {
+            contact->SetValue(beyond->DrivenValue());
+            beyond->SetValue(beyond->DrivenValue());
+        }
+    } else if (isDiodeContact(contact)) {
+        fillChain(w);
+    }
+}
+
+bool isDrivingHostPin(const TOrvexPinDriver* contact) {
+    return contact && contact->IsHostPin() && contact->IsDriver() && contact->DrivenValue() >= 0;
+}
+
+// A host pin asserts its own driven level again.
+void reassertHostPin(TOrvexPinDriver* pin) {
+    pin->SetSettled(false);
+    pin->SetValue(pin->DrivenValue());
+}
+
+// The far end wins.
+void reverse(Walk& w, int farLevel) {
+    w.lastWire = w.source;
+    w.last()->ChangeValue(farLevel, w.source);
+    if (w.first()->Settled()) return;
+    if (w.source->IsHostPin()) w.source->SetValue(w.source->DrivenValue());
+    w.clearSettled();
+    w.first()->ChangeValue(w.source->Value(), w.source);
+    if (!w.last()->Settled()) fillChain(w);
+}
+
+// The ends agree (or the far end cannot answer back): the source's level goes in.
+void follow(Walk& w) {
+    int level = w.source->Value();
+    if (level != LevelUndefined) level = level > 2500 ? LevelHigh : LevelLow;
+    // An undefined level lets the first contact take its own driven value.
+    w.first()->SetValue(level);
+    if (w.last()->Settled()) return;
+    resolveOpenSwitch(w);
+    if (isDrivingHostPin(w.lastWire)) reassertHostPin(w.lastWire);
+    if (isDrivingHostPin(w.source)) reassertHostPin(w.source);
+    int farLevel = w.current->Value();
+    if (w.pinEnd && w.current->DrivenValue() != LevelUndefined) farLevel = w.current->DrivenValue();
+    w.last()->SetValue(farLevel);
+    fillChain(w);
+}
+
+// The ends disagree: an undefined end undefines the chain, a low source holds its own, a high one
+// gives way to the far end.
+void conflict(Walk& w) {
+    const int sourceLevel = w.source->Value();
+    const int farLevel = w.current->Value();
+    if (sourceLevel == LevelUndefined || farLevel == LevelUndefined) {
+        for (int i = 0; i < w.chain.Count(); ++i)
+            w.chain.At(i)->AssignValue(LevelUndefined);
+        return;
+    }
+    if (w.pinEnd) {
+        w.first()->ChangeValue(sourceLevel, w.lastWire);
+        if (!w.last()->Settled()) fillChain(w);
+        return;
+    }
+    if (sourceLevel >= 2500) {
+        reverse(w, farLevel);
+        return;
+    }
+    w.first()->ChangeValue(sourceLevel, w.lastWire);
+    resolveOpenSwitch(w);
+    if (w.last()->Settled()) return;
+    if (w.lastWire && w.lastWire->IsHostPin()) w.lastWire->SetValue(w.lastWire->DrivenValue());
+    w.clearSettled();
+    w.last()->ChangeValue(w.current->Value(), w.lastWire);
+    if (!w.first()->Settled()) fillChain(w);
+}
+
+// Lets every control of the chain settle what it shows, then names where spreading goes on.
+TOrvexPinDriver* ending(Walk& w) {
+    for (int i = 0; i < w.chain.Count(); ++i)
+        if (TOrvexControl* control = w.chain.At(i)->OwnerControl()) control->SetEnded(false);
+    for (int i = 0; i < w.chain.Count(); ++i) {
+        TOrvexPinDriver* contact = w.chain.At(i);
+        if (TOrvexControl* control = contact->OwnerControl()) control->EndEvaluation(contact);
+    }
+    TOrvexPinDriver* result = w.current;
+    if (result->IsInput()) {
+        // Across the gate: its output only matters when the push changed it.
+        TOrvexControl* control = result->OwnerControl();
+        result = control ? control->OtherContact(result) : nullptr;
+        if (result && result->Value() == w.gateLevel) result = nullptr;
+    }
+    return result;
+}
+
+} // namespace
+
+TOrvexPinDriver* PropagateChain(TOrvexPinDriver* source, TOrvexPinDriver* first) {
+    if (!source) return nullptr;
+    Walk w(source);
+    if (!collect(w, first)) return nullptr;
+
+    const int sourceLevel = source->Value();
+    const int farLevel = w.current->Value();
+    const qint64 difference = std::abs(qint64(sourceLevel) - qint64(farLevel));
+    if (w.diode && farLevel > sourceLevel)
+        reverse(w, farLevel);
+    else if (difference < 2500 || w.current->IsInput() || w.diode)
+        follow(w);
+    else
+        conflict(w);
+    return ending(w);
+}
+
+// ---------------------------------------------------------------- spreading
+
+namespace {
+
+struct SpreadFrame {
+    QPointer<TOrvexPinDriver> driver;
+    TOrvexPinDriver* excluded = nullptr;
+    int next = 0; // index of the next connection to walk through
+};
+
+// Shared by a top-level spread and every spread started inside it.
+struct SpreadState {
+    int depth = 0; // spread loops running on the native stack
+    int walks = 0;
+    bool exhausted = false;
+    std::vector<SpreadFrame>* innermost = nullptr;
+};
+
+SpreadState g_spread;
+
+bool suspended(const TOrvexPinDriver* driver) {
+    const BoardLink* board = driver->OwnerForm();
+    return board && board->Suspended();
+}
+
+bool spreadable(const TOrvexPinDriver* driver) {
+    return driver && !suspended(driver) && driver->ConnectionCount() > 0;
+}
+
+// "Component.Contact"; port pins and hidden contacts are named after the component above them.
+QString contactPath(const TOrvexPinDriver* contact) {
+    const QObject* component = contact->parent();
+    while (component && qobject_cast<const TOrvexDriver*>(component))
+        component = component->parent();
+    if (!component) return contact->objectName();
+    return component->objectName() + QLatin1Char('.') + contact->objectName();
+}
+
+void reportOscillation(const TOrvexPinDriver* stoppedAt) {
+    if (BoardLink* board = stoppedAt->OwnerForm()) board->ReportOscillation(contactPath(stoppedAt));
+}
+
+// Leaves the shared state as it found it, also when a control throws.
+class SpreadScope {
+public:
+    explicit SpreadScope(std::vector<SpreadFrame>* stack) : m_outer(g_spread.innermost) {
+        g_spread.innermost = stack;
+        ++g_spread.depth;
+    }
+    ~SpreadScope() {
+        g_spread.innermost = m_outer;
+        if (--g_spread.depth == 0) {
+            g_spread.walks = 0;
+            g_spread.exhausted = false;
+        }
+    }
+    SpreadScope(const SpreadScope&) = delete;
+    SpreadScope& operator=(const SpreadScope&) = delete;
+
+private:
+    std::vector<SpreadFrame>* m_outer;
+};
+
+void runSpread(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
+    std::vector<SpreadFrame> stack;
+    stack.push_back({driver, excluded, 0});
+    SpreadScope scope(&stack);
+
+    while (!stack.empty() && !g_spread.exhausted) {
+        SpreadFrame& frame = stack.back();
+        TOrvexPinDriver* from = frame.driver.data();
+        // A frame starts as a call of its own would: nothing on a suspended board or from a
+        // driver without connections (or one a control has destroyed meanwhile).
+        if (!from || (frame.next == 0 && !spreadable(from)) ||
+            frame.next >= from->ConnectionCount()) {
+            stack.pop_back();
+            continue;
+        }
+        TOrvexPinDriver* through = from->GetComponent(frame.next++);
+        const bool skip = through == frame.excluded;
+        // A frame with nothing left to walk goes now, so a long run of gates keeps one frame.
+        if (frame.next >= from->ConnectionCount()) stack.pop_back();
+        if (skip) continue;
+
+        if (g_spread.walks >= SpreadWalkBudget) {
+            g_spread.exhausted = true;
+            stack.clear();
+            reportOscillation(from);
+            return;
+        }
+        ++g_spread.walks;
+
+        const size_t base = stack.size();
+        TOrvexPinDriver* result = PropagateChain(from, through);
+        if (g_spread.exhausted) return;
+        // Spreads queued by the controls during the walk run first, in the order they were asked
+        // for, then the gate output the walk ended at; all before the next connection of `from`.
+        std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
+        if (result && IsGateContact(result) && result->IsDriver())
+            stack.insert(stack.begin() + std::ptrdiff_t(base), SpreadFrame{result, nullptr, 0});
+    }
+}
+
+} // namespace
+
+void SpreadFromDriver(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
+    if (!spreadable(driver)) return;
+    // A spread that ran out of budget stops everything started inside it too.
+    if (g_spread.exhausted) return;
+    if (g_spread.depth >= SpreadNestingLimit) {
+        g_spread.innermost->push_back({driver, excluded, 0});
+        return;
+    }
+    runSpread(driver, excluded);
+}

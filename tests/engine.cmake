@@ -1,0 +1,1 @@
+brelvan_add_test(test_engine SOURCES test_engine.cpp)
