@@ -1,0 +1,1 @@
+brelvan_add_test(test_editor_classes SOURCES test_editor_classes.cpp LIBS brelvan_editor)
