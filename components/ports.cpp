@@ -1,0 +1,230 @@
+#include "components/ports.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+#include "model/boardlink.h"
+
+namespace {
+
+bool isVertical(TOrientation orientation) {
+    return orientation == opo_VerticalPositive || orientation == opo_VerticalNegative;
+}
+
+// The caption in bold, its top edge at `top`, with no box behind it. The name stands on the
+// component's own drawing, so a thin light halo keeps it readable over lines and labels.
+void drawCaption(QPainter& painter, const QString& caption, int x, int top) {
+    painter.save();
+    QFont font = painter.font();
+    font.setBold(true);
+    QPainterPath text;
+    text.addText(x, top + QFontMetrics(font).ascent(), font, caption);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.strokePath(
+        text, QPen(QColor(255, 255, 255, 220), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(text, Qt::black);
+    painter.restore();
+}
+
+int captionWidth(const QPainter& painter, const QString& caption) {
+    QFont font = painter.font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(caption);
+}
+
+// A whole byte onto the port: each pin presents the resistance of the level it is given.
+void writePortByte(TOrvexPort* port, int data, int drivenData, int kind, int address,
+                   QObject* reserved) {
+    for (int k = 0; k < 8; ++k)
+        SetHostPinResistence(port->Pins(k), (data >> k) & 1 ? OhmsHostPinHigh : OhmsHostPinLow);
+    port->HostAccess(data, drivenData, kind, address, reserved);
+}
+
+bool portTakes(const TOrvexPort* port, int kind, int address) {
+    return port && (kind & 7) == int(port->Space()) && address == port->Address();
+}
+
+} // namespace
+
+void SetHostPinResistence(TOrvexPin* pin, int ohms) {
+    if (!pin) return;
+    pin->SetResistence(ohms);
+    auto* control = qobject_cast<TOrvexPinControl*>(pin->OwnerControl());
+    if (control && control->Contact() == pin) control->SetResistence(ohms);
+}
+
+// ---------------------------------------------------------------- TOrvexPortCtl
+
+TOrvexPortCtl::TOrvexPortCtl(QObject* owner) : TOrvexControl(owner) {
+    auto* contact = new TOrvexPinDriver(owner);
+    contact->SetOwnerControl(this);
+    m_contact = contact;
+    m_resistence = 100000;
+}
+
+TOrvexPortCtl::~TOrvexPortCtl() {
+    delete m_contact.data();
+}
+
+TOrvexPinDriver* TOrvexPortCtl::GetContact() const {
+    return WiredDriverOf(m_contact);
+}
+
+void TOrvexPortCtl::SetContact(TOrvexPinDriver* driver) {
+    RewireContact(m_contact, driver);
+}
+
+void TOrvexPortCtl::ValueChanged(TOrvexDriver*, TOrvexDriver*) {
+    if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
+    auto* owner = qobject_cast<TOrvexGraphicPort*>(parent());
+    if (owner && owner->PortControlChanged(this)) m_evaluated = true;
+}
+
+void TOrvexPortCtl::EndEvaluation(TOrvexPinDriver* contact) {
+    TOrvexControl::EndEvaluation(contact);
+    auto* owner = qobject_cast<TOrvexGraphicPort*>(parent());
+    if (owner && m_evaluated) owner->PortControlEnded(this);
+}
+
+// ---------------------------------------------------------------- TOrvexGraphicPort
+
+TOrvexGraphicPort::TOrvexGraphicPort(QWidget* owner, const QString& portName)
+    : TOrvexGraphicComponent(owner) {
+    m_port = new TOrvexPort(this);
+    m_port->setObjectName(portName);
+    SetShowName(true);
+}
+
+TOrvexGraphicPort::~TOrvexGraphicPort() {
+    // The pins unwire themselves while the component can still answer for them.
+    delete m_port;
+    m_port = nullptr;
+}
+
+void TOrvexGraphicPort::SetName(const QString& newName) {
+    TOrvexGraphicComponent::SetName(newName);
+    if (!m_port) return;
+    for (QObject* child : m_port->children()) {
+        auto* control = qobject_cast<TOrvexPinControl*>(child);
+        if (control && control->Contact())
+            control->setObjectName(newName + QLatin1Char('_') + control->Contact()->objectName());
+    }
+}
+
+bool TOrvexGraphicPort::PortControlChanged(TOrvexPortCtl*) {
+    return false;
+}
+
+void TOrvexGraphicPort::PortControlEnded(TOrvexPortCtl*) {}
+
+QList<TOrvexPinDriver*> TOrvexGraphicPort::SchematicContacts() const {
+    QList<TOrvexPinDriver*> contacts;
+    for (int k = 0; k < 8; ++k)
+        if (TOrvexPinDriver* pin = PortPin(k)) contacts.append(pin);
+    return contacts;
+}
+
+void TOrvexGraphicPort::DrawName(QPainter& painter) {
+    const QString caption = GetCaption();
+    const int x = (width() - captionWidth(painter, caption)) / 2;
+    drawCaption(painter, caption, x, qRound(height() / 25.0) + 2);
+}
+
+// ---------------------------------------------------------------- TUPort
+
+TUPort::TUPort(QWidget* owner) : TOrvexGraphicPort(owner, QStringLiteral("Port")) {
+    LoadPictures(QStringLiteral("PORT"), QStringLiteral("PORT"), true);
+    resize(sizeHint());
+}
+
+void TUPort::SetSpace(TPortSpace space) {
+    TOrvexPort* port = Port();
+    port->SetSpace(space);
+    const int ohms = port->Space() == ops_DATA ? OhmsHostPinHigh : OhmsFloating;
+    for (int k = 0; k < 8; ++k) {
+        TOrvexPin* pin = port->Pins(k);
+        if (!pin) continue;
+        pin->SetDrivenValue(LevelHigh);
+        pin->AssignValue(LevelHigh);
+        SetHostPinResistence(pin, ohms);
+    }
+}
+
+void TUPort::HostAccess(int data, int drivenData, int kind, int address, QObject* reserved,
+                        int bitNo) {
+    TOrvexPort* port = Port();
+    if (!portTakes(port, kind, address)) return;
+    if (bitNo == 0) {
+        writePortByte(port, data, drivenData, kind, address, reserved);
+        return;
+    }
+    const int k = bitNo - 1;
+    if (k < 0 || k > 7) return;
+    TOrvexPin* pin = port->Pins(k);
+    if (!pin) return;
+    SetHostPinResistence(pin, data != 0 ? OhmsHostPinHigh : OhmsHostPinLow);
+    // The pin reads its own bit of both words: a bit value of 2 or more still means 1.
+    const int mask = 1 << k;
+    pin->HostAccess(data != 0 ? mask : 0, drivenData != 0 ? mask : 0, kind & 7, address, reserved);
+}
+
+// ---------------------------------------------------------------- TBUS
+
+namespace {
+constexpr int BusWidth = 30;
+constexpr int BusHeight = 94;
+} // namespace
+
+TBUS::TBUS(QWidget* owner) : TOrvexGraphicPort(owner, QStringLiteral("DataBUS")) {
+    Port()->SetAddress(128);
+    LoadPictures(QStringLiteral("BUS"), QStringLiteral("BUS_SCH"), true);
+    SetSymmetricPicture(false);
+    SetFixedPicture(false);
+    SetHasComponentPicture(false);
+    SetStretch(false);
+    resize(sizeHint());
+}
+
+void TBUS::SetOrientation(TOrientation value) {
+    if (isVertical(value)) return;
+    TOrvexGraphicComponent::SetOrientation(value);
+    // Facing left is a drawing of its own (text upright), not the picture turned over.
+    if (Visibility() != vs_Invisible) {
+        const QString& base =
+            Visibility() == vs_Schematic ? SchematicPictureName() : ComponentPictureName();
+        if (!base.isEmpty())
+            LoadPicture(value == opo_HorizontalNegative ? base + QLatin1Char('1') : base);
+    }
+    resize(BusWidth, BusHeight);
+}
+
+void TBUS::HostAccess(int data, int drivenData, int kind, int address, QObject* reserved, int) {
+    TOrvexPort* port = Port();
+    if (!portTakes(port, kind, address)) return;
+    writePortByte(port, data, drivenData, kind, address, reserved);
+}
+
+void TBUS::DrawName(QPainter& painter) {
+    const int x = Orientation() == opo_HorizontalNegative ? 0 : width() / 8 + 2;
+    drawCaption(painter, GetCaption(), x, 2);
+}
+
+// ---------------------------------------------------------------- TLine
+
+TLine::TLine(QWidget* owner) : TOrvexGraphicComponent(owner) {
+    LoadPictures(QStringLiteral("LINE"), QStringLiteral("LINE"), false);
+    SetFixedPicture(false);
+    SetTransparent(false);
+    resize(16, 3);
+}
+
+void TLine::SetOrientation(TOrientation value) {
+    if (isVertical(value) == isVertical(Orientation())) return;
+    const int length = std::max(width(), height());
+    TOrvexGraphicComponent::SetOrientation(value);
+    if (isVertical(value))
+        resize(3, length);
+    else
+        resize(length, 3);
+}
