@@ -56,6 +56,7 @@ private slots:
     void gateResistancesAndOutputs();
     void gateDrivesBulbAtRun();
     void schematicNodes();
+    void showingBuildsHidingFrees();
     void hostPinAccesses_data();
     void hostPinAccesses();
 };
@@ -369,6 +370,24 @@ void TestBoard::schematicNodes() {
         QCOMPARE(sw->SwitchControl()->Contact1()->NodeIndex(), 3);
         f.Stop();
     }
+}
+
+void TestBoard::showingBuildsHidingFrees() {
+    // A plain board form runs while it is shown.
+    ScopedDialogRecorder dialogs;
+    TSimForm form;
+    auto* pin = new TUPin(form.Board());
+    pin->SetName(QStringLiteral("P1"));
+    QVERIFY(form.Nodes().empty());
+    form.show();
+    QCOMPARE(nodeNames(form), QStringList({"GND", "Vcc", "Node_2"}));
+    QPointer<TOrvexGraphicComponent> firstRail = form.CommonVcc();
+    form.hide();
+    QVERIFY(form.Nodes().empty());
+    QVERIFY(!firstRail);
+    form.show();
+    QCOMPARE(nodeNames(form), QStringList({"GND", "Vcc", "Node_2"}));
+    QVERIFY(form.CommonVcc());
 }
 
 void TestBoard::hostPinAccesses_data() {
