@@ -1,6 +1,6 @@
 #include <QApplication>
-#include <QMainWindow>
 
+#include "editor/brelvanfrm.h"
 #include "platform/qtdialogs.h"
 
 int main(int argc, char* argv[]) {
@@ -9,11 +9,12 @@ int main(int argc, char* argv[]) {
     QtDialogService dialogs;
     InstallDialogs(&dialogs);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Brelvan"));
-    window.resize(800, 600);
-    window.show();
-    const int result = QApplication::exec();
+    int result = 0;
+    {
+        TfrmPlugin window;
+        window.show();
+        result = QApplication::exec();
+    }
     InstallDialogs(nullptr);
     return result;
 }

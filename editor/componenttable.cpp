@@ -1,0 +1,77 @@
+#include "editor/componenttable.h"
+
+#include <QHash>
+
+#include "components/gates.h"
+#include "components/leds.h"
+#include "components/pins.h"
+#include "components/switches.h"
+
+namespace {
+
+template <typename T> TOrvexGraphicComponent* make(QWidget* owner) {
+    return new T(owner);
+}
+
+QList<ComponentRow> buildRows() {
+    return {
+        {1, QStringLiteral("TLED"), &make<TLED>, 32, 32},
+        {2, QStringLiteral("TDispSeg"), &make<TDispSeg>, 74, 99},
+        {3, QStringLiteral("TBulb"), &make<TBulb>, 32, 32},
+        {4, QStringLiteral("TSwitch"), &make<TSwitch>, 32, 32},
+        {5, QStringLiteral("TRoundBtn"), &make<TRoundBtn>, 32, 32},
+        {6, QStringLiteral("TSquareBtn"), &make<TSquareBtn>, 32, 32},
+        {7, QStringLiteral("TDiode"), &make<TDiode>, 32, 32},
+        {8, QStringLiteral("TInvertor"), &make<TInvertor>, 116, 60},
+        {9, QStringLiteral("TUPin"), &make<TUPin>, 69, 23},
+        {10, QStringLiteral("TUPort"), nullptr, 80, 84},
+        {11, QStringLiteral("TUDrivenPort"), nullptr, 75, 108},
+        {12, QStringLiteral("TBUS"), nullptr, 30, 94},
+        {13, QStringLiteral("TVcc"), &make<TVcc>, 32, 32},
+        {14, QStringLiteral("TGND"), &make<TGND>, 32, 32},
+        {15, QStringLiteral("TLine"), nullptr, 16, 4},
+        {16, QStringLiteral("TTwoColorLED"), &make<TTwoColorLED>, 32, 32},
+        {17, QStringLiteral("TUSelector"), nullptr, 75, 88},
+        {18, QStringLiteral("TGateAND"), &make<TGateAND>, 116, 60},
+        // The LCD modules come with their own components.
+        {19, QStringLiteral("TLCDAlpha"), nullptr, 230, 74},
+        {20, QStringLiteral("TLCDGraph"), nullptr, 294, 166},
+    };
+}
+
+} // namespace
+
+const QList<ComponentRow>& ComponentTable::Rows() {
+    static const QList<ComponentRow> rows = buildRows();
+    return rows;
+}
+
+const ComponentRow* ComponentTable::Row(int tag) {
+    if (tag < 1 || tag > RowCount) return nullptr;
+    return &Rows()[tag - 1];
+}
+
+int ComponentTable::TagOf(const QString& className) {
+    static const QHash<QString, int> byName = [] {
+        QHash<QString, int> hash;
+        for (const ComponentRow& row : Rows())
+            hash.insert(row.ClassName.toLower(), row.Tag);
+        return hash;
+    }();
+    return byName.value(className.toLower(), 0);
+}
+
+const ComponentRow* ComponentTable::Find(const QString& className) {
+    return Row(TagOf(className));
+}
+
+QString ComponentTable::ShortName(const QString& className) {
+    if (className.startsWith(QLatin1Char('T'), Qt::CaseInsensitive)) return className.mid(1);
+    return className;
+}
+
+TOrvexGraphicComponent* ComponentTable::Create(int tag, QWidget* owner) {
+    const ComponentRow* row = Row(tag);
+    if (!row || !row->Create) return nullptr;
+    return row->Create(owner);
+}

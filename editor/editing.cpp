@@ -1,0 +1,334 @@
+// Placing, naming, selecting, moving, resizing and deleting components on the main window's board.
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QToolButton>
+
+#include "editor/brelvanclasses.h"
+#include "editor/brelvanfrm.h"
+#include "editor/componenttable.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
+
+namespace {
+// p div g × g with the division truncating toward zero: the grid point at or before p.
+int snap(int p, int g) {
+    return p / g * g;
+}
+} // namespace
+
+// ---------------------------------------------------------------- tools and placing
+
+void TfrmPlugin::ButtonClick(QToolButton* sender) {
+    const int index = m_buttons.indexOf(sender);
+    const int tag = index < 0 ? 0 : m_buttonTags[index];
+    if (tag == 0) return;
+    if (tag == m_currentTool) {
+        // A second click within the double-click time places in the middle; a later one disarms.
+        if (Clock().TickCount() >= m_toolTick + m_doubleClickTime) {
+            ReleaseTool();
+            return;
+        }
+        try {
+            CreateComponent(tag, true, QPoint());
+        } catch (...) {
+            ReleaseTool();
+            throw;
+        }
+        ReleaseTool();
+        return;
+    }
+    ReleaseTool();
+    sender->setChecked(true);
+    m_currentTool = tag;
+    m_toolTick = Clock().TickCount();
+}
+
+void TfrmPlugin::ReleaseTool() {
+    for (QToolButton* button : m_buttons)
+        if (button != m_tbRun) button->setChecked(false);
+    m_currentTool = 0;
+}
+
+void TfrmPlugin::CreateComponent(int tag, bool atCentre, const QPoint& at) {
+    const ComponentRow* row = ComponentTable::Row(tag);
+    if (!row || !row->Create) return; // a class not built yet places nothing
+    m_modified = true;
+    TOrvexGraphicComponent* component = row->Create(Board());
+    PlaceComponent(component, row->Width, row->Height, atCentre, at);
+}
+
+void TfrmPlugin::FormClick(const QPoint& pos) {
+    UnmarkEdited();
+    SetEditedObject(nullptr);
+    PropertiesFormResize();
+    if (m_currentTool == 0) return;
+    const int tag = m_currentTool;
+    try {
+        CreateComponent(tag, false, pos);
+    } catch (...) {
+        ReleaseTool();
+        throw;
+    }
+    ReleaseTool();
+}
+
+void TfrmPlugin::PlaceComponent(TOrvexGraphicComponent* component, int width, int height,
+                                bool atCentre, const QPoint& at) {
+    if (!component) return;
+    m_modified = true;
+    if (component->parent() != Board()) component->setParent(Board());
+    NameComponent(component);
+    component->show();
+    component->SetHint(component->Name() + QStringLiteral(" : ") +
+                       QLatin1String(component->metaObject()->className()));
+    // The hint is kept but not shown: over the board the pointer belongs to the probe.
+    component->setToolTip(QString());
+    component->SetWidth(width);
+    component->SetHeight(height);
+    if (atCentre) {
+        SetNewPosition(component);
+    } else {
+        component->move(snap(at.x(), m_gridSize), snap(at.y(), m_gridSize));
+        component->raise();
+    }
+    WireComponent(component);
+    // The new component takes the present view mode with all the others.
+    VisibilityClick(m_visibilityGroup->checkedAction());
+    // The single selection stays what it was; the new component is not selected.
+    ObjectClick(m_edited.data(), false);
+}
+
+void TfrmPlugin::NameComponent(TOrvexGraphicComponent* component) {
+    if (!component || !component->Name().isEmpty()) return;
+    const QString base =
+        ComponentTable::ShortName(QLatin1String(component->metaObject()->className()));
+    int n = 1;
+    for (const TOrvexGraphicComponent* owned : Board()->OwnedComponents())
+        if (owned->Name().compare(base + QString::number(n), Qt::CaseInsensitive) == 0) ++n;
+    // Each refusal of a duplicate uses up one sibling's name; more refusals than siblings mean
+    // the name is refused for good, and the component stays unnamed.
+    const qsizetype siblings = component->parent() ? component->parent()->children().size() : 0;
+    for (qsizetype attempt = 0; component->Name().isEmpty() && attempt <= siblings; ++attempt) {
+        try {
+            component->SetName(base + QString::number(n));
+        } catch (const ComponentError&) {
+            ++n;
+        } catch (const std::exception&) {
+            return;
+        }
+    }
+}
+
+void TfrmPlugin::WireComponent(TOrvexGraphicComponent* component) {
+    if (!component) return;
+    component->OnMouseDown = [this](QObject* sender, Qt::MouseButton button,
+                                    Qt::KeyboardModifiers modifiers, const QPoint& pos) {
+        ObjectMouseDown(sender, button, modifiers, pos);
+    };
+    component->OnMouseMove = [this](QObject* sender, Qt::MouseButtons buttons,
+                                    Qt::KeyboardModifiers modifiers, const QPoint& pos) {
+        ObjectMouseMove(sender, buttons, modifiers, pos);
+    };
+}
+
+void TfrmPlugin::SetNewPosition(TOrvexGraphicComponent* component) {
+    const int g = m_gridSize;
+    const QRect client = ClientArea();
+    int top = snap(client.top() + client.height() / 2 - component->Height() / 2, g);
+    int left = snap(client.left() + client.width() / 2 - component->Width() / 2, g);
+    for (const TOrvexGraphicComponent* other : Board()->ComponentsInChildOrder()) {
+        if (other != component && other->Top() == top && other->Left() == left) {
+            top += g;
+            left += g;
+        }
+        // What would leave the visible board starts again one step from its top or left.
+        if (top + component->Height() > client.top() + client.height()) top = client.top() + g;
+        if (left + component->Width() > client.left() + client.width()) left = client.left() + g;
+    }
+    component->move(snap(left, g), snap(top, g));
+    component->raise();
+}
+
+// ---------------------------------------------------------------- selecting
+
+bool TfrmPlugin::HasMultiSelection() const {
+    for (const QPointer<TOrvexGraphicComponent>& component : m_selection)
+        if (component) return true;
+    return false;
+}
+
+bool TfrmPlugin::InSelection(QObject* object) const {
+    for (const QPointer<TOrvexGraphicComponent>& component : m_selection)
+        if (component && component.data() == object) return true;
+    return false;
+}
+
+void TfrmPlugin::UnmarkEdited() {
+    if (auto* component = qobject_cast<TOrvexGraphicComponent*>(m_edited.data()))
+        component->SetSelected(false);
+}
+
+void TfrmPlugin::ClearSelection(QObject* keep) {
+    UnmarkEdited();
+    if (!keep) SetEditedObject(nullptr);
+    PropertiesFormResize();
+    while (!m_selection.isEmpty()) {
+        const QPointer<TOrvexGraphicComponent> component = m_selection.takeLast();
+        if (component) component->SetSelected(false);
+    }
+}
+
+void TfrmPlugin::ObjectClick(QObject* sender, bool showProperties) {
+    if (QCoreApplication::closingDown() || m_running) return;
+    try {
+        UnmarkEdited();
+        ClearSelection(sender);
+        SetEditedObject(sender);
+        PropertiesFormResize();
+        if (auto* component = qobject_cast<TOrvexGraphicComponent*>(m_edited.data()))
+            component->SetSelected(true);
+        if (showProperties && !PropertiesWindowVisible()) {
+            ShowPropertiesWindow();
+            activateWindow();
+        }
+    } catch (const std::exception&) {
+        // Selecting is best effort: the selection stays as far as it got.
+    }
+}
+
+void TfrmPlugin::ObjectMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
+                                 const QPoint& pos) {
+    if (m_running) return;
+    m_downX = pos.x();
+    m_downY = pos.y();
+    // A press on a member of the multi-selection starts dragging all of it.
+    if (InSelection(sender)) return;
+    ObjectClick(sender, button == Qt::RightButton);
+}
+
+void TfrmPlugin::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
+                                  const QPoint& pos) {
+    if (sender != Board()) return;
+    if (button != Qt::LeftButton) {
+        m_selectRect->Finish();
+        return;
+    }
+    ClearSelection(nullptr);
+    m_selectRect->raise();
+    m_selectRect->SetLeftL(pos.x());
+    m_selectRect->SetTopL(pos.y());
+    m_selectRect->SetWidthL(0);
+    m_selectRect->SetHeightL(0);
+    m_selectRect->Start();
+}
+
+void TfrmPlugin::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons buttons,
+                                  Qt::KeyboardModifiers modifiers, const QPoint& pos) {
+    TSimForm::MouseMoveOnBoard(sender, buttons, modifiers, pos);
+    if (sender == Board() && (buttons & Qt::LeftButton) && m_selectRect->Active())
+        m_selectRect->MoveTo(pos);
+}
+
+void TfrmPlugin::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint& pos) {
+    // Only a band under way selects: a stale rectangle from an earlier drag must not.
+    if (!m_selectRect->Finish(pos)) return;
+    QList<TOrvexGraphicComponent*> taken;
+    for (TOrvexGraphicComponent* component : Board()->ComponentsInChildOrder()) {
+        if (!m_selectRect->Contains(component)) continue;
+        m_selection.append(component);
+        component->SetSelected(true);
+        taken.append(component);
+    }
+    if (taken.size() == 1) ObjectClick(taken.first(), false);
+}
+
+// ---------------------------------------------------------------- moving and resizing
+
+void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                                 const QPoint& pos) {
+    if (m_running) return;
+    auto* control = qobject_cast<QWidget*>(sender);
+    if (!control) return;
+    const int g = m_gridSize;
+    if (buttons & Qt::LeftButton) {
+        control->raise();
+        if (control->cursor().shape() != Qt::SizeFDiagCursor) {
+            const int dx = snap(pos.x() - m_downX, g);
+            const int dy = snap(pos.y() - m_downY, g);
+            const QList<TOrvexGraphicComponent*> selection = Selection();
+            if (selection.isEmpty()) {
+                MoveComponentBy(control, dx, dy);
+            } else {
+                for (TOrvexGraphicComponent* component : selection)
+                    MoveComponentBy(component, dx, dy);
+            }
+            return;
+        }
+        m_modified = true;
+        int w = qMax(snap(pos.x(), g), 6 * g);
+        int h = qMax(snap(pos.y(), g), 6 * g);
+        // A line keeps its thickness across its length.
+        if (sender->inherits("TLine")) {
+            const int thin = qMax(g / 2 + 1, 3);
+            if (w <= h)
+                w = thin;
+            else
+                h = thin;
+        }
+        control->resize(w, h);
+        return;
+    }
+    if (buttons != Qt::NoButton) return;
+    auto* component = qobject_cast<TOrvexGraphicComponent*>(sender);
+    if (component && pos.x() > component->Width() - 5 && pos.y() > component->Height() - 5) {
+        // The lower right corner resizes, except in a multi-selection, which only moves.
+        if (!InSelection(component)) control->setCursor(Qt::SizeFDiagCursor);
+    } else {
+        control->unsetCursor();
+    }
+}
+
+void TfrmPlugin::MoveComponentBy(QWidget* component, int dx, int dy) {
+    if (!component) return;
+    const QRect client = ClientArea();
+    const bool multi = HasMultiSelection();
+    // A lone component stays wholly inside the visible board on the right and at the bottom; it
+    // may always move back towards the inside, also when it already stands over an edge.
+    const int t = component->y() + dy;
+    if (t >= 0 && t != component->y() &&
+        (t + component->height() < client.top() + client.height() || multi || dy < 0)) {
+        component->move(component->x(), t);
+        m_modified = true;
+    }
+    const int l = component->x() + dx;
+    if (l >= 4 && l != component->x() &&
+        (l + component->width() < client.left() + client.width() || multi || dx < 0)) {
+        component->move(l, component->y());
+        m_modified = true;
+    }
+}
+
+// ---------------------------------------------------------------- deleting
+
+bool TfrmPlugin::ObjectKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (key != Qt::Key_Delete) return false;
+    if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return false;
+    if (m_running) return false;
+    if (!m_selection.isEmpty()) {
+        const QList<TOrvexGraphicComponent*> doomed = Selection();
+        m_selection.clear();
+        for (TOrvexGraphicComponent* component : doomed)
+            delete component;
+    } else if (auto* edited = qobject_cast<TOrvexGraphicComponent*>(m_edited.data());
+               edited && edited->parent() == Board()) {
+        SetEditedObject(nullptr);
+        delete edited;
+    } else {
+        // Nothing selected: nothing changes, Modified included.
+        return true;
+    }
+    ClearSelection(nullptr);
+    m_modified = !Board()->ComponentsInChildOrder().isEmpty();
+    return true;
+}
