@@ -88,7 +88,11 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
 
 TfrmPlugin::~TfrmPlugin() {
     // The board and its components outlive this part of the window: nothing of theirs may call
-    // back into it.
+    // back into it, and nothing may propagate while they go.
+    if (m_running) {
+        ClearSchematic();
+        SetSuspended(true);
+    }
     Board()->removeEventFilter(this);
     for (TOrvexGraphicComponent* component : Board()->OwnedComponents()) {
         component->OnMouseDown = nullptr;

@@ -2,9 +2,11 @@
 
 #include <QHash>
 
+#include "components/drivenports.h"
 #include "components/gates.h"
 #include "components/leds.h"
 #include "components/pins.h"
+#include "components/ports.h"
 #include "components/switches.h"
 
 namespace {
@@ -24,14 +26,14 @@ QList<ComponentRow> buildRows() {
         {7, QStringLiteral("TDiode"), &make<TDiode>, 32, 32},
         {8, QStringLiteral("TInvertor"), &make<TInvertor>, 116, 60},
         {9, QStringLiteral("TUPin"), &make<TUPin>, 69, 23},
-        {10, QStringLiteral("TUPort"), nullptr, 80, 84},
-        {11, QStringLiteral("TUDrivenPort"), nullptr, 75, 108},
-        {12, QStringLiteral("TBUS"), nullptr, 30, 94},
+        {10, QStringLiteral("TUPort"), &make<TUPort>, 80, 84},
+        {11, QStringLiteral("TUDrivenPort"), &make<TUDrivenPort>, 75, 108},
+        {12, QStringLiteral("TBUS"), &make<TBUS>, 30, 94},
         {13, QStringLiteral("TVcc"), &make<TVcc>, 32, 32},
         {14, QStringLiteral("TGND"), &make<TGND>, 32, 32},
-        {15, QStringLiteral("TLine"), nullptr, 16, 4},
+        {15, QStringLiteral("TLine"), &make<TLine>, 16, 4},
         {16, QStringLiteral("TTwoColorLED"), &make<TTwoColorLED>, 32, 32},
-        {17, QStringLiteral("TUSelector"), nullptr, 75, 88},
+        {17, QStringLiteral("TUSelector"), &make<TUSelector>, 75, 88},
         {18, QStringLiteral("TGateAND"), &make<TGateAND>, 116, 60},
         // The LCD modules come with their own components.
         {19, QStringLiteral("TLCDAlpha"), nullptr, 230, 74},

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -30,6 +31,7 @@ constexpr int TagLED = 1;
 constexpr int TagBulb = 3;
 constexpr int TagSwitch = 4;
 constexpr int TagInvertor = 8;
+constexpr int TagLine = 15;
 constexpr int TagTwoColorLED = 16;
 constexpr int TagGateAND = 18;
 constexpr int TagLCDAlpha = 19;
@@ -117,6 +119,7 @@ private slots:
     void clickPlacesOnGrid();
     void doubleClickPlacesInCentre();
     void secondClickAfterDoubleClickTimeDisarms();
+    void scrolledBoardPlacesInView();
     void unbuiltClassPlacesNothing();
     void dragMovesInGridSteps();
     void moveStopsAtEdges_data();
@@ -408,6 +411,29 @@ void TestMainWindow::secondClickAfterDoubleClickTimeDisarms() {
     QCOMPARE(e.window->CurrentTool(), TagSwitch);
 }
 
+void TestMainWindow::scrolledBoardPlacesInView() {
+    Editor e;
+    e.window->resize(400, 320);
+    putOn<TBulb>(*e.window, "Bulb1", QPoint(1200, 900))->resize(32, 32);
+    QCoreApplication::processEvents();
+    QScrollBar* horizontal = e.window->ScrollArea()->horizontalScrollBar();
+    QScrollBar* vertical = e.window->ScrollArea()->verticalScrollBar();
+    horizontal->setValue(horizontal->maximum());
+    vertical->setValue(vertical->maximum());
+    const QRect client = e.window->ClientArea();
+    QVERIFY(client.left() > 0 && client.top() > 0);
+    QVERIFY(client.contains(e.newest()->geometry()));
+    // The centre of what the user sees, not of the board's origin.
+    QToolButton* button = e.window->ToolButton(TagBulb);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    TOrvexGraphicComponent* bulb = e.newest();
+    QCOMPARE(bulb->Name(), QStringLiteral("Bulb2"));
+    QVERIFY(client.contains(bulb->geometry()));
+    QCOMPARE(bulb->pos(), QPoint((client.left() + client.width() / 2 - 16) / 4 * 4,
+                                 (client.top() + client.height() / 2 - 16) / 4 * 4));
+}
+
 void TestMainWindow::unbuiltClassPlacesNothing() {
     Editor e;
     QVERIFY(!ComponentTable::Row(TagLCDAlpha)->Create);
@@ -483,34 +509,44 @@ void TestMainWindow::moveStopsAtEdges() {
 }
 
 void TestMainWindow::resizeFromCorner_data() {
+    QTest::addColumn<int>("tag");
     QTest::addColumn<int>("grid");
     QTest::addColumn<QPoint>("to"); // where the corner is dragged, in the component
     QTest::addColumn<QSize>("size");
-    QTest::newRow("grid 4 minimum") << 4 << QPoint(5, 5) << QSize(24, 24);
-    QTest::newRow("grid 8 minimum") << 8 << QPoint(5, 5) << QSize(48, 48);
-    QTest::newRow("grid 4 larger") << 4 << QPoint(101, 50) << QSize(100, 48);
-    QTest::newRow("grid 4 one way") << 4 << QPoint(3, 70) << QSize(24, 68);
+    QTest::newRow("grid 4 minimum") << TagGateAND << 4 << QPoint(5, 5) << QSize(24, 24);
+    QTest::newRow("grid 8 minimum") << TagGateAND << 8 << QPoint(5, 5) << QSize(48, 48);
+    QTest::newRow("grid 4 larger") << TagGateAND << 4 << QPoint(101, 50) << QSize(100, 48);
+    QTest::newRow("grid 4 one way") << TagGateAND << 4 << QPoint(3, 70) << QSize(24, 68);
+    QTest::newRow("horizontal line, grid 4") << TagLine << 4 << QPoint(101, 10) << QSize(100, 3);
+    QTest::newRow("horizontal line, grid 8") << TagLine << 8 << QPoint(101, 10) << QSize(96, 5);
+    QTest::newRow("vertical line, grid 4") << TagLine << 4 << QPoint(5, 101) << QSize(3, 100);
+    QTest::newRow("vertical line, grid 8") << TagLine << 8 << QPoint(5, 101) << QSize(5, 96);
+    QTest::newRow("square drag makes a line upright")
+        << TagLine << 4 << QPoint(5, 5) << QSize(3, 24);
 }
 
 void TestMainWindow::resizeFromCorner() {
+    QFETCH(int, tag);
     QFETCH(int, grid);
     QFETCH(QPoint, to);
     QFETCH(QSize, size);
     Editor e;
     e.window->SetGridSize(grid);
-    TOrvexGraphicComponent* gate = e.placeAt(TagGateAND, QPoint(40, 40));
-    QCOMPARE(gate->size(), QSize(116, 60));
+    TOrvexGraphicComponent* component = e.placeAt(tag, QPoint(40, 40));
+    const ComponentRow* row = ComponentTable::Row(tag);
+    QCOMPARE(component->size(), QSize(row->Width, row->Height));
+    const QPoint corner(row->Width - 3, row->Height - 2);
     // Elsewhere the default cursor; over the lower right corner the sizing cursor.
-    hover(gate, QPoint(50, 30));
-    QCOMPARE(gate->cursor().shape(), Qt::ArrowCursor);
-    hover(gate, QPoint(113, 57));
-    QCOMPARE(gate->cursor().shape(), Qt::SizeFDiagCursor);
+    hover(component, QPoint(1, 1));
+    QCOMPARE(component->cursor().shape(), Qt::ArrowCursor);
+    hover(component, corner);
+    QCOMPARE(component->cursor().shape(), Qt::SizeFDiagCursor);
     e.window->SetModified(false);
-    QTest::mousePress(gate, Qt::LeftButton, Qt::NoModifier, QPoint(113, 57));
-    sendMouse(gate, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-    QTest::mouseRelease(gate, Qt::LeftButton, Qt::NoModifier, to);
-    QCOMPARE(gate->size(), size);
-    QCOMPARE(gate->pos(), QPoint(40, 40));
+    QTest::mousePress(component, Qt::LeftButton, Qt::NoModifier, corner);
+    sendMouse(component, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    QTest::mouseRelease(component, Qt::LeftButton, Qt::NoModifier, to);
+    QCOMPARE(component->size(), size);
+    QCOMPARE(component->pos(), QPoint(40, 40));
     QVERIFY(e.window->Modified());
 }
 
