@@ -127,6 +127,17 @@ QList<TOrvexPinDriver*> TOrvexGraphicPort::SchematicContacts() const {
 
 void TOrvexGraphicPort::DrawName(QPainter& painter) {
     const QString caption = GetCaption();
+    // A long name is drawn smaller rather than cut off at the component's edges.
+    QFont font = painter.font();
+    while (captionWidth(painter, caption) > width() - 2) {
+        if (font.pointSizeF() > 6.0)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        else if (font.pointSizeF() <= 0 && font.pixelSize() > 8)
+            font.setPixelSize(font.pixelSize() - 1);
+        else
+            break;
+        painter.setFont(font);
+    }
     const int x = (width() - captionWidth(painter, caption)) / 2;
     drawCaption(painter, caption, x, qRound(height() / 25.0) + 2);
 }

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 
+#include "resources/pictures.h"
+
 // ---------------------------------------------------------------- TOrvexSwitch
 
 TOrvexSwitch::TOrvexSwitch(QWidget* owner) : TOrvexGraphicComponent(owner) {
@@ -65,12 +67,31 @@ TPushButton::TPushButton(TSquareBtn* owner) : QPushButton(owner), m_owner(owner)
     setFocusPolicy(Qt::NoFocus);
 }
 
-void TPushButton::paintEvent(QPaintEvent* event) {
+void TPushButton::paintEvent(QPaintEvent*) {
     const TVisibility mode = m_owner->Visibility();
     if (mode != vs_Component && mode != vs_Hybrid) return;
-    QPushButton::paintEvent(event);
-    if (!m_owner->Selected()) return;
     QPainter painter(this);
+    // The face looks like the square push button of a hobby board; pressed, its cap sinks and
+    // darkens.
+    const QRectF face = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    try {
+        if (isDown()) {
+            Pictures::Paint(painter, face.translated(0.8, 0.8), QStringLiteral("TSQUAREBTN"));
+            painter.fillRect(rect(), QColor(0, 0, 0, 70));
+        } else {
+            Pictures::Paint(painter, face, QStringLiteral("TSQUAREBTN"));
+        }
+    } catch (...) {
+        painter.fillRect(rect(), palette().button());
+    }
+    if (!text().isEmpty()) {
+        painter.setPen(Qt::white);
+        QFont font = painter.font();
+        font.setBold(true);
+        painter.setFont(font);
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, text());
+    }
+    if (!m_owner->Selected()) return;
     painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
