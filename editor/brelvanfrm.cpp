@@ -353,12 +353,6 @@ bool TfrmPlugin::ClearBoard() {
     return true;
 }
 
-// Board files are read and written by the board-file change; until then these commands do
-// nothing.
-void TfrmPlugin::miSaveClick() {}
-void TfrmPlugin::miSaveAsClick() {}
-void TfrmPlugin::miLoadClick() {}
-
 bool TfrmPlugin::FormClose() {
     if (!ClearBoard()) return false;
     HidePropertiesWindow();

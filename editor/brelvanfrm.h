@@ -130,6 +130,13 @@ public:
     // New: leaves Run, destroys every component (last owned first), clears Modified and
     // FileName. True on success.
     bool ClearBoard();
+    // Open: replaces the board with the file's components and reports how many were loaded.
+    // A file that cannot be read as a whole leaves an empty board and FileName empty; so does one
+    // of which parts were left out, so that Save asks before overwriting it.
+    void LoadFromFile(const QString& fileName);
+    // Writes the board to the file in one step (a failed write leaves the old file); reports a
+    // failure and returns false. Clears Modified on success.
+    bool SaveToFile(const QString& fileName);
     void MessageError(const QString& text);
 
     // ---- board form reactions: the simulation runs from the Run button only

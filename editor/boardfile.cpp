@@ -1,0 +1,722 @@
+#include "editor/boardfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QPointer>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringDecoder>
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "components/orvexcomponent.h"
+#include "editor/componenttable.h"
+#include "model/drivers.h"
+#include "platform/dialogs.h"
+#include "properties/propertytext.h"
+#include "simulation/simform.h"
+
+using namespace PropertyText;
+
+namespace BoardFile {
+
+namespace {
+
+QString nativeName(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
+
+QString shortened(const QString& text) {
+    constexpr qsizetype shown = 80;
+    return text.size() > shown ? text.left(shown) + QStringLiteral("...") : text;
+}
+
+QString messageOf(const std::exception& error) {
+    if (auto* own = dynamic_cast<const BrelvanError*>(&error)) return own->Message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+// Messages of the layers below end without a full stop; the reports read as sentences.
+QString sentence(const QString& message) {
+    return message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
+}
+
+bool isBlankOrControl(QChar c) {
+    return c.unicode() <= 32 || c.unicode() == 127;
+}
+
+bool isHeader(QStringView line) {
+    return line.size() >= 7 && line.left(7).compare(u"object ", Qt::CaseInsensitive) == 0;
+}
+
+bool isEnd(QStringView line) {
+    return line.compare(u"end", Qt::CaseInsensitive) == 0;
+}
+
+struct THeader {
+    QString Name;
+    QString ClassName;
+};
+
+// "object LED1: TLED": every blank goes, the rest is split at its first colon.
+std::optional<THeader> parseHeader(QStringView line) {
+    QString rest = line.mid(7).toString();
+    rest.remove(QLatin1Char(' '));
+    const qsizetype colon = rest.indexOf(QLatin1Char(':'));
+    if (colon < 0) return std::nullopt;
+    return THeader{rest.left(colon), rest.mid(colon + 1)};
+}
+
+bool isInside(const QObject* object, const QObject* owner) {
+    for (; object; object = object->parent())
+        if (object == owner) return true;
+    return false;
+}
+
+bool hasTextForm(const TPropertyInfo& prop) {
+    if (prop.Kind() == TPropertyKind::Other) return false;
+    return prop.Kind() != TPropertyKind::Class || prop.ClassType() != nullptr;
+}
+
+bool isNamed(const TPropertyInfo& prop, const char* name) {
+    return prop.Name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+}
+
+TPathRoot pathRootOf(TBoardSurface* board) {
+    return TPathRoot{board, [board] { return board->OwnedObjects(); },
+                     [board](const QString& name) { return board->FindOwnedName(name); }};
+}
+
+// Reading stops: the problem travels up to ReadBoard, which takes the board back.
+struct TStop {
+    TFileProblem Problem;
+};
+
+class TReader {
+public:
+    TReader(TBoardSurface* board, int topOffset)
+        : m_board(board), m_root(pathRootOf(board)), m_topOffset(topOffset) {}
+
+    void Read(const QStringList& rawLines, const TPrepareComponent& prepare) {
+        CreateComponents(rawLines);
+        ReadBlocks(prepare);
+        for (const TCreated& created : m_created)
+            if (!created.Read)
+                Stop(created.HeaderLine,
+                     QStringLiteral("This block stands inside the block of another component; "
+                                    "components cannot hold components."));
+        RestoreFirstPartners();
+    }
+
+    // Destroys what the read created, the last created first.
+    void TakeBack() {
+        for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+            delete it->Component.data();
+        m_created.clear();
+    }
+
+    int Count() const { return int(m_created.size()); }
+    // The line being read (0-based), for failures of the layers below that no line caught.
+    int CurrentLine() const { return m_current; }
+    QString LineText(int line) const { return m_lines.value(line); }
+    const QList<TFileProblem>& Warnings() const { return m_warnings; }
+
+private:
+    struct TCreated {
+        QPointer<TOrvexGraphicComponent> Component;
+        const ComponentRow* Row;
+        int HeaderLine; // 0-based
+        bool Read = false;
+    };
+    // A reference line that was taken: after reading, the property must read its target again.
+    struct TReference {
+        QPointer<TOrvexGraphicComponent> Component;
+        const TPropertyInfo* Property;
+        QPointer<QObject> Target;
+    };
+    using TWire = std::pair<QPointer<TOrvexPinDriver>, QPointer<TOrvexPinDriver>>;
+    struct TLineRule {
+        const char* Property;
+        const char* Element;
+        bool On;
+        int Line;
+    };
+
+    [[noreturn]] void Stop(int line, const QString& message) const {
+        throw TStop{TFileProblem{line + 1, m_lines.value(line), message}};
+    }
+    void Warn(int line, const QString& message) {
+        m_warnings.append(TFileProblem{line + 1, m_lines.value(line), message});
+    }
+    void CheckLength(int line) const {
+        if (m_lines[line].size() > MaxLineLength)
+            Stop(line, QStringLiteral("The line is longer than %1 characters.").arg(MaxLineLength));
+    }
+
+    // First pass: every component of a known class, named.
+    void CreateComponents(const QStringList& rawLines) {
+        m_lines.reserve(rawLines.size());
+        for (const QString& raw : rawLines)
+            m_lines.append(CleanLine(raw));
+        for (int i = 0; i < m_lines.size(); ++i) {
+            m_current = i;
+            if (!isHeader(m_lines[i])) continue;
+            CheckLength(i);
+            const std::optional<THeader> header = parseHeader(m_lines[i]);
+            if (!header) continue;
+            const ComponentRow* row = ComponentTable::Find(header->ClassName);
+            if (!row) continue;
+            if (!row->Create) {
+                Warn(i, QStringLiteral("%1 components cannot be built by this version; %2 was "
+                                       "left out.")
+                            .arg(row->ClassName, header->Name));
+                continue;
+            }
+            if (header->Name.isEmpty()) {
+                Warn(i, QStringLiteral("The component has no name; it was left out."));
+                continue;
+            }
+            if (m_created.size() >= MaxComponents)
+                Stop(i, QStringLiteral("A board holds at most %1 components.").arg(MaxComponents));
+            TOrvexGraphicComponent* component = nullptr;
+            try {
+                component = row->Create(m_board);
+            } catch (const std::exception& error) {
+                Stop(i, messageOf(error));
+            }
+            if (!component) continue;
+            m_createdAt.insert(component, m_created.size());
+            m_created.push_back(TCreated{component, row, i});
+            try {
+                component->SetName(header->Name);
+            } catch (const std::exception& error) {
+                Stop(i, messageOf(error));
+            }
+        }
+    }
+
+    TCreated* CreatedNamed(const QString& name, const ComponentRow* row) {
+        const auto it = m_createdAt.constFind(m_board->FindOwnedName(name));
+        if (it == m_createdAt.cend() || m_created[*it].Row != row) return nullptr;
+        return &m_created[*it];
+    }
+
+    // Second pass: the property lines of each component's block.
+    void ReadBlocks(const TPrepareComponent& prepare) {
+        const int count = int(m_lines.size());
+        int i = 0;
+        while (i < count) {
+            TCreated* created = nullptr;
+            if (isHeader(m_lines[i])) {
+                if (const std::optional<THeader> header = parseHeader(m_lines[i]))
+                    if (const ComponentRow* row = ComponentTable::Find(header->ClassName))
+                        created = CreatedNamed(header->Name, row);
+            }
+            if (!created || created->Read) {
+                ++i; // outer blocks of other classes are read through: their components count
+                continue;
+            }
+            created->Read = true;
+            TOrvexGraphicComponent* component = created->Component;
+            m_lineRules.clear();
+            for (++i; i < count && !isEnd(m_lines[i]); ++i)
+                ReadLine(component, created->Row, i);
+            ApplyLineRules(component);
+            if (prepare) prepare(component);
+            ++i;
+        }
+    }
+
+    void ReadLine(TOrvexGraphicComponent* component, const ComponentRow* row, int i) {
+        m_current = i;
+        CheckLength(i);
+        const QString& line = m_lines[i];
+        CollectLineRules(row, i);
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0) return;
+        const QString name = line.left(equals).trimmed().left(MaxPropertyName);
+        const QStringView value = QStringView(line).mid(equals + 1).trimmed();
+        if (value.isEmpty()) return;
+        const TPropertyInfo* prop = FindProperty(component->metaObject(), name);
+        // Names the class does not publish and properties without a text form are not ours.
+        if (!prop || !prop->IsWritable() || !hasTextForm(*prop)) return;
+        if (prop->Kind() == TPropertyKind::Class) {
+            ReadReference(component, *prop, value, i);
+            return;
+        }
+        try {
+            TextToProperty(component, *prop, value, m_root);
+        } catch (const std::exception& error) {
+            Stop(i, messageOf(error));
+        }
+        CheckGeometry(component, *prop, i);
+    }
+
+    // Stored tops are below the board's top band; positions and sizes are kept within reason.
+    void CheckGeometry(TOrvexGraphicComponent* component, const TPropertyInfo& prop, int i) {
+        if (isNamed(prop, "top")) {
+            const qint64 top = qint64(component->Top()) + m_topOffset;
+            if (top < -MaxCoordinate || top > MaxCoordinate)
+                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
+            component->SetTop(int(top));
+        } else if (isNamed(prop, "left")) {
+            if (qAbs(qint64(component->Left())) > MaxCoordinate)
+                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
+        } else if (isNamed(prop, "width") || isNamed(prop, "height")) {
+            if (component->Width() > MaxExtent || component->Height() > MaxExtent)
+                Stop(i, QStringLiteral("A size lies between 0 and %1.").arg(MaxExtent));
+        }
+    }
+
+    // Four words of older files stand for elements of a pin's or a driven port's set (the line
+    // is read as an ordinary property line as well). They take effect at the end of the block, in
+    // the order of their lines: a host pin shows its set only once its Space is ops_XDATA, which
+    // such files store after these words.
+    void CollectLineRules(const ComponentRow* row, int i) {
+        const bool pin = row->ClassName == QLatin1String("TUPin");
+        const bool drivenPort = row->ClassName == QLatin1String("TUDrivenPort");
+        if (!pin && !drivenPort) return;
+        const QString lower = m_lines[i].toLower();
+        const bool on = lower.contains(QLatin1String("true"));
+        const auto rule = [&](const char* word, const char* property, const char* element) {
+            if (lower.contains(QLatin1String(word)))
+                m_lineRules.push_back(TLineRule{property, element, on, i});
+        };
+        if (pin) {
+            rule("onrd", "ActivatedOn", "opa_RD");
+            rule("onwr", "ActivatedOn", "opa_WR");
+        } else {
+            rule("useouten", "PortDriver", "opc_OutputEnable");
+            rule("usestrobe", "PortDriver", "opc_Strobe");
+        }
+    }
+
+    void ApplyLineRules(TOrvexGraphicComponent* component) {
+        for (const TLineRule& rule : m_lineRules)
+            SetElement(component, rule.Property, rule.Element, rule.On, rule.Line);
+        m_lineRules.clear();
+    }
+
+    void SetElement(TOrvexGraphicComponent* component, const char* property, const char* element,
+                    bool on, int i) {
+        const TPropertyInfo* prop =
+            FindProperty(component->metaObject(), QString::fromLatin1(property));
+        if (!prop || prop->Kind() != TPropertyKind::Set) return;
+        try {
+            QString present = PropertyToText(component, *prop, m_board);
+            present = present.mid(1, present.size() - 2); // the text between the brackets
+            QSet<QString> members;
+            for (QStringView member : QStringView(present).tokenize(u','))
+                if (!member.trimmed().isEmpty()) members.insert(member.trimmed().toString());
+            QStringList next;
+            for (const QString& identifier : prop->Identifiers()) {
+                const bool isElement = identifier == QLatin1String(element);
+                if (isElement ? on : members.contains(identifier)) next.append(identifier);
+            }
+            TextToProperty(component, *prop,
+                           QLatin1Char('[') + next.join(QStringLiteral(", ")) + QLatin1Char(']'),
+                           m_root);
+        } catch (const std::exception& error) {
+            Stop(i, messageOf(error));
+        }
+    }
+
+    std::vector<TWire> OutsideWires(TOrvexGraphicComponent* component) const {
+        std::vector<TWire> wires;
+        for (TOrvexPinDriver* contact : component->findChildren<TOrvexPinDriver*>()) {
+            const TComponentList* list = contact->ComponentList();
+            if (!list) continue;
+            for (const TComponentItem& item : *list)
+                if (item.Pin && !isInside(item.Pin, component))
+                    wires.emplace_back(contact, item.Pin);
+        }
+        return wires;
+    }
+
+    // A reference names a partner. A setter that rewires replaces the contact's first wire,
+    // which an earlier line of the file may have made; a file describes wires, not edits, so
+    // every wire to another component that the assignment took away is put back.
+    void ReadReference(TOrvexGraphicComponent* component, const TPropertyInfo& prop,
+                       QStringView value, int i) {
+        const std::vector<TWire> before = OutsideWires(component);
+        try {
+            TextToProperty(component, prop, value, m_root);
+        } catch (const ConversionError& error) {
+            Warn(i, sentence(error.Message()) + QStringLiteral(" The reference was left out."));
+            return;
+        } catch (const std::exception& error) {
+            Stop(i, messageOf(error));
+        }
+        for (const TWire& wire : before) {
+            TOrvexPinDriver* contact = wire.first.data();
+            TOrvexPinDriver* partner = wire.second.data();
+            const TComponentList* list = contact ? contact->ComponentList() : nullptr;
+            if (list && partner && list->IndexOf(partner) < 0) contact->Connect(partner);
+        }
+        if (QObject* target = ComponentByPath(m_root, value))
+            m_references.push_back(TReference{component, &prop, target});
+    }
+
+    static QObject* ReadObject(const TReference& reference) {
+        return reference.Property->Meta().read(reference.Component.data()).value<QObject*>();
+    }
+
+    // A contact's property reads the first partner of its list. Rewiring appends, so after all
+    // lines a contact may list the partner its line named behind others: it is moved to the
+    // front of that one list (the partner's own list keeps its order). From the last line to the
+    // first, so that of several lines of one property the first one's partner ends up first.
+    void RestoreFirstPartners() {
+        for (auto it = m_references.crbegin(); it != m_references.crend(); ++it) {
+            const TReference& reference = *it;
+            if (!reference.Component || !reference.Target) continue;
+            QObject* present = ReadObject(reference);
+            auto* target = qobject_cast<TOrvexPinDriver*>(reference.Target.data());
+            if (present == reference.Target || !target) continue;
+            for (TOrvexPinDriver* contact : reference.Component->findChildren<TOrvexPinDriver*>()) {
+                TComponentList* list = contact->ComponentList();
+                if (!list || list->IsEmpty() || list->Items(0).Pin != present) continue;
+                const int at = list->IndexOf(target);
+                if (at <= 0) continue;
+                for (int k = at; k > 0; --k)
+                    std::swap(list->Items(k), list->Items(k - 1));
+                if (ReadObject(reference) == reference.Target) break;
+                for (int k = 0; k < at; ++k) // not this contact's property: as it was
+                    std::swap(list->Items(k), list->Items(k + 1));
+            }
+        }
+    }
+
+    TBoardSurface* m_board;
+    TPathRoot m_root;
+    int m_topOffset;
+    int m_current = -1;
+    QStringList m_lines;
+    std::vector<TCreated> m_created;
+    QHash<const QObject*, size_t> m_createdAt; // component -> its entry in m_created
+    std::vector<TReference> m_references;
+    std::vector<TLineRule> m_lineRules; // of the block being read
+    QList<TFileProblem> m_warnings;
+};
+
+// New components of each class, renamed to the component being written, so that values that
+// follow the name (a caption, a reference to an own contact) compare equal. They are placed on a
+// scratch owner that is never shown: a widget without a parent would take a window's size.
+class TDefaults {
+public:
+    TOrvexGraphicComponent* For(const TOrvexGraphicComponent* component) {
+        const QString className = QLatin1String(component->metaObject()->className());
+        auto it = m_instances.find(className);
+        if (it == m_instances.end()) {
+            std::unique_ptr<TOrvexGraphicComponent> fresh;
+            if (const ComponentRow* row = ComponentTable::Find(className)) {
+                try {
+                    fresh.reset(ComponentTable::Create(row->Tag, &m_owner));
+                } catch (const std::exception&) {
+                    fresh.reset(); // no defaults: every property is written
+                }
+            }
+            it = m_instances.emplace(className, std::move(fresh)).first;
+        }
+        TOrvexGraphicComponent* fresh = it->second.get();
+        if (!fresh) return nullptr;
+        try {
+            fresh->SetName(component->Name());
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+        return fresh;
+    }
+
+private:
+    QWidget m_owner; // goes after the instances
+    std::map<QString, std::unique_ptr<TOrvexGraphicComponent>> m_instances;
+};
+
+} // namespace
+
+QString TFileProblem::Describe() const {
+    return QStringLiteral("Line %1: %2\n%3")
+        .arg(QString::number(Line), shortened(Text), sentence(Message));
+}
+
+QByteArray ReadFile(const QString& fileName) {
+    const QString shown = nativeName(fileName);
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        throw BoardFileError(QStringLiteral("The file %1 does not exist.").arg(shown));
+    // Directories, devices and pipes would hang or read without end.
+    if (!info.isFile()) throw BoardFileError(QStringLiteral("%1 is not a board file.").arg(shown));
+    if (info.size() > MaxFileSize)
+        throw BoardFileError(QStringLiteral("%1 is larger than %2 MB; it is no board file.")
+                                 .arg(shown, QString::number(MaxFileSize >> 20)));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw BoardFileError(
+            QStringLiteral("The file %1 cannot be opened: %2").arg(shown, file.errorString()));
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw BoardFileError(
+            QStringLiteral("The file %1 cannot be read: %2").arg(shown, file.errorString()));
+    if (data.size() > MaxFileSize)
+        throw BoardFileError(QStringLiteral("%1 is larger than %2 MB; it is no board file.")
+                                 .arg(shown, QString::number(MaxFileSize >> 20)));
+    return data;
+}
+
+void WriteFile(const QString& fileName, const QByteArray& data) {
+    const QString shown = nativeName(fileName);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw BoardFileError(
+            QStringLiteral("The board cannot be saved to %1: %2").arg(shown, file.errorString()));
+    if (file.write(data) != data.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        throw BoardFileError(QStringLiteral("The board cannot be saved to %1: %2").arg(shown, why));
+    }
+    if (!file.commit())
+        throw BoardFileError(
+            QStringLiteral("The board cannot be saved to %1: %2").arg(shown, file.errorString()));
+}
+
+QString DecodeText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(bytes);
+}
+
+QStringList SplitLines(QStringView text) {
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n') continue;
+        lines.append(text.mid(start, i - start).toString());
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.append(text.mid(start).toString());
+    return lines;
+}
+
+QString CleanLine(QStringView line) {
+    QString cleaned;
+    cleaned.reserve(line.size());
+    for (const QChar c : line)
+        if (c != u'\t') cleaned += c;
+    qsizetype first = 0;
+    qsizetype last = cleaned.size();
+    while (first < last && isBlankOrControl(cleaned[first]))
+        ++first;
+    while (last > first && isBlankOrControl(cleaned[last - 1]))
+        --last;
+    return cleaned.mid(first, last - first);
+}
+
+TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOffset,
+                      const TPrepareComponent& prepare) {
+    TReadResult result;
+    if (!board) return result;
+    TReader reader(board, topOffset);
+    try {
+        reader.Read(lines, prepare);
+    } catch (const TStop& stop) {
+        reader.TakeBack();
+        result.Error = stop.Problem;
+        return result;
+    } catch (const std::exception& error) {
+        // Out of memory and the like: the board is taken back all the same.
+        reader.TakeBack();
+        const int line = std::max(reader.CurrentLine(), 0);
+        result.Error = TFileProblem{line + 1, reader.LineText(line), messageOf(error)};
+        return result;
+    }
+    result.Count = reader.Count();
+    result.Warnings = reader.Warnings();
+    return result;
+}
+
+namespace {
+
+// One component's block as the writer builds it.
+struct TBlock {
+    const TOrvexGraphicComponent* Component;
+    QStringList Plain;
+    QStringList References;
+    QStringList Extra; // further partners of a contact, after its own line
+    QStringList Geometry;
+};
+
+QList<TBlock> writeBlocks(const TBoardSurface* board, int topOffset) {
+    QList<TBlock> blocks;
+    TDefaults defaults;
+    for (const TOrvexGraphicComponent* component : board->OwnedComponents()) {
+        if (component->Name().isEmpty()) continue; // no header could name it
+        const TOrvexGraphicComponent* fresh = defaults.For(component);
+        TBlock block{component, {}, {}, {}, {}};
+        // Plain values first, then references, then the geometry, so that setters that size the
+        // component (an orientation, a picture) cannot undo the stored size.
+        for (const TPropertyInfo& prop : PublishedProperties(component->metaObject())) {
+            if (!prop.IsWritable() || !hasTextForm(prop) || isNamed(prop, "name")) continue;
+            QString text;
+            try {
+                text = PropertyToText(component, prop, board);
+            } catch (const ConversionError&) {
+                continue;
+            }
+            const bool isGeometry = isNamed(prop, "left") || isNamed(prop, "top") ||
+                                    isNamed(prop, "width") || isNamed(prop, "height");
+            // The geometry is always written: a new component's size is only settled once it is
+            // first shown, so no default can stand for it.
+            if (fresh && !isGeometry) {
+                try {
+                    if (PropertyToText(fresh, prop, nullptr) == text) continue;
+                } catch (const ConversionError&) {
+                    // no default to compare with: written
+                }
+            }
+            if (isNamed(prop, "top")) text = QString::number(qint64(component->Top()) - topOffset);
+            const QString line = QStringLiteral("  ") + prop.Name() + QStringLiteral(" = ") + text;
+            if (isGeometry)
+                block.Geometry.append(line);
+            else if (prop.Kind() == TPropertyKind::Class)
+                block.References.append(line);
+            else
+                block.Plain.append(line);
+        }
+        blocks.append(block);
+    }
+    return blocks;
+}
+
+QString joinBlocks(const QList<TBlock>& blocks) {
+    const QString lineEnd = QStringLiteral("\r\n");
+    QString out;
+    for (const TBlock& block : blocks) {
+        out += QStringLiteral("object ") + block.Component->Name() + QStringLiteral(": ") +
+               QLatin1String(block.Component->metaObject()->className()) + lineEnd;
+        for (const QStringList* group :
+             {&block.Plain, &block.References, &block.Extra, &block.Geometry})
+            for (const QString& line : *group)
+                out += line + lineEnd;
+        out += QStringLiteral("end") + lineEnd;
+    }
+    return out;
+}
+
+// A wire by the path names of its two contacts, the smaller first.
+using TWireKey = std::pair<QString, QString>;
+
+bool isHiddenContact(const QObject* contact) {
+    return contact->objectName().isEmpty() ||
+           contact->objectName() == QLatin1String("DriverContact");
+}
+
+std::set<TWireKey> wiresOf(const TBoardSurface* board) {
+    std::set<TWireKey> wires;
+    for (const TOrvexGraphicComponent* component : board->OwnedComponents())
+        for (const TOrvexPinDriver* contact : component->findChildren<TOrvexPinDriver*>()) {
+            const TComponentList* list = contact->ComponentList();
+            if (!list || isHiddenContact(contact)) continue;
+            for (const TComponentItem& item : *list) {
+                if (!item.Pin || isHiddenContact(item.Pin)) continue;
+                const QString a = PathName(contact, board);
+                const QString b = PathName(item.Pin, board);
+                wires.insert(a < b ? TWireKey(a, b) : TWireKey(b, a));
+            }
+        }
+    return wires;
+}
+
+struct TWireDifference {
+    std::set<TWireKey> Missing; // on the board, not in what the text opens to
+    std::set<TWireKey> Extra;   // the other way round
+    std::optional<TFileProblem> Unreadable;
+    size_t Size() const { return Missing.size() + Extra.size(); }
+};
+
+// Opens the text on a board of its own, out of sight and without a word, and compares its wires.
+TWireDifference compareWires(const std::set<TWireKey>& wires, const QString& text, int topOffset) {
+    ScopedDialogRecorder quiet;
+    TBoardSurface scratch(nullptr);
+    TWireDifference difference;
+    const TReadResult read = ReadBoard(&scratch, SplitLines(text), topOffset);
+    difference.Unreadable = read.Error;
+    const std::set<TWireKey> opened = read.Error ? std::set<TWireKey>() : wiresOf(&scratch);
+    std::set_difference(wires.begin(), wires.end(), opened.begin(), opened.end(),
+                        std::inserter(difference.Missing, difference.Missing.end()));
+    std::set_difference(opened.begin(), opened.end(), wires.begin(), wires.end(),
+                        std::inserter(difference.Extra, difference.Extra.end()));
+    return difference;
+}
+
+// A contact with several partners shows only the first in its property. The others are written
+// as further lines of the same property, which the reader adds as wires; true when the contact
+// has such a property.
+bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPinDriver* contact,
+                    TOrvexPinDriver* partner) {
+    for (TBlock& block : blocks) {
+        if (!isInside(contact, block.Component)) continue;
+        for (const TPropertyInfo& prop : PublishedProperties(block.Component->metaObject())) {
+            if (!prop.IsWritable() || prop.Kind() != TPropertyKind::Class || !prop.ClassType() ||
+                !prop.ClassType()->inherits(&TOrvexPinDriver::staticMetaObject))
+                continue;
+            const QObject* value = prop.Meta().read(block.Component).value<QObject*>();
+            if (contact->ConnectionCount() == 0 || value != contact->GetContact()) continue;
+            block.Extra.append(QStringLiteral("  ") + prop.Name() + QStringLiteral(" = ") +
+                               PathName(partner, board));
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+QStringList describe(const std::set<TWireKey>& wires) {
+    QStringList lines;
+    for (const TWireKey& wire : wires)
+        lines.append(wire.first + QStringLiteral(" - ") + wire.second);
+    return lines;
+}
+
+} // namespace
+
+TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
+    TWriteResult result;
+    if (!board) return result;
+    QList<TBlock> blocks = writeBlocks(board, topOffset);
+    result.Text = joinBlocks(blocks);
+    const std::set<TWireKey> wires = wiresOf(board);
+    TWireDifference difference = compareWires(wires, result.Text, topOffset);
+    if (difference.Unreadable) {
+        result.Unreadable = difference.Unreadable;
+        return result;
+    }
+    if (!difference.Missing.empty()) {
+        TPathRoot root = pathRootOf(const_cast<TBoardSurface*>(board));
+        for (const TWireKey& wire : difference.Missing) {
+            auto* a = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.first));
+            auto* b = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.second));
+            if (a && b && !addPartnerLine(blocks, board, a, b)) addPartnerLine(blocks, board, b, a);
+        }
+        const QString extended = joinBlocks(blocks);
+        TWireDifference remaining = compareWires(wires, extended, topOffset);
+        if (!remaining.Unreadable && remaining.Size() < difference.Size()) {
+            result.Text = extended;
+            difference = std::move(remaining);
+        }
+    }
+    result.Lost = describe(difference.Missing);
+    result.Added = describe(difference.Extra);
+    return result;
+}
+
+} // namespace BoardFile

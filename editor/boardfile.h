@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <functional>
+#include <optional>
+
+#include "platform/errors.h"
+
+class TBoardSurface;
+class TOrvexGraphicComponent;
+
+// Board files: a board stored as text, one object block per component.
+//
+//   object LED1: TLED
+//     Color = cled_GREEN
+//     Anode = SW1.Contact2
+//     Left = 40
+//     Top = 36
+//   end
+//
+// Reading is line by line and ignores what it does not need, so text form files of other tools
+// (an outer block around the components) read as well. Keywords, class, component and property
+// names are matched without regard to case; values are the text forms of properties/propertytext.h.
+// Every stored Top is relative to the board's top band (topOffset, the grid size): reading adds
+// the offset, writing takes it off again.
+//
+// Reading is all or nothing: when it stops on a value that cannot be taken, every component it
+// created is destroyed again and the board is as it was. Parts of a file that cannot be built
+// (a reference that names nothing, a class that has no component yet) are left out with a warning
+// and reading goes on.
+//
+// A file names each wire from one side, as the property of one contact that reads the first
+// partner in its list (further partners as further lines of the same property). Loading keeps
+// every wire a file names, also where a later line's setter would replace an earlier one, and
+// gives each contact the partner its first line names as its first, so what is saved opens as it
+// was.
+namespace BoardFile {
+
+// Against damaged and hostile files: anything beyond these limits is refused.
+inline constexpr qint64 MaxFileSize = qint64(64) << 20; // bytes
+inline constexpr int MaxLineLength = 65536;             // characters of a header or property line
+inline constexpr int MaxComponents = 50000;             // components of one file
+inline constexpr int MaxCoordinate = 1000000;           // |Left|, |Top| in pixels
+inline constexpr int MaxExtent = 100000;                // Width, Height in pixels
+inline constexpr int MaxPropertyName = 255;             // longer names are cut
+
+// A file could not be read or written; the message says which file and why.
+class BoardFileError : public BrelvanError {
+public:
+    using BrelvanError::BrelvanError;
+};
+
+// One line that could not be read as written.
+struct TFileProblem {
+    int Line = 0;    // 1-based
+    QString Text;    // the cleaned line
+    QString Message; // why
+
+    // "Line 12: Color = cled_PURPLE" and the reason below it; long lines are shortened.
+    QString Describe() const;
+};
+
+struct TReadResult {
+    int Count = 0; // components created (0 when reading stopped)
+    // Set when reading stopped; the board is then as it was before.
+    std::optional<TFileProblem> Error;
+    // What was left out while reading went on.
+    QList<TFileProblem> Warnings;
+};
+
+// The whole content of a regular file of at most MaxFileSize bytes. Throws BoardFileError.
+QByteArray ReadFile(const QString& fileName);
+// Replaces the file with data in one step: on any failure the previous file stays as it was.
+// Throws BoardFileError.
+void WriteFile(const QString& fileName, const QByteArray& data);
+
+// UTF-8 when the bytes are valid UTF-8, else the 8-bit Latin-1 of older files.
+QString DecodeText(const QByteArray& bytes);
+// Lines end with CR LF, a lone CR or a lone LF.
+QStringList SplitLines(QStringView text);
+// A line as the reader sees it: TAB characters removed, blanks and control characters trimmed.
+QString CleanLine(QStringView line);
+
+// Called for each component once its block is read.
+using TPrepareComponent = std::function<void(TOrvexGraphicComponent*)>;
+
+// Creates the components of the lines on the board (first pass) and reads their property lines
+// (second pass). Names must be free on the board. A component shows as its own Visibility says:
+// reading hides none (nothing is painted while it runs, and a failed read leaves none behind).
+// See above for stops and warnings.
+TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOffset,
+                      const TPrepareComponent& prepare = {});
+
+struct TWriteResult {
+    QString Text; // lines end with CR LF
+    // Set when the text would not open again (a value beyond the limits above): it must not be
+    // saved.
+    std::optional<TFileProblem> Unreadable;
+    // Wires the text cannot bring back ("A.Contact1 - B.Pin"), and wires opening it would add;
+    // both empty for every board whose wiring the file form can hold.
+    QStringList Lost;
+    QStringList Added;
+};
+
+// The board's components in ownership order, each with every published property that differs
+// from a new component of its class (references as path names, Top less topOffset) and its
+// geometry. The text is opened once, out of sight, to check that it brings back every wire; a
+// contact's further partners are written as further lines of its property.
+TWriteResult WriteBoard(const TBoardSurface* board, int topOffset);
+
+} // namespace BoardFile
