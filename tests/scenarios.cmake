@@ -1,0 +1,20 @@
+# Scenario files: small boards and what a user does with them, run by tools/brelvan-scenario;
+# included from tests/CMakeLists.txt. Every tests/scenarios/*.scenario is one test.
+file(GLOB scenario_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/*.scenario)
+function(brelvan_add_scenario name scenario)
+    add_test(NAME ${name}
+             COMMAND ${CMAKE_COMMAND} -DRUNNER=$<TARGET_FILE:brelvan-scenario>
+                     -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+                     -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/scenario-runs/${name}
+                     -DSCENARIO=${scenario} ${ARGN}
+                     -P ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/run.cmake)
+endfunction()
+foreach(file ${scenario_files})
+    get_filename_component(name ${file} NAME_WE)
+    get_filename_component(scenario ${file} NAME)
+    brelvan_add_scenario(scenario_${name} ${scenario})
+endforeach()
+
+# A wrong expectation fails the run and names its line.
+brelvan_add_scenario(scenario_wrong_expect_fails failing/wrong_expect.scenario
+    "-DEXPECT_FAILURE=failing/wrong_expect\\.scenario:6: expected cled_BLUE, got cled_GREEN\n1 passed, 1 failed")

@@ -1,0 +1,446 @@
+// brelvan-scenario FILE...: runs scenario files against the main window, headless.
+//
+// A scenario is a board and what a user does with it, one command per line ("#" after a blank
+// or at the start of a line begins a comment; numbers are decimal or 0x hexadecimal):
+//
+//   board PATH                  open a board file (relative to the scenario) with LoadFromFile
+//   run | stop                  switch Run on | off, as the Run button does
+//   press NAME [X Y]            left button down on the component (its centre, or X Y inside it)
+//   release NAME [X Y]          left button up
+//   click NAME [X Y]            both
+//   host KIND ADDRESS DATA [DRIVEN]   a host bus access (message 2026) to the board form
+//   expect-reply VALUE          the reply to the last host access (-1: nobody answered)
+//   wait MS                     advance the clock, running the timers that fall due
+//   set PATH VALUE              write a published property from its text form
+//   expect PATH VALUE           compare a published property or a state (see below)
+//   save PATH                   save the board with SaveToFile (relative to the scenario)
+//   expect-message TEXT         the last message box shown contains TEXT
+//
+// PATH is an object path as in board files followed by a property: "LED1.Color",
+// "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
+// previous one owns, else as a published reference of it. Besides published properties (compared
+// in their text form: numbers by value, identifiers and sets in any case and spacing, strings
+// quoted as in board files or, unquoted, as they stand), expect knows these states:
+//   Value, DrivenValue        of a contact, in millivolts
+//   Lit, ViewVisible          of a control, or of a component's main control: lit, and its active
+//   ViewPicture               picture shown, and that picture's name
+//   Picture, Visible          of a component: the name of the picture it shows, and whether it
+//                             is shown
+//
+// Every failing check is printed as FILE:LINE: expected V, got W; a command that cannot run
+// (an unknown command or name, a board that does not exist) is printed as FILE:LINE: error: ...
+// and ends its scenario. The last line reads "N passed, M failed" (counting the checks); the
+// exit code is non-zero when a check failed or a command could not run.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <QTextStream>
+#include <QToolButton>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "components/imageview.h"
+#include "components/orvexcomponent.h"
+#include "editor/boardfile.h"
+#include "editor/brelvanfrm.h"
+#include "model/boardlink.h"
+#include "model/controls.h"
+#include "model/drivers.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/hostmessages.h"
+#include "properties/propertytext.h"
+
+using namespace PropertyText;
+
+namespace {
+
+// The main window, with the board form's own answer to host accesses within reach: the editor
+// silences it (it answers no host), a scenario plays the host.
+class ScenarioWindow : public TfrmPlugin {
+    Q_OBJECT
+
+public:
+    qintptr HostAccess(quint32 wParam, qintptr lParam) {
+        m_asHost = true;
+        const qintptr reply = TSimForm::HostAccessMessage(wParam, lParam);
+        m_asHost = false;
+        return reply;
+    }
+
+protected:
+    // A component's read answer during the access.
+    qintptr HostReplyMessage(quint32 wParam, qintptr lParam) override {
+        return m_asHost ? TSimForm::HostReplyMessage(wParam, lParam)
+                        : TfrmPlugin::HostReplyMessage(wParam, lParam);
+    }
+
+private:
+    bool m_asHost = false;
+};
+
+// A command that cannot run.
+struct CommandError {
+    QString Message;
+};
+
+struct Totals {
+    int Passed = 0;
+    int Failed = 0;
+    bool Broken = false; // a command could not run
+};
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+// "#" begins a comment at the start of a line or after a blank, outside quotes, so that the
+// character codes of quoted strings ('a'#13'b') stay.
+QString withoutComment(const QString& line) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == u'\'') quoted = !quoted;
+        if (c == u'#' && !quoted && (i == 0 || line[i - 1].isSpace())) return line.left(i);
+    }
+    return line;
+}
+
+std::optional<qint64> parseNumber(QStringView text) {
+    text = text.trimmed();
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == u'-' || text.front() == u'+')) {
+        negative = text.front() == u'-';
+        text = text.mid(1);
+    }
+    int base = 10;
+    if (text.startsWith(u"0x", Qt::CaseInsensitive)) {
+        base = 16;
+        text = text.mid(2);
+    } else if (text.startsWith(u'$')) {
+        base = 16;
+        text = text.mid(1);
+    }
+    if (text.isEmpty() || text.size() > 12) return std::nullopt;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok, base);
+    if (!ok) return std::nullopt;
+    return negative ? -value : value;
+}
+
+qint64 number(QStringView text, qint64 lowest, qint64 highest, const char* what) {
+    const std::optional<qint64> value = parseNumber(text);
+    if (!value || *value < lowest || *value > highest)
+        throw CommandError{QStringLiteral("%1 must be a number from %2 to %3, not \"%4\"")
+                               .arg(QLatin1String(what), QString::number(lowest),
+                                    QString::number(highest), text.toString())};
+    return *value;
+}
+
+QString withoutBlanks(QString text) {
+    text.remove(QLatin1Char(' '));
+    return text;
+}
+
+// The value of a check in text form and how it is compared.
+struct Observed {
+    enum Form { Number, Word, Text };
+    Form Kind;
+    QString Value;     // the text form
+    QString RawString; // strings: the text as it stands, for an unquoted expectation
+};
+
+bool matches(const Observed& observed, const QString& expected) {
+    switch (observed.Kind) {
+    case Observed::Number: {
+        const std::optional<qint64> want = parseNumber(expected);
+        const std::optional<qint64> got = parseNumber(observed.Value);
+        return want && got && *want == *got;
+    }
+    case Observed::Word: // identifiers, sets, path names, picture names: any case, any spacing
+        return withoutBlanks(observed.Value)
+                   .compare(withoutBlanks(expected), Qt::CaseInsensitive) == 0;
+    case Observed::Text:
+        if (expected.startsWith(QLatin1Char('\''))) return observed.Value == expected;
+        return observed.RawString == expected;
+    }
+    return false;
+}
+
+QString boolText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+class Scenario {
+public:
+    Scenario(const QString& fileName, Totals& totals) : m_fileName(fileName), m_totals(totals) {}
+
+    void Run() {
+        QFile file(m_fileName);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            out() << m_fileName << ": error: cannot read the scenario: " << file.errorString()
+                  << Qt::endl;
+            m_totals.Broken = true;
+            return;
+        }
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        m_directory = QFileInfo(m_fileName).absoluteDir();
+
+        ScopedDialogRecorder dialogs;
+        ScopedManualClock clock;
+        m_dialogs = &*dialogs;
+        m_clock = &*clock;
+        auto window = std::make_unique<ScenarioWindow>();
+        window->resize(800, 600);
+        window->show();
+        m_window = window.get();
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            m_line = int(i + 1);
+            const QString line = withoutComment(lines[i]).trimmed();
+            if (line.isEmpty()) continue;
+            try {
+                Execute(line);
+            } catch (const CommandError& error) {
+                out() << m_fileName << ':' << m_line << ": error: " << error.Message << Qt::endl;
+                m_totals.Broken = true;
+                break;
+            }
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+        window.reset();
+        m_window = nullptr;
+    }
+
+private:
+    void Execute(const QString& line) {
+        const qsizetype blank = line.indexOf(QLatin1Char(' '));
+        const QString command = (blank < 0 ? line : line.left(blank)).toLower();
+        const QString rest = blank < 0 ? QString() : line.mid(blank + 1).trimmed();
+        const QStringList words = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+
+        if (command == u"board") {
+            Board(rest);
+        } else if (command == u"run" || command == u"stop") {
+            SetRunning(command == u"run");
+        } else if (command == u"press" || command == u"release" || command == u"click") {
+            Mouse(command, words);
+        } else if (command == u"host") {
+            Host(words);
+        } else if (command == u"expect-reply") {
+            if (!m_reply) throw CommandError{QStringLiteral("no host access to check")};
+            Check(rest, Observed{Observed::Number, QString::number(*m_reply), {}});
+        } else if (command == u"wait") {
+            if (words.size() != 1) throw CommandError{QStringLiteral("wait MS")};
+            m_clock->Advance(number(words[0], 0, 3600000, "MS"));
+        } else if (command == u"set") {
+            Set(rest);
+        } else if (command == u"expect") {
+            Expect(rest);
+        } else if (command == u"save") {
+            Save(rest);
+        } else if (command == u"expect-message") {
+            if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-message TEXT")};
+            const QString last = m_dialogs->LastText();
+            if (!m_dialogs->messages.isEmpty() && last.contains(rest))
+                Pass();
+            else
+                Fail(rest, m_dialogs->messages.isEmpty() ? QStringLiteral("no message") : last);
+        } else {
+            throw CommandError{QStringLiteral("unknown command \"%1\"").arg(command)};
+        }
+    }
+
+    QString FilePath(const QString& path) const {
+        if (path.isEmpty()) throw CommandError{QStringLiteral("a file name is missing")};
+        return QDir::cleanPath(m_directory.absoluteFilePath(path));
+    }
+
+    void Board(const QString& path) {
+        const QString fileName = FilePath(path);
+        if (!QFileInfo::exists(fileName))
+            throw CommandError{QStringLiteral("the board %1 does not exist").arg(fileName)};
+        m_window->LoadFromFile(fileName);
+    }
+
+    void Save(const QString& path) {
+        const QString fileName = FilePath(path);
+        if (!m_window->SaveToFile(fileName))
+            throw CommandError{
+                QStringLiteral("the board was not saved: %1").arg(m_dialogs->LastText())};
+    }
+
+    void SetRunning(bool on) {
+        if (m_window->Running() == on)
+            throw CommandError{on ? QStringLiteral("Run is on already")
+                                  : QStringLiteral("Run is off already")};
+        m_window->RunButton()->click();
+        if (m_window->Running() != on)
+            throw CommandError{QStringLiteral("Run did not switch: %1").arg(m_dialogs->LastText())};
+    }
+
+    TPathRoot Root() const {
+        TBoardSurface* board = m_window->Board();
+        return TPathRoot{board, [board] { return board->OwnedObjects(); },
+                         [board](const QString& name) { return board->FindOwnedName(name); }};
+    }
+
+    QObject* Object(const QString& path) const {
+        QObject* object = ComponentByPath(Root(), path);
+        if (!object) throw CommandError{QStringLiteral("nothing is named %1").arg(path)};
+        return object;
+    }
+
+    void Mouse(const QString& command, const QStringList& words) {
+        if (words.size() != 1 && words.size() != 3)
+            throw CommandError{QStringLiteral("%1 NAME [X Y]").arg(command)};
+        auto* component = qobject_cast<TOrvexGraphicComponent*>(Object(words[0]));
+        if (!component) throw CommandError{QStringLiteral("%1 is no component").arg(words[0])};
+        QPoint at = component->rect().center();
+        if (words.size() == 3) {
+            at = QPoint(int(number(words[1], 0, component->width() - 1, "X")),
+                        int(number(words[2], 0, component->height() - 1, "Y")));
+        }
+        if (command != u"release") QTest::mousePress(component, Qt::LeftButton, {}, at);
+        if (command != u"press") QTest::mouseRelease(component, Qt::LeftButton, {}, at);
+    }
+
+    void Host(const QStringList& words) {
+        if (words.size() != 3 && words.size() != 4)
+            throw CommandError{QStringLiteral("host KIND ADDRESS DATA [DRIVEN]")};
+        const auto kind = quint8(number(words[0], 0, 0xFF, "KIND"));
+        const auto address = quint32(number(words[1], 0, 0xFFFFFF, "ADDRESS"));
+        const auto data = quint16(number(words[2], 0, 0xFFFF, "DATA"));
+        const auto driven =
+            words.size() == 4 ? quint16(number(words[3], 0, 0xFFFF, "DRIVEN")) : data;
+        m_reply = int(
+            m_window->HostAccess(PackHostAccessW(kind, address), PackHostAccessL(data, driven)));
+    }
+
+    // "PATH VALUE": the object, the property or state name and the value text.
+    struct Target {
+        QObject* Object;
+        QString Name;
+        QString Value;
+    };
+
+    Target Split(const QString& rest, const char* usage) const {
+        const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+        const QString path = blank < 0 ? rest : rest.left(blank);
+        const QString value = blank < 0 ? QString() : rest.mid(blank + 1).trimmed();
+        const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+        if (path.isEmpty() || value.isEmpty() || dot <= 0 || dot == path.size() - 1)
+            throw CommandError{QString::fromLatin1(usage)};
+        return Target{Object(path.left(dot)), path.mid(dot + 1), value};
+    }
+
+    void Set(const QString& rest) {
+        const Target target = Split(rest, "set PATH.PROPERTY VALUE");
+        try {
+            TextToProperty(target.Object, target.Name, target.Value, Root());
+        } catch (const std::exception& error) {
+            throw CommandError{QString::fromStdString(error.what())};
+        }
+    }
+
+    void Expect(const QString& rest) {
+        const Target target = Split(rest, "expect PATH.PROPERTY VALUE");
+        Check(target.Value, Observe(target.Object, target.Name));
+    }
+
+    Observed Observe(QObject* object, const QString& name) const {
+        if (const TPropertyInfo* prop = FindProperty(object->metaObject(), name)) {
+            try {
+                const QString text = PropertyToText(object, *prop, m_window->Board());
+                switch (prop->Kind()) {
+                case TPropertyKind::Integer:
+                    return Observed{Observed::Number, text, {}};
+                case TPropertyKind::String:
+                    return Observed{
+                        Observed::Text, text,
+                        PropertyToText(object, *prop, m_window->Board(), TTextForm::Editor)};
+                default:
+                    return Observed{Observed::Word, text, {}};
+                }
+            } catch (const ConversionError&) {
+                // no text form: perhaps a state of the same name
+            }
+        }
+        auto* component = qobject_cast<TOrvexGraphicComponent*>(object);
+        auto* control = qobject_cast<TOrvexControl*>(object);
+        if (component && !control) control = component->Control();
+        const QString state = name.toLower();
+        if (auto* driver = qobject_cast<TOrvexDriver*>(object)) {
+            if (state == u"value") return {Observed::Number, QString::number(driver->Value()), {}};
+            if (state == u"drivenvalue")
+                return {Observed::Number, QString::number(driver->DrivenValue()), {}};
+        }
+        if (control) {
+            ControlView* view = control->View();
+            if (state == u"lit") return {Observed::Word, boolText(control->Lit()), {}};
+            if (state == u"viewvisible")
+                return {Observed::Word, boolText(view && view->IsViewShown()), {}};
+            if (state == u"viewpicture") {
+                auto* image = view ? qobject_cast<TOrvexImageView*>(view->ViewObject()) : nullptr;
+                return {Observed::Word, image ? image->PictureName() : QString(), {}};
+            }
+        }
+        if (component) {
+            if (state == u"picture") return {Observed::Word, component->Picture(), {}};
+            if (state == u"visible") return {Observed::Word, boolText(!component->isHidden()), {}};
+        }
+        throw CommandError{QStringLiteral("%1 has no property or state %2")
+                               .arg(QString::fromLatin1(object->metaObject()->className()), name)};
+    }
+
+    void Check(const QString& expected, const Observed& observed) {
+        if (expected.isEmpty()) throw CommandError{QStringLiteral("the expected value is missing")};
+        if (matches(observed, expected))
+            Pass();
+        else
+            Fail(expected, observed.Value);
+    }
+
+    void Pass() { ++m_totals.Passed; }
+
+    void Fail(const QString& expected, const QString& got) {
+        ++m_totals.Failed;
+        out() << m_fileName << ':' << m_line << ": expected " << expected << ", got " << got
+              << Qt::endl;
+    }
+
+    QString m_fileName;
+    Totals& m_totals;
+    QDir m_directory;
+    int m_line = 0;
+    ScenarioWindow* m_window = nullptr;
+    DialogRecorder* m_dialogs = nullptr;
+    ManualClock* m_clock = nullptr;
+    std::optional<int> m_reply;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Headless by nature: no display is needed or used.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brelvan"));
+    const QStringList files = QApplication::arguments().mid(1);
+    if (files.isEmpty()) {
+        out() << "usage: brelvan-scenario FILE..." << Qt::endl;
+        return 2;
+    }
+    Totals totals;
+    for (const QString& file : files)
+        Scenario(file, totals).Run();
+    out() << totals.Passed << " passed, " << totals.Failed << " failed" << Qt::endl;
+    return totals.Failed > 0 || totals.Broken ? 1 : 0;
+}
+
+#include "scenario.moc"
