@@ -275,7 +275,7 @@ TUDrivenPort::TUDrivenPort(QWidget* owner) : TOrvexGraphicDrivenPort(owner) {
     m_strobe = CreatePortInput(this, QStringLiteral("Strobe"), 100000);
     m_outEnable = CreatePortInput(this, QStringLiteral("OutEnable"), 200);
     SetPortDriver(TPortDriverType(opc_Strobe | opc_OutputEnable));
-    resize(sizeHint());
+    TakePictureSize();
 }
 
 QString TUDrivenPort::PictureName(TPortDriverType portDriver, bool inverted) {
@@ -414,7 +414,7 @@ TUSelector::TUSelector(QWidget* owner) : TOrvexGraphicSelector(owner) {
     m_gateNon2 = CreatePortInput(this, QStringLiteral("GateNon2"), 200);
     m_gate = CreatePortInput(this, QStringLiteral("Gate"), 100000);
     SetInverted(false);
-    resize(sizeHint());
+    TakePictureSize();
 }
 
 void TUSelector::SetInverted(bool value) {

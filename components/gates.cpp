@@ -22,11 +22,6 @@ void drawGateName(TOrvexGraphicComponent* gate, QPainter& painter) {
                      Qt::AlignLeft | Qt::AlignTop, gate->GetCaption());
 }
 
-void takePictureSize(TOrvexGraphicComponent* component) {
-    const QSize size = component->sizeHint();
-    if (size.isValid()) component->resize(size);
-}
-
 // What the simulation spreads from at start: the contact wired to the output (the output itself
 // while unwired), then that contact's first connection.
 TOrvexPinDriver* startupFrom(TOrvexPinDriver* wiredToOutput) {
@@ -41,7 +36,7 @@ TInvertor::TInvertor(QWidget* owner) : TOrvexGraphicComponent(owner) {
     SetHasComponentPicture(false);
     LoadPictures(QStringLiteral("INVERTOR"), QStringLiteral("INVERTOR_SCH"), true);
     SetOrientation(opo_HorizontalPositive);
-    takePictureSize(this);
+    TakePictureSize();
     SetShowName(true);
 }
 
@@ -72,7 +67,7 @@ TGateAND::TGateAND(QWidget* owner) : TGate(owner) {
     SetControl(new TGateANDCtl(this));
     LoadPictures(QStringLiteral("HRADLO"), QStringLiteral("HRADLO_SCH"), true);
     SetOrientation(opo_HorizontalPositive);
-    takePictureSize(this);
+    TakePictureSize();
     SetShowName(true);
 }
 

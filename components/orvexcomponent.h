@@ -159,6 +159,10 @@ public:
 
     // The natural size: the picture's nominal size.
     QSize sizeHint() const override;
+    // Takes the natural size once (components that start at their picture's size).
+    void TakePictureSize() {
+        if (sizeHint().isValid()) resize(sizeHint());
+    }
 
     // ---- schematic building (Run)
     // The contacts the schematic joins, in order. By default the main control's own contacts

@@ -6,12 +6,6 @@
 #include "resources/pictures.h"
 
 namespace {
-// Components of this family take their picture's size when created.
-void takePictureSize(TOrvexGraphicComponent* component) {
-    const QSize size = component->sizeHint();
-    if (size.isValid()) component->resize(size);
-}
-
 QFont boldFont(const QWidget* widget) {
     QFont font = widget->font();
     font.setBold(true);
@@ -48,7 +42,7 @@ TUPin::TUPin(QWidget* owner) : TOrvexGraphicPin(owner) {
     AdoptPin(new TOrvexPin(this));
     LoadPictures(QStringLiteral("PIN"), QStringLiteral("PIN"), true);
     SetCrashPictureName(QStringLiteral("CRASH"));
-    takePictureSize(this);
+    TakePictureSize();
     SetShowName(true);
 }
 
@@ -104,5 +98,5 @@ TSupplyPin::TSupplyPin(QWidget* owner, TPinType type, const char* picture)
     AdoptPin(pin);
     LoadPictures(QLatin1String(picture), QLatin1String(picture), true);
     SetCrashPictureName(QStringLiteral("CRASH"));
-    takePictureSize(this);
+    TakePictureSize();
 }

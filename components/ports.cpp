@@ -146,7 +146,7 @@ void TOrvexGraphicPort::DrawName(QPainter& painter) {
 
 TUPort::TUPort(QWidget* owner) : TOrvexGraphicPort(owner, QStringLiteral("Port")) {
     LoadPictures(QStringLiteral("PORT"), QStringLiteral("PORT"), true);
-    resize(sizeHint());
+    TakePictureSize();
 }
 
 void TUPort::SetSpace(TPortSpace space) {
@@ -194,7 +194,7 @@ TBUS::TBUS(QWidget* owner) : TOrvexGraphicPort(owner, QStringLiteral("DataBUS"))
     SetFixedPicture(false);
     SetHasComponentPicture(false);
     SetStretch(false);
-    resize(sizeHint());
+    TakePictureSize();
 }
 
 void TBUS::SetOrientation(TOrientation value) {
