@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 #include "editor/brelvanfrm.h"
 #include "platform/qtdialogs.h"
@@ -23,7 +24,9 @@ int main(int argc, char* argv[]) {
         window.show();
         // A board named on the command line opens once the window stands.
         const QStringList files = parser.positionalArguments();
-        if (!files.isEmpty()) window.OpenFile(files.first());
+        if (!files.isEmpty())
+            QTimer::singleShot(0, &window,
+                               [&window, file = files.first()] { window.OpenFile(file); });
         result = QApplication::exec();
     }
     InstallDialogs(nullptr);

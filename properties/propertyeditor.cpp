@@ -71,7 +71,13 @@ TPropInfoList::TPropInfoList(const QMetaObject* cls, TTypeKinds kinds) {
 
 // ---------------------------------------------------------------- TDesignButtonGroup
 
-TDesignButtonGroup::TDesignButtonGroup(QWidget* parent) : QWidget(parent) {}
+TDesignButtonGroup::TDesignButtonGroup(QWidget* parent) : QWidget(parent) {
+    // A checked element must read as checked at a glance, whatever the style draws for a toggle.
+    setStyleSheet(QStringLiteral("QToolButton { border: 1px solid palette(mid); border-radius: 2px;"
+                                 " background: palette(button); }"
+                                 "QToolButton:checked { background: palette(highlight); color: "
+                                 "palette(highlighted-text); }"));
+}
 
 void TDesignButtonGroup::SetItems(const QStringList& captions) {
     qDeleteAll(m_buttons);
@@ -322,7 +328,8 @@ void TPropertyEditor::AddRow(const TPropertyInfo& prop, bool writable,
 
 void TPropertyEditor::LayoutRows() {
     const int w = width();
-    int top = FirstRowTop;
+    // Below the caption, which Qt's styles draw taller than the 12 pixels of the row layout.
+    int top = qMax(FirstRowTop, contentsRect().top() + RowGap);
     int bottom = 0;
     for (const auto& row : m_rows) {
         QLabel* label = row->Label;
