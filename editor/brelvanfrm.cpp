@@ -361,6 +361,7 @@ void TfrmPlugin::UpdateRunControls() {
             action->setEnabled(!m_running);
     }
     UpdateUndoActions();
+    UpdateRecentMenu();
     UpdateStatus();
     Board()->update();
 }

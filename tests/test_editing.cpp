@@ -17,8 +17,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "components/drivenports.h"
 #include "components/leds.h"
 #include "components/pins.h"
+#include "components/ports.h"
 #include "components/switches.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
@@ -311,7 +313,7 @@ void TestEditing::recentFiles() {
 void TestEditing::undoRedo_data() {
     QTest::addColumn<QString>("edit");
     for (const char* edit : {"place", "move", "resize", "colour", "rename", "wire", "unwire",
-                             "delete wired", "delete all", "paste", "arrow"})
+                             "delete wired", "delete all", "delete port", "paste", "arrow"})
         QTest::newRow(edit) << edit;
 }
 
@@ -319,6 +321,10 @@ void TestEditing::undoRedo() {
     QFETCH(QString, edit);
     Editor e;
     wiredBoard(e);
+    // A reference that is no wire: the latch reads the port.
+    auto* port = e.put<TUPort>("UPort1", QPoint(40, 200));
+    auto* latch = e.put<TUDrivenPort>("UDrivenPort1", QPoint(200, 200));
+    latch->SetInputPort(port->Port());
     auto* led = e.find("LED1");
     // A saved board: emptying it is a change as well.
     e.window->SetFileName(QStringLiteral("board.ovd"));
@@ -344,6 +350,11 @@ void TestEditing::undoRedo() {
         QTest::mouseClick(led, Qt::LeftButton);
         QTest::keyClick(e.window.get(), Qt::Key_Delete);
     }
+    if (edit == "delete port") {
+        QTest::mouseClick(port, Qt::LeftButton);
+        QTest::keyClick(e.window.get(), Qt::Key_Delete);
+        QCOMPARE(e.property("UDrivenPort1", "InputPort"), QStringLiteral("nil"));
+    }
     if (edit == "delete all") {
         e.window->SelectAllClick();
         QTest::keyClick(e.window.get(), Qt::Key_Delete);
@@ -363,6 +374,7 @@ void TestEditing::undoRedo() {
     e.undo()->undo();
     QCOMPARE(e.text(), before);
     QVERIFY(!e.window->Modified());
+    QCOMPARE(e.property("UDrivenPort1", "InputPort"), QStringLiteral("UPort1.Port"));
     e.undo()->redo();
     QCOMPARE(e.text(), after);
     QVERIFY(e.window->Modified());

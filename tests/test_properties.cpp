@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
@@ -354,6 +355,15 @@ void TestProperties::windowFollowsSelection() {
     QTest::mouseClick(sw, Qt::RightButton);
     QCOMPARE(e.grid()->EditedObject(), sw);
     QVERIFY(props->isVisible());
+    // A multi-selection leaves it without an object.
+    QTest::mousePress(e.window->Board(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
+    QMouseEvent move(QEvent::MouseMove, QPointF(170, 80),
+                     e.window->Board()->mapToGlobal(QPointF(170, 80)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(e.window->Board(), &move);
+    QTest::mouseRelease(e.window->Board(), Qt::LeftButton, Qt::NoModifier, QPoint(170, 80));
+    QCOMPARE(e.window->Selection().size(), 2);
+    QCOMPARE(e.grid()->EditedObject(), nullptr);
     // The background empties it; F11 toggles it.
     QTest::mouseClick(e.window->Board(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
     QCOMPARE(e.grid()->EditedObject(), nullptr);
