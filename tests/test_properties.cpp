@@ -325,6 +325,15 @@ void TestProperties::failedWritesKeepObject() {
     QCOMPARE(e.dialogs->messages[0].caption, QStringLiteral("Error"));
     QCOMPARE(name->text(), QStringLiteral("led1")); // the typed text stays to be mended
     QVERIFY(!e.window->Modified());
+    // No name at all: the component could not be saved.
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(led2->Name(), QStringLiteral("LED2"));
+    QCOMPARE(e.dialogs->messages.size(), 2);
+    QVERIFY(e.dialogs->LastText().contains("needs a name"));
+    QVERIFY(!e.window->Modified());
+    e.dialogs->Clear();
 
     // A text that is no integer.
     TPropertyEditor grid;
@@ -336,8 +345,8 @@ void TestProperties::failedWritesKeepObject() {
     QTest::keyClicks(count, "abc");
     QTest::keyClick(count, Qt::Key_Return);
     QCOMPARE(subject.Count(), 5);
-    QCOMPARE(e.dialogs->messages.size(), 2);
-    QVERIFY2(e.dialogs->messages[1].text.contains("abc"), qPrintable(e.dialogs->LastText()));
+    QCOMPARE(e.dialogs->messages.size(), 1);
+    QVERIFY2(e.dialogs->messages[0].text.contains("abc"), qPrintable(e.dialogs->LastText()));
     QCOMPARE(count->text(), QStringLiteral("abc"));
 }
 
