@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <QStringListModel>
 #include <QToolButton>
 #include <algorithm>
 
@@ -280,6 +281,9 @@ void TPropertyEditor::AddRow(const TPropertyInfo& prop, bool writable,
         auto* list = new QComboBox(this);
         list->setEditable(false);
         list->setMaxVisibleItems(ListLines);
+        // The row gives the width: no measuring of every entry (a board's contacts are many).
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMinimumContentsLength(4);
         if (item->Kind == TTypeKind::tkEnumeration) {
             list->addItems(prop.Identifiers());
         } else if (prop.ClassType()) {
@@ -288,8 +292,9 @@ void TPropertyEditor::AddRow(const TPropertyInfo& prop, bool writable,
             for (const auto& [path, object] : candidates)
                 if (IsInstanceOf(object, prop.ClassType())) names.append(path);
             std::sort(names.begin(), names.end(), lessByName);
-            list->addItem(QStringLiteral("nil"));
-            list->addItems(names);
+            names.prepend(QStringLiteral("nil"));
+            // One model for the whole list: a board's contacts run into the tens of thousands.
+            list->setModel(new QStringListModel(names, list));
         } else {
             // A class outside the object system: nothing to offer.
             list->addItem(QLatin1Char('(') + prop.TypeName() + QLatin1Char(')'));
