@@ -128,6 +128,8 @@ TPropertyEditorsItem::~TPropertyEditorsItem() {
 TPropertyEditor::TPropertyEditor(QWidget* parent) : QGroupBox(parent) {
     m_root.Root = QCoreApplication::instance();
     setTitle(QStringLiteral("nil"));
+    // Lists drop down as lists of 15 lines, also in styles whose pop-ups are menus of any length.
+    setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
 }
 
 TPropertyEditor::~TPropertyEditor() {
@@ -295,6 +297,11 @@ void TPropertyEditor::AddRow(const TPropertyInfo& prop, bool writable,
             names.prepend(QStringLiteral("nil"));
             // One model for the whole list: a board's contacts run into the tens of thousands.
             list->setModel(new QStringListModel(names, list));
+            // The open list is as wide as its longest path (measured once, not per entry).
+            const QString* longest = &names.first();
+            for (const QString& entry : names)
+                if (entry.size() > longest->size()) longest = &entry;
+            list->view()->setMinimumWidth(list->fontMetrics().horizontalAdvance(*longest) + 40);
         } else {
             // A class outside the object system: nothing to offer.
             list->addItem(QLatin1Char('(') + prop.TypeName() + QLatin1Char(')'));
