@@ -122,6 +122,7 @@ TfrmPlugin::~TfrmPlugin() {
     ScrollArea()->removeEventFilter(this);
     // The grid lets go of its object and the steps of the board go before the components do.
     m_frmProp->PropEdit()->OnWriteProperty = nullptr;
+    m_frmProp->OnModified = nullptr;
     m_frmProp->PropEdit()->SetObject(nullptr);
     m_undo->disconnect(this);
     m_undo->clear();

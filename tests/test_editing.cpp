@@ -181,6 +181,9 @@ void TestEditing::wireThroughGrid() {
     Q_UNUSED(vcc);
     Q_UNUSED(gnd);
 
+    // Ctrl+Y redoes as well as Ctrl+Shift+Z.
+    QVERIFY(e.window->EditMenu()->findChild<QAction*>("miRedo")->shortcuts().contains(
+        QKeySequence("Ctrl+Y")));
     for (int step = 0; step < 7; ++step)
         e.window->EditMenu()->findChild<QAction*>("miUndo")->trigger();
     QVERIFY(e.names().isEmpty());

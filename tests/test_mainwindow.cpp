@@ -215,6 +215,27 @@ void TestMainWindow::menuCommands_data() {
     QTest::newRow("Exit") << "&File"
                           << "miExit"
                           << "E&xit" << QKeySequence();
+    QTest::newRow("Undo") << "&Edit"
+                          << "miUndo"
+                          << "&Undo" << QKeySequence("Ctrl+Z");
+    QTest::newRow("Redo") << "&Edit"
+                          << "miRedo"
+                          << "&Redo" << QKeySequence("Ctrl+Shift+Z");
+    QTest::newRow("Cut") << "&Edit"
+                         << "miCut"
+                         << "Cu&t" << QKeySequence("Ctrl+X");
+    QTest::newRow("Copy") << "&Edit"
+                          << "miCopy"
+                          << "&Copy" << QKeySequence("Ctrl+C");
+    QTest::newRow("Paste") << "&Edit"
+                           << "miPaste"
+                           << "&Paste" << QKeySequence("Ctrl+V");
+    QTest::newRow("Duplicate") << "&Edit"
+                               << "miDuplicate"
+                               << "&Duplicate" << QKeySequence("Ctrl+D");
+    QTest::newRow("Select All") << "&Edit"
+                                << "miSelectAll"
+                                << "Select &All" << QKeySequence("Ctrl+A");
     QTest::newRow("properties") << "&View"
                                 << "CyclePropFrm"
                                 << "Show/Hide properties window" << QKeySequence("F11");
