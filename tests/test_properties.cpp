@@ -56,6 +56,13 @@ private:
     TPlainData* m_data = nullptr;
 };
 
+// A class derived from a table class has no row of its own.
+class TDerivedLED : public TLED {
+    Q_OBJECT
+public:
+    using TLED::TLED;
+};
+
 namespace {
 
 struct Editor {
@@ -113,6 +120,7 @@ class TestProperties : public QObject {
 private slots:
     void rowsPerClass_data();
     void rowsPerClass();
+    void exactClassIdentity();
     void emptyEditor();
     void booleanList();
     void classListContents();
@@ -159,6 +167,17 @@ void TestProperties::rowsPerClass() {
     e.window->ObjectClick(component, false);
     QCOMPARE(e.rowNames(), rows);
     QCOMPARE(e.grid()->title(), ComponentTable::Row(tag)->ClassName.mid(1));
+}
+
+void TestProperties::exactClassIdentity() {
+    QCOMPARE(TfrmProp::ClassProperties(&TLED::staticMetaObject),
+             (QStringList{"Color", "Anode", "Cathode"}));
+    QVERIFY(TfrmProp::ClassProperties(&TDerivedLED::staticMetaObject).isEmpty());
+    Editor e;
+    auto* led = new TDerivedLED(e.window->Board());
+    led->SetName(QStringLiteral("D1"));
+    e.window->ObjectClick(led, false);
+    QCOMPARE(e.rowNames(), (QStringList{"Caption", "Hint", "Name", "Orientation"}));
 }
 
 void TestProperties::emptyEditor() {
