@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/keystate.h"
 #include "simulation/circuit.h"
 
 namespace {
@@ -150,6 +151,11 @@ void TBoardSurface::OwnedComponentMouseMove(TOrvexGraphicComponent* sender,
     if (m_form) m_form->MouseMoveOnBoard(sender, buttons, modifiers, pos);
 }
 
+void TBoardSurface::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (m_form) m_form->PointerLeftBoard();
+}
+
 void TBoardSurface::childEvent(QChildEvent* event) {
     // A child is not yet (or no longer) fully constructed here: only its address is used.
     QObject* child = event->child();
@@ -237,7 +243,15 @@ TSimForm::TSimForm(QWidget* parent) : QMainWindow(parent) {
     m_probeTimer = new SimTimer(this);
     m_probeTimer->SetInterval(200);
     m_probeTimer->Stop();
-    connect(m_probeTimer, &SimTimer::timeout, this, [this] { ProbeTick(); });
+    connect(m_probeTimer, &SimTimer::timeout, this, [this] {
+        try {
+            ProbeTick();
+        } catch (const std::exception& error) {
+            ReportError(this, error);
+        }
+    });
+    // Watch the keys from the start, so the side of a modifier held later is known.
+    KeyState();
 
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setWidgetResizable(true);
@@ -248,6 +262,7 @@ TSimForm::TSimForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TSimForm::~TSimForm() {
+    delete m_probeWindow.data();
     m_probeTimer->Stop();
     delete m_probeTimer;
     m_probeTimer = nullptr;
@@ -404,22 +419,12 @@ void TSimForm::BoardHidden() {
     ClearSchematic();
 }
 
-void TSimForm::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers,
-                                const QPoint&) {
-    // The probe arms itself from here once it exists; until then only the hovered component is
-    // followed.
-    m_hovered = qobject_cast<TOrvexGraphicComponent*>(sender);
-}
-
 void TSimForm::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
                                 const QPoint& pos) {
     if (button != Qt::RightButton || !m_popupMenu) return;
     auto* widget = qobject_cast<QWidget*>(sender);
     m_popupMenu->popup(widget ? widget->mapToGlobal(pos) : mapToGlobal(pos));
 }
-
-// Not wired yet: opens the probe window once the probe exists.
-void TSimForm::ProbeTick() {}
 
 bool TSimForm::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
