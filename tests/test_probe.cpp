@@ -49,6 +49,13 @@ QList<QPair<QString, Factory>> allClasses() {
         {"TUPin", make<TUPin>(69, 23)},
         {"TUPin facing left",
          make<TUPin>(69, 23, [](TUPin* p) { p->SetOrientation(opo_HorizontalNegative); })},
+        {"TUPin at 0", make<TUPin>(69, 23, [](TUPin* p) { p->SetAddress(0); })},
+        {"TUPin in XDATA", make<TUPin>(69, 23,
+                                       [](TUPin* p) {
+                                           p->SetSpace(ops_XDATA);
+                                           p->SetAddress(0x8000);
+                                           p->SetPinNumber(5);
+                                       })},
         {"TVcc", make<TVcc>(32, 32)},
         {"TGND", make<TGND>(32, 32)},
         {"TUPort", make<TUPort>(80, 84)},
@@ -198,7 +205,8 @@ void TestProbe::contactUnderThePointer() {
 void TestProbe::everyContactIsFoundWhereItLies_data() {
     QTest::addColumn<QString>("cls");
     QTest::addColumn<int>("count");
-    const QList<int> counts = {2, 2, 3, 8, 2, 2, 2, 2, 2, 2, 3, 1, 1, 1, 1, 8, 8, 18, 17, 16, 14};
+    const QList<int> counts = {2, 2, 3, 8, 2, 2, 2, 2,  2,  2,  3, 1,
+                               1, 1, 1, 1, 1, 8, 8, 18, 17, 16, 14};
     const auto classes = allClasses();
     QCOMPARE(classes.size(), counts.size());
     for (qsizetype i = 0; i < classes.size(); ++i)
@@ -283,6 +291,8 @@ void TestProbe::levelTexts_data() {
     QTest::newRow("supply") << "TVcc" << QPoint(5, 5) << ": 5000";
     // A code-space pin shows its address alone, the internal data space adds the bit.
     QTest::newRow("host pin") << "TUPin" << QPoint(5, 5) << "(0x80): 5000";
+    QTest::newRow("host pin at 0") << "TUPin at 0" << QPoint(5, 5) << "(0x0): 5000";
+    QTest::newRow("external data pin") << "TUPin in XDATA" << QPoint(5, 5) << "(0x8000): 5000";
     QTest::newRow("bus") << "TBUS" << QPoint(5, 5) << ": 0x00";
     QTest::newRow("bus line") << "TBUS" << QPoint(5, 50) << "Pin_3: 5000";
     QTest::newRow("selector input") << "TUSelector" << QPoint(5, 16) << "Input_B: 5000";
