@@ -190,10 +190,15 @@ bool TBoardSurface::eventFilter(QObject* watched, QEvent* event) {
 
 // The board grows with its components, so the scroll area scrolls to every one of them.
 void TBoardSurface::GrowExtent(QWidget* widget) {
-    if (!widget->isWidgetType() || widget->isHidden()) return;
+    if (!widget->isWidgetType() || widget->isHidden() || IsProbeWindow(widget)) return;
     const QRect g = widget->geometry();
     const QSize need(qMax(minimumWidth(), g.right() + 1), qMax(minimumHeight(), g.bottom() + 1));
     if (need != minimumSize()) setMinimumSize(need);
+}
+
+// The probe window floats over the board; a long node listing must not make the board scroll.
+bool TBoardSurface::IsProbeWindow(const QWidget* widget) const {
+    return m_form && widget == m_form->ProbeWindow();
 }
 
 void TBoardSurface::ScheduleExtent() {
@@ -212,7 +217,7 @@ void TBoardSurface::UpdateExtent() {
     QRect extent;
     for (QObject* child : children()) {
         auto* widget = qobject_cast<QWidget*>(child);
-        if (widget && !widget->isHidden()) extent |= widget->geometry();
+        if (widget && !widget->isHidden() && !IsProbeWindow(widget)) extent |= widget->geometry();
     }
     setMinimumSize(qMax(0, extent.right() + 1), qMax(0, extent.bottom() + 1));
 }

@@ -75,6 +75,7 @@ private:
     void UpdateExtent();
     void GrowExtent(QWidget* widget);
     void ScheduleExtent();
+    bool IsProbeWindow(const QWidget* widget) const;
 
     TSimForm* m_form; // the form deletes its board before it goes; nullptr: a board on its own
     void Track(QObject* child);

@@ -111,6 +111,7 @@ private slots:
     void windowPlacement();
     void windowStaysInTheScrolledView();
     void noWindowAfterThePointerLeftTheBoard();
+    void longListingDoesNotGrowTheBoard();
 
     void shiftProbeSpreadsTheNodeAgain();
     void sameHostPinListed();
@@ -399,6 +400,31 @@ void TestProbe::noWindowAfterThePointerLeftTheBoard() {
     QVERIFY(!board.form->ProbeWindow());
     // Back on the board, it probes again.
     QCOMPARE(probe(board, led, {6, 6}), QString("Anode: 0 Cathode: 0"));
+}
+
+// A node of many members lists them all, in order, in a window taller than the view; the board
+// does not grow to scroll to it.
+void TestProbe::longListingDoesNotGrowTheBoard() {
+    BoardFixture board;
+    auto* gnd = board.Place<TGND>("GND1", 40, 40);
+    for (int i = 0; i < 60; ++i) {
+        auto* led = board.Place<TLED>(QString("LED%1").arg(i), 100 + 40 * (i % 10), 40 * (i / 10));
+        led->resize(32, 32);
+        led->SetCathode(gnd->Pin());
+    }
+    board.Run();
+    QCoreApplication::processEvents();
+    const QSize before = board.form->Board()->minimumSize();
+    const QStringList lines = probe(board, gnd, {16, 16}, false, true).split("\r\n");
+    QCOMPARE(lines.size(), 61);
+    QCOMPARE(lines[0], QString("GND(0): (CommonGND.Pin, GND1.Pin)"));
+    QCOMPARE(lines[1], QString("LED0.Cathode | "));
+    QCOMPARE(lines[2], QString("LED1.Cathode | "));
+    QCOMPARE(lines[3], QString("LED10.Cathode | ")); // sorted as text
+    QCOMPARE(lines[60], QString("LED9.Cathode |"));
+    QCOMPARE(board.form->ProbeWindow()->height(), 61 * 17 + 2);
+    QCoreApplication::processEvents();
+    QCOMPARE(board.form->Board()->minimumSize(), before);
 }
 
 // A level the engine left wrong on a node is put right by spreading the node's drivers again.
