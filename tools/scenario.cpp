@@ -15,6 +15,7 @@
 //   expect PATH VALUE           compare a published property or a state (see below)
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
+//   grab PATH [W H]             save a picture of the window (PNG, relative to the scenario)
 //   probe NAME X Y [shift|ctrl] the pointer comes to rest at X Y of the component, with the left
 //                               Shift or Ctrl key held when given (and let go afterwards); the
 //                               probe opens after its 500 ms (the clock advances by that much)
@@ -258,6 +259,8 @@ private:
             Expect(rest);
         } else if (command == u"save") {
             Save(rest);
+        } else if (command == u"grab") {
+            Grab(words);
         } else if (command == u"expect-message") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-message TEXT")};
             const QString last = m_dialogs->LastText();
@@ -284,6 +287,19 @@ private:
         if (!QFileInfo::exists(fileName))
             throw CommandError{QStringLiteral("the board %1 does not exist").arg(fileName)};
         m_window->LoadFromFile(fileName);
+    }
+
+    // A picture of the whole window as the user would see it, for looking at a board headless.
+    void Grab(const QStringList& words) {
+        if (words.size() != 1 && words.size() != 3)
+            throw CommandError{QStringLiteral("grab PATH [WIDTH HEIGHT]")};
+        if (words.size() == 3)
+            m_window->resize(number(words[1], 100, 8000, "WIDTH"),
+                             number(words[2], 100, 8000, "HEIGHT"));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        if (!m_window->grab().save(FilePath(words[0])))
+            throw CommandError{QStringLiteral("cannot write %1").arg(words[0])};
     }
 
     void Save(const QString& path) {
