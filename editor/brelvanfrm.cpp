@@ -314,6 +314,7 @@ void TfrmPlugin::tbRunClick() {
             return;
         }
     } else {
+        CloseProbeWindow();
         ClearSchematic();
         SetSuspended(true);
     }
