@@ -345,6 +345,7 @@ void TfrmPlugin::tbRunClick() {
             return;
         }
     } else {
+        CloseProbeWindow();
         ClearSchematic();
         SetSuspended(true);
     }
