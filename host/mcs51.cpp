@@ -207,6 +207,9 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
 
     // Operand access. Direct addresses below 0x80 are internal RAM; the common SFRs are plain
     // bytes; the rest goes through readSfrSlow/writeSfrSlow with the cycle count stored first.
+    // An instruction reaches SFRs and the external bus after its first machine cycle: a timer has
+    // counted that cycle when the instruction reads it, and a write (TRx, TMOD, THx...) takes
+    // effect from the second cycle on.
     auto psw = [&]() -> uint8_t& { return sf[sfr::PSW]; };
     auto acc = [&]() -> uint8_t& { return sf[sfr::ACC]; };
     auto reg = [&](unsigned n) -> uint8_t& { return ir[(sf[sfr::PSW] & 0x18) | n]; };
@@ -222,7 +225,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         case sfr::PSW:
             return uint8_t((sf[sfr::PSW] & 0xFE) | parity(sf[sfr::ACC]));
         default:
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             return readSfrSlow(a, latch);
         }
     };
@@ -241,7 +244,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             sf[a] = v;
             return;
         default:
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             writeSfrSlow(a, v);
         }
@@ -784,27 +787,27 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             break;
         }
         case 0xE0: // MOVX A,@DPTR
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             acc() = uint8_t(externalRead(uint16_t(sf[sfr::DPH] << 8 | sf[sfr::DPL])));
             pc += 1;
             break;
         case 0xE2:
         case 0xE3: // MOVX A,@Ri (P2 gives the high address byte)
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             acc() = uint8_t(externalRead(uint16_t(sf[sfr::P2] << 8 | reg(op & 1))));
             pc += 1;
             break;
         case 0xF0: // MOVX @DPTR,A
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             externalWrite(uint16_t(sf[sfr::DPH] << 8 | sf[sfr::DPL]), acc());
             pc += 1;
             break;
         case 0xF2:
         case 0xF3: // MOVX @Ri,A
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             externalWrite(uint16_t(sf[sfr::P2] << 8 | reg(op & 1)), acc());
             pc += 1;
@@ -902,9 +905,9 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             break;
         }
 
-        case 0xC0: { // PUSH direct
-            uint8_t v = rd(b1, false);
-            push(v);
+        case 0xC0: { // PUSH direct: SP is incremented before the operand is read (PUSH SP)
+            uint8_t sp = ++sf[sfr::SP];
+            wrInd(sp, rd(b1, false));
             pc += 2;
             break;
         }
