@@ -1,7 +1,10 @@
 // Differential test of the 8051 core against the independent s51 simulator: the same programs from
 // the same memories, then registers, internal RAM, SFRs, external RAM, PC and cycle count compared.
 
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <random>
@@ -503,6 +506,95 @@ private slots:
             }
         }
         qInfo("no difference");
+    }
+
+    // C programs compiled with SDCC: the compiler's arithmetic helpers, external RAM arrays,
+    // calls through function pointers and a timer interrupt. Each also checks one result it must
+    // have reached, so that agreeing on a program stuck early would not pass.
+    void cPrograms_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qint64>("expected"); // -1: any nonzero value
+        QTest::addColumn<int>("steps");
+        QTest::newRow("arithmetic") << QStringLiteral("arith") << QStringLiteral("_results+28") << 4
+                                    << qint64(0xC0FFEE) << 200000;
+        QTest::newRow("xdata arrays")
+            << QStringLiteral("xdata") << QStringLiteral("_found") << 2 << qint64(17) << 2000000;
+        QTest::newRow("function pointers")
+            << QStringLiteral("funcptr") << QStringLiteral("_calls") << 1 << qint64(120) << 200000;
+        QTest::newRow("timer interrupt")
+            << QStringLiteral("timerirq") << QStringLiteral("_ticks") << 2 << qint64(-1) << 300000;
+    }
+    void cPrograms() {
+        QFETCH(QString, name);
+        QFETCH(QString, symbol);
+        QFETCH(int, size);
+        QFETCH(qint64, expected);
+        QFETCH(int, steps);
+        if (QStandardPaths::findExecutable(QStringLiteral("sdcc")).isEmpty())
+            QSKIP("sdcc is not installed: C programs skipped");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString source = QStringLiteral(MCS51_C_DIR "/%1.c").arg(name);
+        const QString hexPath = dir.filePath(name + QStringLiteral(".ihx"));
+        QProcess sdcc;
+        sdcc.setWorkingDirectory(dir.path());
+        sdcc.setProcessChannelMode(QProcess::MergedChannels);
+        sdcc.start(QStringLiteral("sdcc"),
+                   {QStringLiteral("-mmcs51"), QStringLiteral("-o"), hexPath, source});
+        QVERIFY(sdcc.waitForFinished(120000));
+        QVERIFY2(sdcc.exitCode() == 0, sdcc.readAll().constData());
+
+        QFile hexFile(hexPath);
+        QVERIFY(hexFile.open(QIODevice::ReadOnly));
+        Core image;
+        std::fill(image.Code(), image.Code() + Core::CodeSize, 0);
+        LoadResult loaded = LoadIntelHex(image, hexFile.readAll().toStdString());
+        QVERIFY2(loaded.ok, loaded.error.c_str());
+
+        // The symbol's internal RAM address from the linker map ("  00000008  _ticks  module").
+        QFile mapFile(dir.filePath(name + QStringLiteral(".map")));
+        QVERIFY(mapFile.open(QIODevice::ReadOnly));
+        const QString base = symbol.section(QLatin1Char('+'), 0, 0);
+        const int offset = symbol.section(QLatin1Char('+'), 1, 1).toInt();
+        int address = -1;
+        const QRegularExpression mapLine(QStringLiteral("^\\s*([0-9A-F]{8})\\s+(\\S+)\\s"));
+        for (const QByteArray& raw : mapFile.readAll().split('\n')) {
+            auto m = mapLine.match(QString::fromLatin1(raw));
+            if (m.hasMatch() && m.captured(2) == base)
+                address = int(m.captured(1).toUInt(nullptr, 16));
+        }
+        QVERIFY2(address >= 0, qPrintable(base));
+        address += offset;
+
+        s51::Program p;
+        p.name = name;
+        p.code.push_back(
+            {0, std::vector<uint8_t>(image.Code(), image.Code() + loaded.highest + 1)});
+        std::mt19937 rng(7);
+        for (auto& b : p.iram)
+            b = uint8_t(rng());
+        std::vector<uint8_t> x(512);
+        for (auto& b : x)
+            b = uint8_t(rng());
+        p.xram.push_back({0, x});
+        p.steps = uint64_t(steps);
+        std::vector<s51::Program> programs{p};
+        uint64_t compared = 0;
+        compare(programs, &compared);
+        if (QTest::currentTestFailed()) return;
+
+        s51::State ours = runCore(programs[0], compared);
+        qint64 value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | ours.iram[size_t(address + i)];
+        if (expected < 0)
+            QVERIFY2(value != 0, qPrintable(symbol));
+        else
+            QCOMPARE(value, expected);
+        qInfo("%s: %llu instructions compared with s51", qPrintable(name),
+              static_cast<unsigned long long>(compared));
     }
 
     void randomStreams() {
