@@ -38,6 +38,10 @@ constexpr uint8_t kCycles[256] = {
 
 constexpr uint8_t CY = 0x80, AC = 0x40, OV = 0x04;
 
+// The operand helpers of the instruction loop must fold into it: a helper left out of line takes
+// the address of the loop's program counter and cycle count and pins them to memory.
+#define INLINE __attribute__((always_inline))
+
 inline int parity(uint8_t v) {
     return __builtin_parity(v);
 }
@@ -212,10 +216,10 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
     // counted that cycle when the instruction reads it, and a write (TRx, TMOD, THx...) takes
     // effect from the second cycle on. JB, JNB, CJNE A,direct and DJNZ direct fetch their branch
     // offset first and reach the operand after their second cycle.
-    auto psw = [&]() -> uint8_t& { return sf[sfr::PSW]; };
-    auto acc = [&]() -> uint8_t& { return sf[sfr::ACC]; };
-    auto reg = [&](unsigned n) -> uint8_t& { return ir[(sf[sfr::PSW] & 0x18) | n]; };
-    auto rd = [&](uint8_t a, bool latch, int at = 1) -> uint8_t {
+    auto psw = [&]() INLINE -> uint8_t& { return sf[sfr::PSW]; };
+    auto acc = [&]() INLINE -> uint8_t& { return sf[sfr::ACC]; };
+    auto reg = [&](unsigned n) INLINE -> uint8_t& { return ir[(sf[sfr::PSW] & 0x18) | n]; };
+    auto rd = [&](uint8_t a, bool latch, int at = 1) INLINE -> uint8_t {
         if (a < 0x80) return ir[a];
         switch (a) {
         case sfr::ACC:
@@ -231,7 +235,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             return readSfrSlow(a, latch);
         }
     };
-    auto wr = [&](uint8_t a, uint8_t v, int at = 1) {
+    auto wr = [&](uint8_t a, uint8_t v, int at = 1) INLINE {
         if (a < 0x80) {
             ir[a] = v;
             return;
@@ -251,15 +255,15 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             writeSfrSlow(a, v);
         }
     };
-    auto rdInd = [&](uint8_t a) -> uint8_t { return a < m_iramLimit ? ir[a] : 0xFF; };
-    auto wrInd = [&](uint8_t a, uint8_t v) {
+    auto rdInd = [&](uint8_t a) INLINE -> uint8_t { return a < m_iramLimit ? ir[a] : 0xFF; };
+    auto wrInd = [&](uint8_t a, uint8_t v) INLINE {
         if (a < m_iramLimit) ir[a] = v;
     };
-    auto rdBit = [&](uint8_t b, bool latch, int at = 1) -> int {
+    auto rdBit = [&](uint8_t b, bool latch, int at = 1) INLINE -> int {
         if (b < 0x80) return (ir[0x20 + (b >> 3)] >> (b & 7)) & 1;
         return (rd(b & 0xF8, latch, at) >> (b & 7)) & 1;
     };
-    auto wrBit = [&](uint8_t b, int v) {
+    auto wrBit = [&](uint8_t b, int v) INLINE {
         uint8_t mask = uint8_t(1 << (b & 7));
         if (b < 0x80) {
             uint8_t& byte = ir[0x20 + (b >> 3)];
@@ -270,16 +274,16 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         uint8_t byte = rd(a, true);
         wr(a, v ? byte | mask : byte & ~mask);
     };
-    auto push = [&](uint8_t v) {
+    auto push = [&](uint8_t v) INLINE {
         uint8_t sp = ++sf[sfr::SP];
         wrInd(sp, v);
     };
-    auto pop = [&]() -> uint8_t {
+    auto pop = [&]() INLINE -> uint8_t {
         uint8_t sp = sf[sfr::SP]--;
         return rdInd(sp);
     };
-    auto setCy = [&](int c) { psw() = uint8_t((psw() & ~CY) | (c ? CY : 0)); };
-    auto add = [&](uint8_t v, int c) {
+    auto setCy = [&](int c) INLINE { psw() = uint8_t((psw() & ~CY) | (c ? CY : 0)); };
+    auto add = [&](uint8_t v, int c) INLINE {
         uint8_t a = acc();
         unsigned r = unsigned(a) + v + c;
         uint8_t f = psw() & ~(CY | AC | OV);
@@ -289,7 +293,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         psw() = f;
         acc() = uint8_t(r);
     };
-    auto subb = [&](uint8_t v) {
+    auto subb = [&](uint8_t v) INLINE {
         uint8_t a = acc();
         int c = psw() >> 7;
         int r = int(a) - v - c;
@@ -300,8 +304,10 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         psw() = f;
         acc() = uint8_t(r);
     };
-    auto rel = [&](uint8_t offset) { pc = uint16_t(pc + int8_t(offset)); };
-    auto imm16 = [&]() { return uint16_t(code[uint16_t(pc + 1)] << 8 | code[uint16_t(pc + 2)]); };
+    auto rel = [&](uint8_t offset) INLINE { pc = uint16_t(pc + int8_t(offset)); };
+    auto imm16 = [&]() INLINE {
+        return uint16_t(code[uint16_t(pc + 1)] << 8 | code[uint16_t(pc + 2)]);
+    };
 
     while (cyc < end) {
         if (cyc >= m_nextEvent) {
