@@ -32,7 +32,9 @@ enum class RunState {
 };
 
 // What the core tells its surroundings, and the external data bus. The default answers mean "no
-// device": a core without hooks runs on its own memories.
+// device": a core without hooks runs on its own memories. A hook may call SetExternalPins and
+// SerialReceive (the core sees the change from the next machine cycle on); it must not Reset,
+// Step or Run the core.
 class Hooks {
 public:
     virtual ~Hooks() = default;
