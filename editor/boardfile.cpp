@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -23,6 +25,8 @@
 #include "properties/propertytext.h"
 #include "simulation/simform.h"
 
+#include <unistd.h>
+
 using namespace PropertyText;
 
 namespace BoardFile {
@@ -31,6 +35,41 @@ namespace {
 
 QString nativeName(const QString& fileName) {
     return QDir::toNativeSeparators(fileName);
+}
+
+// The reason of a failed write in the words of a user rather than of the system.
+QString systemReason(int error) {
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("the disk is full");
+    case EFBIG:
+        return QStringLiteral("the file is too large (the disk or a size limit does not take "
+                              "files of this size)");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied");
+    case EROFS:
+        return QStringLiteral("the disk is read-only");
+    case EIO:
+        return QStringLiteral("the disk could not be written (input/output error)");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+// Why the temporary file beside the target could not be made.
+QString openFailure(const QString& fileName, int error, const QString& qtReason) {
+    const QFileInfo info(fileName);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("the folder %1 does not exist").arg(nativeName(folder.filePath()));
+    if (info.isDir()) return QStringLiteral("a folder of that name is in the way");
+    if (info.exists() && !info.isWritable()) return QStringLiteral("permission denied");
+    if (error != 0) return systemReason(error);
+    return qtReason;
 }
 
 QString shortened(const QString& text) {
@@ -472,18 +511,42 @@ QByteArray ReadFile(const QString& fileName) {
 
 void WriteFile(const QString& fileName, const QByteArray& data) {
     const QString shown = nativeName(fileName);
+    const auto fail = [&shown](const QString& reason) {
+        return BoardFileError(
+            QStringLiteral("The board was not saved to %1: %2. The file is as it was before.")
+                .arg(shown, reason));
+    };
+    // The new text goes to a temporary file beside the target, which takes the target's place
+    // only once every byte of it is on the disk. Writing goes straight through the descriptor:
+    // a buffered last block is flushed where a failure could go unnoticed, and the system's
+    // reason is only known right after the call that failed.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw BoardFileError(
-            QStringLiteral("The board cannot be saved to %1: %2").arg(shown, file.errorString()));
-    if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        throw BoardFileError(QStringLiteral("The board cannot be saved to %1: %2").arg(shown, why));
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int error = errno;
+        throw fail(openFailure(fileName, error, file.errorString()));
     }
-    if (!file.commit())
-        throw BoardFileError(
-            QStringLiteral("The board cannot be saved to %1: %2").arg(shown, file.errorString()));
+    const int fd = file.handle();
+    const char* next = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, size_t(std::min<qint64>(left, 1 << 20)));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            const int error = written < 0 ? errno : ENOSPC;
+            file.cancelWriting();
+            throw fail(systemReason(error));
+        }
+        next += written;
+        left -= written;
+    }
+    // Some file systems report a full disk only when the data goes out.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        const int error = errno;
+        file.cancelWriting();
+        throw fail(systemReason(error));
+    }
+    if (!file.commit()) throw fail(file.errorString());
 }
 
 QString DecodeText(const QByteArray& bytes) {

@@ -7,7 +7,9 @@
 #include <QToolButton>
 #include <QtTest>
 #include <algorithm>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 #include "components/drivenports.h"
 #include "components/gates.h"
@@ -184,6 +186,8 @@ private slots:
     void writtenBlocks();
     void savingIsAtomic_data();
     void savingIsAtomic();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
     void boardThatWouldNotOpenIsNotSaved();
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
@@ -833,6 +837,62 @@ void TestBoardFile::savingIsAtomic() {
     QFile replaced(e.path("old.ovd"));
     QVERIFY(replaced.open(QIODevice::ReadOnly));
     QVERIFY(replaced.readAll().startsWith("object LED1: TLED\r\n"));
+}
+
+void TestBoardFile::failedWriteKeepsTheOldFile_data() {
+    QTest::addColumn<int>("limit"); // bytes a file of this process may hold
+    QTest::newRow("stops part-way") << 4096;
+    QTest::newRow("nothing goes out") << 0;
+}
+
+// A disk that fills up while the board is written: the previous file stays byte for byte, the
+// user hears which file and why, and the board still counts as changed.
+void TestBoardFile::failedWriteKeepsTheOldFile() {
+    QFETCH(int, limit);
+    Editor e;
+    QString text;
+    for (int i = 1; i <= 100; ++i)
+        text += block(QStringLiteral("LED%1: TLED").arg(i), QStringLiteral("Left = %1").arg(i * 8));
+    e.load(text);
+    QCOMPARE(e.components().size(), 100);
+    QVERIFY(BoardFile::WriteBoard(e.board(), e.window->GridSize()).Text.size() > 6000);
+    e.find("LED1")->SetLeft(200);
+    e.window->SetModified(true);
+    QByteArray previous;
+    for (int i = 0; previous.size() < 6691; ++i)
+        previous += "object Old" + QByteArray::number(i) + ": TLED\r\nend\r\n";
+    const QString target = e.write("old.ovd", previous);
+    e.dialogs->Clear();
+    bool saved = true;
+    {
+        // A size limit on this process's files, the signal it would raise ignored: the write
+        // fails with "file too large" as on a full disk. Both are put back before checking.
+        struct rlimit before {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tight = before;
+        tight.rlim_cur = rlim_t(limit);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
+        saved = e.window->SaveToFile(target);
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signalBefore);
+    }
+    QVERIFY(!saved);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), previous);
+    QCOMPARE(e.messages().size(), 1);
+    QCOMPARE(e.messages()[0].caption, QStringLiteral("Error"));
+    const QString message = e.messages()[0].text;
+    QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
+    QVERIFY2(message.contains("the file is too large"), qPrintable(message));
+    QVERIFY(e.window->Modified());
+    // No temporary file is left behind.
+    QCOMPARE(QDir(e.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"board.ovd", "old.ovd"}));
+    // With room again the same board saves.
+    QVERIFY(e.window->SaveToFile(target));
+    QVERIFY(!e.window->Modified());
 }
 
 // A value beyond what the reader takes would give a file that does not open: the old file stays.
