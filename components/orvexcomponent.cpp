@@ -40,10 +40,12 @@ TOrvexGraphicComponent::~TOrvexGraphicComponent() {
 // ---------------------------------------------------------------- published properties
 
 void TOrvexGraphicComponent::SetName(const QString& newName) {
-    if (!newName.isEmpty() && !isIdentifier(newName))
+    if (newName.isEmpty())
+        throw ComponentError(QStringLiteral("A component's name cannot be empty"));
+    if (!isIdentifier(newName))
         throw ComponentError(
             QStringLiteral("Component name \"%1\" is not a valid identifier").arg(newName));
-    if (!newName.isEmpty() && parent()) {
+    if (parent()) {
         auto duplicate = [&](const QObject* other) { return other && other != this; };
         if (auto* names = dynamic_cast<TOwnerNames*>(parent())) {
             if (duplicate(names->FindOwnedName(newName)))
@@ -59,9 +61,7 @@ void TOrvexGraphicComponent::SetName(const QString& newName) {
         }
     }
     setObjectName(newName);
-    if (m_control)
-        m_control->setObjectName(newName.isEmpty() ? QString()
-                                                   : newName + QStringLiteral("_control_"));
+    if (m_control) m_control->setObjectName(newName + QStringLiteral("_control_"));
     update();
 }
 

@@ -72,9 +72,11 @@ public:
 
     // ---- published by the base
     QString Name() const { return objectName(); }
-    // Refuses, with a ComponentError, a name that is not an identifier or that another object of
-    // the same owner already has (compared without regard to case). The empty name is allowed:
-    // a component is unnamed until the board names it. Renames the control to Name + "_control_".
+    // Refuses, with a ComponentError, a name that is not an identifier (the empty name too) or
+    // that another object of the same owner already has (compared without regard to case). A
+    // component is unnamed until the board names it, but a named one cannot lose its name: no
+    // file line could name it, and a board file would lose it. Renames the control to Name +
+    // "_control_".
     virtual void SetName(const QString& newName);
     int Left() const { return x(); }
     void SetLeft(int value) { move(value, y()); }

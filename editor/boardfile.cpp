@@ -622,7 +622,6 @@ QList<TBlock> writeBlocks(const TBoardSurface* board, int topOffset) {
     QList<TBlock> blocks;
     TDefaults defaults;
     for (const TOrvexGraphicComponent* component : board->OwnedComponents()) {
-        if (component->Name().isEmpty()) continue; // no header could name it
         const TOrvexGraphicComponent* fresh = defaults.For(component);
         TBlock block{component, {}, {}, {}, {}};
         // Plain values first, then references, then the geometry, so that setters that size the
@@ -757,6 +756,21 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
     if (!board) return result;
     QList<TBlock> blocks = writeBlocks(board, topOffset);
     result.Text = joinBlocks(blocks);
+    // A component without a name has a block that no reader takes: the file would lose it.
+    int line = 1;
+    for (const TBlock& block : blocks) {
+        if (block.Component->Name().isEmpty()) {
+            const QString className = QLatin1String(block.Component->metaObject()->className());
+            result.Unreadable = TFileProblem{
+                line, QStringLiteral("object : ") + className,
+                QStringLiteral("A %1 component has no name, so the file could not bring it "
+                               "back; name it first.")
+                    .arg(className)};
+            return result;
+        }
+        line += 2 + int(block.Plain.size() + block.References.size() + block.Extra.size() +
+                        block.Geometry.size());
+    }
     const std::set<TWireKey> wires = wiresOf(board);
     TWireDifference difference = compareWires(wires, result.Text, topOffset);
     if (difference.Unreadable) {

@@ -189,6 +189,7 @@ private slots:
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
     void boardThatWouldNotOpenIsNotSaved();
+    void namelessComponentIsNotDropped();
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
     void fileCommands();
@@ -697,6 +698,8 @@ void TestBoardFile::hostileFiles_data() {
         << QStringLiteral("object LED1: TLED\nobject LED2: TLED\nLeft = 4\nend\nend\n")
         << "Line 2: object LED2: TLED";
     QTest::newRow("a name that is no identifier") << block("1LED: TLED", "") << "Line 1:";
+    QTest::newRow("an empty name")
+        << block("A: TLED", "Name = ''") + block("B: TLED", "") << "Line 2: Name = ''";
 }
 
 void TestBoardFile::hostileFiles() {
@@ -908,6 +911,22 @@ void TestBoardFile::boardThatWouldNotOpenIsNotSaved() {
     QFile file(e.path("board.ovd"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), block("LED1: TLED", "Left = 8"));
+}
+
+// A component that has no name has no block a reader takes: the save is refused, not the
+// component dropped.
+void TestBoardFile::namelessComponentIsNotDropped() {
+    Editor e;
+    e.load(block("LED1: TLED", ""));
+    new TLED(e.board());
+    e.dialogs->Clear();
+    QVERIFY(!e.window->SaveToFile(e.path("board.ovd")));
+    QCOMPARE(e.messages().size(), 1);
+    QVERIFY2(e.messages()[0].text.contains("Line 7: object : TLED\nA TLED component has no name"),
+             qPrintable(e.errors()));
+    QFile file(e.path("board.ovd"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()), block("LED1: TLED", ""));
 }
 
 void TestBoardFile::wiringTheFileCannotHold_data() {
