@@ -87,8 +87,9 @@ QString sentence(const QString& message) {
     return message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
 }
 
+// A byte-order mark counts as a blank: it shows nothing, and a file may carry several.
 bool isBlankOrControl(QChar c) {
-    return c.unicode() <= 32 || c.unicode() == 127;
+    return c.unicode() <= 32 || c.unicode() == 127 || c.unicode() == 0xFEFF;
 }
 
 bool isHeader(QStringView line) {
@@ -97,6 +98,18 @@ bool isHeader(QStringView line) {
 
 bool isEnd(QStringView line) {
     return line.compare(u"end", Qt::CaseInsensitive) == 0;
+}
+
+// A form file's other block forms: inherited and inline components, and the items of collection
+// properties, which end with "end" or "end>".
+bool opensBlock(QStringView line) {
+    return isHeader(line) || line.startsWith(u"inherited ", Qt::CaseInsensitive) ||
+           line.startsWith(u"inline ", Qt::CaseInsensitive) ||
+           line.compare(u"item", Qt::CaseInsensitive) == 0;
+}
+
+bool closesBlock(QStringView line) {
+    return isEnd(line) || line.startsWith(u"end>", Qt::CaseInsensitive);
 }
 
 struct THeader {
@@ -199,17 +212,24 @@ private:
             Stop(line, QStringLiteral("The line is longer than %1 characters.").arg(MaxLineLength));
     }
 
-    // First pass: every component of a known class, named.
+    // First pass: every component of a known class, named. The headers are found first, so that
+    // a file of too many components is refused before anything is built.
     void CreateComponents(const QStringList& rawLines) {
         m_lines.reserve(rawLines.size());
         for (const QString& raw : rawLines)
             m_lines.append(CleanLine(raw));
+        std::vector<std::pair<int, const ComponentRow*>> headers; // line, row
         for (int i = 0; i < m_lines.size(); ++i) {
             m_current = i;
+            CheckBlockStructure(i);
             if (!isHeader(m_lines[i])) continue;
             CheckLength(i);
             const std::optional<THeader> header = parseHeader(m_lines[i]);
-            if (!header) continue;
+            if (!header) {
+                Warn(i, QStringLiteral("The object line has no colon between the name and the "
+                                       "class; its block was left out."));
+                continue;
+            }
             const ComponentRow* row = ComponentTable::Find(header->ClassName);
             if (!row) continue;
             if (!row->Create) {
@@ -222,8 +242,13 @@ private:
                 Warn(i, QStringLiteral("The component has no name; it was left out."));
                 continue;
             }
-            if (m_created.size() >= MaxComponents)
+            if (headers.size() >= size_t(MaxComponents))
                 Stop(i, QStringLiteral("A board holds at most %1 components.").arg(MaxComponents));
+            headers.emplace_back(i, row);
+        }
+        m_created.reserve(headers.size());
+        for (const auto& [i, row] : headers) {
+            m_current = i;
             TOrvexGraphicComponent* component = nullptr;
             try {
                 component = row->Create(m_board);
@@ -234,10 +259,40 @@ private:
             m_createdAt.insert(component, m_created.size());
             m_created.push_back(TCreated{component, row, i});
             try {
-                component->SetName(header->Name);
+                component->SetName(parseHeader(m_lines[i])->Name);
             } catch (const std::exception& error) {
                 Stop(i, messageOf(error));
             }
+        }
+    }
+
+    // Blocks open with a header (or an item of a form's collection property) and close with an
+    // end. An end that closes nothing means a line above it should have opened a block and was
+    // not understood (a stray character before "object", say): what that block held is lost,
+    // which the user hears of.
+    void CheckBlockStructure(int i) {
+        const QString& line = m_lines[i];
+        if (opensBlock(line)) {
+            m_notUnderstood.push_back(-1);
+        } else if (closesBlock(line)) {
+            if (m_notUnderstood.size() > 1) {
+                // The line not understood may have been the opener this end really closes.
+                const int inner = m_notUnderstood.back();
+                m_notUnderstood.pop_back();
+                if (inner >= 0) m_notUnderstood.back() = inner;
+                return;
+            }
+            if (m_notUnderstood.back() >= 0)
+                Warn(m_notUnderstood.back(),
+                     QStringLiteral("The line is not understood; the block it should open was "
+                                    "left out (the end in line %1 has no block to close).")
+                         .arg(i + 1));
+            else
+                Warn(i, QStringLiteral("The end closes no block; the lines above it were left "
+                                       "out."));
+            m_notUnderstood.back() = -1;
+        } else if (!line.isEmpty() && !line.contains(QLatin1Char('='))) {
+            m_notUnderstood.back() = i;
         }
     }
 
@@ -442,6 +497,9 @@ private:
     std::vector<TReference> m_references;
     std::vector<TLineRule> m_lineRules; // of the block being read
     QList<TFileProblem> m_warnings;
+    // One entry for the outer level and one for each block open at the line being checked: the
+    // last line in it that no rule reads, or -1.
+    std::vector<int> m_notUnderstood = {-1};
 };
 
 // New components of each class, renamed to the component being written, so that values that
@@ -550,10 +608,14 @@ void WriteFile(const QString& fileName, const QByteArray& data) {
 }
 
 QString DecodeText(const QByteArray& bytes) {
+    // Byte-order marks in front: editors add one, sometimes to a file that has one already.
+    QByteArrayView text(bytes);
+    while (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
     QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(bytes);
+    QString decoded = utf8.decode(text);
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(text);
 }
 
 QStringList SplitLines(QStringView text) {

@@ -155,6 +155,9 @@ private slots:
     void lines_data();
     void lines();
     void decoding();
+    void byteOrderMarks();
+    void notUnderstoodBlocks_data();
+    void notUnderstoodBlocks();
     void integerValues_data();
     void integerValues();
     void enumerationValues_data();
@@ -211,6 +214,8 @@ void TestBoardFile::lines_data() {
     QTest::newRow("TABs anywhere, blanks and controls around")
         << "\t  Col\tor = \tcled_RED \x01\x7f\r\n"
         << QStringList{"Color = cled_RED"};
+    QTest::newRow("byte-order marks around")
+        << QStringLiteral("\uFEFF\uFEFF object A: TLED\uFEFF") << QStringList{"object A: TLED"};
     QTest::newRow("inner blanks stay")
         << "Caption = '  two  '  " << QStringList{"Caption = '  two  '"};
 }
@@ -230,6 +235,64 @@ void TestBoardFile::decoding() {
     // Not UTF-8: an 8-bit file of an older writer.
     QCOMPARE(BoardFile::DecodeText(QByteArray("Caption = 'gr\xfc\xdf'")),
              QStringLiteral("Caption = 'grüß'"));
+    // Byte-order marks in front, however many, in either kind of file.
+    QCOMPARE(BoardFile::DecodeText(QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBFobject A")),
+             QStringLiteral("object A"));
+    QCOMPARE(BoardFile::DecodeText(QByteArray("\xEF\xBB\xBFobject A: TLED\nCaption = '\xfc'")),
+             QStringLiteral("object A: TLED\nCaption = 'ü'"));
+}
+
+// A file with two byte-order marks and an 8-bit character: every block is read.
+void TestBoardFile::byteOrderMarks() {
+    Editor e;
+    e.window->LoadFromFile(SourceDir + QStringLiteral("/tests/boards/byte_order_marks.ovd"));
+    QCOMPARE(e.errors(), QString());
+    QCOMPARE(e.messages().constFirst().text, QStringLiteral("4 objects loaded."));
+    QCOMPARE(e.find("LED1")->GetCaption(), QStringLiteral("Caf\u00e9"));
+    QCOMPARE(e.find("LED1")->Left(), 8);
+}
+
+void TestBoardFile::notUnderstoodBlocks_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("a stray character before object")
+        << "xobject A: TLED\r\nLeft = 8\r\nend\r\n" + block("B: TLED", "")
+        << "Line 1: xobject A: TLED\nThe line is not understood; the block it should open was "
+           "left out (the end in line 3 has no block to close).";
+    QTest::newRow("no colon in the object line")
+        << "object Broken TLED\r\nLeft = 3\r\nend\r\n" + block("B: TLED", "")
+        << "Line 1: object Broken TLED\nThe object line has no colon";
+    QTest::newRow("inside a form's block")
+        << "object Form1: TForm1\r\n  !object A: TLED\r\n  Left = 1\r\n  end\r\n" +
+               block("B: TLED", "") + "end\r\n"
+        << "Line 2: !object A: TLED\nThe line is not understood; the block it should open was "
+           "left out (the end in line 8 has no block to close).";
+    QTest::newRow("an end too many") << block("B: TLED", "") + "end\r\n"
+                                     << "Line 4: end\nThe end closes no block";
+    QTest::newRow("a form's collections and inherited blocks")
+        << "inherited Form1: TForm1\r\n  Columns = <\r\n    item\r\n      Width = 10\r\n"
+           "    end\r\n    item\r\n      Width = 20\r\n    end>\r\n  Items.Strings = (\r\n"
+           "    'a'\r\n    'b')\r\n" +
+               block("B: TLED", "") + "end\r\n"
+        << "";
+}
+
+// A block whose object line is not understood is never lost without a word.
+void TestBoardFile::notUnderstoodBlocks() {
+    QFETCH(QString, text);
+    QFETCH(QString, warning);
+    Editor e;
+    e.load(text);
+    QCOMPARE(e.components().size(), 1);
+    QCOMPARE(e.messages().constFirst().text, QStringLiteral("1 objects loaded."));
+    if (warning.isEmpty()) {
+        QCOMPARE(e.errors(), QString());
+        return;
+    }
+    QCOMPARE(e.messages().size(), 2);
+    QCOMPARE(e.messages()[1].caption, QStringLiteral("Warning"));
+    QVERIFY2(e.messages()[1].text.contains(warning), qPrintable(e.messages()[1].text));
+    QCOMPARE(e.window->FileName(), QString()); // Save asks for a name
 }
 
 // ---------------------------------------------------------------- value forms
@@ -511,8 +574,7 @@ void TestBoardFile::outerBlocks() {
 
 void TestBoardFile::unknownClasses() {
     Editor e;
-    e.load(block("Timer1: TTimer", "Interval = 50\r\nLeft = 7") + block("LED1: TLED", "Left = 12") +
-           QStringLiteral("object Broken TLED\r\nLeft = 3\r\nend\r\n"));
+    e.load(block("Timer1: TTimer", "Interval = 50\r\nLeft = 7") + block("LED1: TLED", "Left = 12"));
     QCOMPARE(e.errors(), QString());
     QCOMPARE(e.messages().constFirst().text, QStringLiteral("1 objects loaded."));
     QCOMPARE(e.components().size(), 1);
