@@ -784,9 +784,11 @@ TWireDifference compareWires(const std::set<TWireKey>& wires, const QString& tex
 
 // A contact with several partners shows only the first in its property. The others are written
 // as further lines of the same property, which the reader adds as wires; true when the contact
-// has such a property.
+// has such a property. The reader puts back the wires to other components that such a line's
+// setter replaces, not those inside the component: a contact whose first partner is a contact of
+// its own component takes a further line only when `ownFirst` allows it.
 bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPinDriver* contact,
-                    TOrvexPinDriver* partner) {
+                    TOrvexPinDriver* partner, bool ownFirst) {
     for (TBlock& block : blocks) {
         if (!isInside(contact, block.Component)) continue;
         for (const TPropertyInfo& prop : PublishedProperties(block.Component->metaObject())) {
@@ -795,6 +797,7 @@ bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPin
                 continue;
             const QObject* value = prop.Meta().read(block.Component).value<QObject*>();
             if (contact->ConnectionCount() == 0 || value != contact->GetContact()) continue;
+            if (!ownFirst && isInside(value, block.Component)) return false;
             block.Extra.append(QStringLiteral("  ") + prop.Name() + QStringLiteral(" = ") +
                                PathName(partner, board));
             return true;
@@ -844,7 +847,12 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
         for (const TWireKey& wire : difference.Missing) {
             auto* a = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.first));
             auto* b = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.second));
-            if (a && b && !addPartnerLine(blocks, board, a, b)) addPartnerLine(blocks, board, b, a);
+            if (!a || !b) continue;
+            // The side whose line keeps every other wire first.
+            if (!addPartnerLine(blocks, board, a, b, false) &&
+                !addPartnerLine(blocks, board, b, a, false) &&
+                !addPartnerLine(blocks, board, a, b, true))
+                addPartnerLine(blocks, board, b, a, true);
         }
         const QString extended = joinBlocks(blocks);
         TWireDifference remaining = compareWires(wires, extended, topOffset);

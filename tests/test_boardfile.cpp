@@ -193,6 +193,8 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void boardThatWouldNotOpenIsNotSaved();
     void namelessComponentIsNotDropped();
+    void wiresOfOpenedFiles_data();
+    void wiresOfOpenedFiles();
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
     void fileCommands();
@@ -989,6 +991,36 @@ void TestBoardFile::namelessComponentIsNotDropped() {
     QFile file(e.path("board.ovd"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), block("LED1: TLED", ""));
+}
+
+void TestBoardFile::wiresOfOpenedFiles_data() {
+    QTest::addColumn<QString>("text");
+    // C's contact has two partners; the partner B.Contact1 lists its own B.Contact2 first, so a
+    // further line on B's side would replace that wire.
+    QTest::newRow("second partner whose first wire is its own")
+        << block("A: TSwitch", "") + block("B: TSwitch", "Contact2 = B.Contact1") +
+               block("C: TSwitch", "Contact2 = A.Contact2\r\nContact2 = B.Contact1");
+    QTest::newRow("three partners of one contact")
+        << block("A: TSwitch", "Contact1 = A.Contact2") + block("B: TSwitch", "") +
+               block("C: TSwitch", "Contact2 = A.Contact1\r\nContact2 = B.Contact1\r\n"
+                                   "Contact2 = A.Contact2");
+}
+
+// Every wiring a file gives is written so that it opens again: no warning, the same wires.
+void TestBoardFile::wiresOfOpenedFiles() {
+    QFETCH(QString, text);
+    Editor e;
+    e.load(text);
+    QCOMPARE(e.errors(), QString());
+    const QStringList opened = wiresOf(e.board());
+    const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
+    QCOMPARE(written.Lost, QStringList());
+    QCOMPARE(written.Added, QStringList());
+    e.dialogs->Clear();
+    QVERIFY(e.window->SaveToFile(e.path("saved.ovd")));
+    QCOMPARE(e.errors(), QString());
+    e.window->LoadFromFile(e.path("saved.ovd"));
+    QCOMPARE(wiresOf(e.board()), opened);
 }
 
 void TestBoardFile::wiringTheFileCannotHold_data() {
