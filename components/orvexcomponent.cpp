@@ -26,7 +26,8 @@ QString variantSuffix(int variant) {
 TOrvexGraphicComponent::TOrvexGraphicComponent(QWidget* owner) : QWidget(owner) {
     // Controls created from here on get image views; a test may have installed its own factory.
     if (!CurrentViewFactory()) SetViewFactory(&CreateImageView);
-    setMouseTracking(true); // the board's probe follows moves without a button held
+    setMouseTracking(true);               // the board's probe follows moves without a button held
+    setMaximumSize(MaxExtent, MaxExtent); // also for a resize by the mouse or a picture
     if (owner) setVisible(true);
     SetShowName(false);
 }

@@ -31,6 +31,19 @@ using namespace PropertyText;
 
 namespace BoardFile {
 
+// An integer in the text form of properties, read before a component takes it.
+class TIntegerValue : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int Value READ Value WRITE SetValue)
+
+public:
+    int Value() const { return m_value; }
+    void SetValue(int value) { m_value = value; }
+
+private:
+    int m_value = 0;
+};
+
 namespace {
 
 QString nativeName(const QString& fileName) {
@@ -345,27 +358,34 @@ private:
             ReadReference(component, *prop, value, i);
             return;
         }
+        const bool isTop = isNamed(*prop, "top");
+        const bool isPosition = isTop || isNamed(*prop, "left");
+        const bool isSize = isNamed(*prop, "width") || isNamed(*prop, "height");
+        // Positions and sizes are checked before the component takes them: the setters would
+        // clamp what the file says.
+        qint64 number = 0;
+        if (isPosition || isSize) {
+            TIntegerValue probe;
+            try {
+                TextToProperty(&probe, QStringLiteral("Value"), value, m_root);
+            } catch (const std::exception& error) {
+                Stop(i, messageOf(error));
+            }
+            number = qint64(probe.Value()) + (isTop ? m_topOffset : 0);
+            if (isPosition && (number < -MaxCoordinate || number > MaxCoordinate))
+                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
+            if (isSize && number > MaxExtent)
+                Stop(i, QStringLiteral("A size lies between 0 and %1.").arg(MaxExtent));
+            if (isSize && number < 0)
+                Warn(i, QStringLiteral("A size cannot be negative; 0 was taken."));
+        }
         try {
-            TextToProperty(component, *prop, value, m_root);
+            if (isTop)
+                component->SetTop(int(number));
+            else
+                TextToProperty(component, *prop, value, m_root);
         } catch (const std::exception& error) {
             Stop(i, messageOf(error));
-        }
-        CheckGeometry(component, *prop, i);
-    }
-
-    // Stored tops are below the board's top band; positions and sizes are kept within reason.
-    void CheckGeometry(TOrvexGraphicComponent* component, const TPropertyInfo& prop, int i) {
-        if (isNamed(prop, "top")) {
-            const qint64 top = qint64(component->Top()) + m_topOffset;
-            if (top < -MaxCoordinate || top > MaxCoordinate)
-                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
-            component->SetTop(int(top));
-        } else if (isNamed(prop, "left")) {
-            if (qAbs(qint64(component->Left())) > MaxCoordinate)
-                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
-        } else if (isNamed(prop, "width") || isNamed(prop, "height")) {
-            if (component->Width() > MaxExtent || component->Height() > MaxExtent)
-                Stop(i, QStringLiteral("A size lies between 0 and %1.").arg(MaxExtent));
         }
     }
 
@@ -867,3 +887,5 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
 }
 
 } // namespace BoardFile
+
+#include "boardfile.moc"

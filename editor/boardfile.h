@@ -8,10 +8,10 @@
 #include <functional>
 #include <optional>
 
+#include "components/orvexcomponent.h"
 #include "platform/errors.h"
 
 class TBoardSurface;
-class TOrvexGraphicComponent;
 
 // Board files: a board stored as text, one object block per component.
 //
@@ -44,9 +44,9 @@ namespace BoardFile {
 inline constexpr qint64 MaxFileSize = qint64(64) << 20; // bytes
 inline constexpr int MaxLineLength = 65536;             // characters of a header or property line
 inline constexpr int MaxComponents = 50000;             // components of one file
-inline constexpr int MaxCoordinate = 1000000;           // |Left|, |Top| in pixels
-inline constexpr int MaxExtent = 100000;                // Width, Height in pixels
-inline constexpr int MaxPropertyName = 255;             // longer names are cut
+inline constexpr int MaxCoordinate = TOrvexGraphicComponent::MaxCoordinate; // |Left|, |Top|
+inline constexpr int MaxExtent = TOrvexGraphicComponent::MaxExtent;         // Width, Height
+inline constexpr int MaxPropertyName = 255;                                 // longer names are cut
 
 // A file could not be read or written; the message says which file and why.
 class BoardFileError : public BrelvanError {

@@ -185,6 +185,7 @@ private slots:
     void hostileFiles();
     void unreadableFiles_data();
     void unreadableFiles();
+    void negativeSizes();
     void loadedComponents();
     void writtenBlocks();
     void savingIsAtomic_data();
@@ -753,6 +754,10 @@ void TestBoardFile::hostileFiles_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("line"); // the line the report names
     QTest::newRow("huge width") << block("LED1: TLED", "Width = 2147483647") << "Line 2:";
+    QTest::newRow("huge width right of the origin")
+        << block("L: TLED", "Left = 1\r\nWidth = 2147483647") << "Line 3: Width = 2147483647";
+    QTest::newRow("huge height below the top band")
+        << block("L: TLED", "Top = 1\r\nHeight = 100001") << "Line 3: Height = 100001";
     QTest::newRow("far left") << block("LED1: TLED", "Left = -2147483648") << "Line 2:";
     QTest::newRow("top that overflows with the offset")
         << block("LED1: TLED", "Top = 2147483647") << "Line 2:";
@@ -810,6 +815,17 @@ void TestBoardFile::unreadableFiles() {
 }
 
 // ---------------------------------------------------------------- loaded components
+
+// A negative size is taken as 0, and the user hears of it.
+void TestBoardFile::negativeSizes() {
+    Editor e;
+    e.load(block("L: TLED", "Width = -5\r\nHeight = 12"));
+    QCOMPARE(e.find("L")->size(), QSize(0, 12));
+    QCOMPARE(e.messages().size(), 2);
+    QVERIFY2(e.messages()[1].text.contains(
+                 "Line 2: Width = -5\nA size cannot be negative; 0 was taken."),
+             qPrintable(e.messages()[1].text));
+}
 
 void TestBoardFile::loadedComponents() {
     Editor e;
@@ -966,7 +982,7 @@ void TestBoardFile::failedWriteKeepsTheOldFile() {
 void TestBoardFile::boardThatWouldNotOpenIsNotSaved() {
     Editor e;
     e.load(block("LED1: TLED", "Left = 8"));
-    e.find("LED1")->SetTop(2000000);
+    e.find("LED1")->move(8, 2000000); // past what the setter takes
     e.dialogs->Clear();
     QVERIFY(!e.window->SaveToFile(e.path("board.ovd")));
     QCOMPARE(e.messages().size(), 1);

@@ -95,6 +95,8 @@ private slots:
     void litViewFollowsVisibility();
     void afterglowHoldsViewFor50ms();
     void viewFillsComponentAndLetsMouseThrough();
+    void geometryStaysWithinBounds_data();
+    void geometryStaysWithinBounds();
     void paintsSelectionFrameAndName();
     void mouseForwarding();
 
@@ -454,6 +456,36 @@ void TestComponents::viewFillsComponentAndLetsMouseThrough() {
         guard = other.View();
     }
     QVERIFY(guard.isNull());
+}
+
+void TestComponents::geometryStaysWithinBounds_data() {
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QRect>("geometry"); // from 10, 20, 30 x 40
+    const int far = TOrvexGraphicComponent::MaxCoordinate;
+    const int wide = TOrvexGraphicComponent::MaxExtent;
+    QTest::newRow("largest left") << "Left" << INT_MAX << QRect(far, 20, 30, 40);
+    QTest::newRow("smallest left") << "Left" << INT_MIN << QRect(-far, 20, 30, 40);
+    QTest::newRow("largest top") << "Top" << INT_MAX << QRect(10, far, 30, 40);
+    QTest::newRow("largest width") << "Width" << INT_MAX << QRect(10, 20, wide, 40);
+    QTest::newRow("negative width") << "Width" << -5 << QRect(10, 20, 0, 40);
+    QTest::newRow("largest height") << "Height" << INT_MAX << QRect(10, 20, 30, wide);
+}
+
+// Whatever a property write (the file, the grid) or a resize (the mouse) asks, a component's
+// edges stay far from where sums overflow, and its view follows without overflowing either.
+void TestComponents::geometryStaysWithinBounds() {
+    QFETCH(QString, property);
+    QFETCH(int, value);
+    QFETCH(QRect, geometry);
+    TTestComponent component(owner.get());
+    component.setGeometry(10, 20, 30, 40);
+    QVERIFY(component.setProperty(qPrintable(property), value));
+    QCOMPARE(component.geometry(), geometry);
+    QCOMPARE(component.View()->geometry(), component.rect());
+    component.resize(INT_MAX, INT_MAX);
+    QCOMPARE(component.size(),
+             QSize(TOrvexGraphicComponent::MaxExtent, TOrvexGraphicComponent::MaxExtent));
 }
 
 // ---------------------------------------------------------------- painting
