@@ -43,7 +43,9 @@ namespace BoardFile {
 // Against damaged and hostile files: anything beyond these limits is refused.
 inline constexpr qint64 MaxFileSize = qint64(64) << 20; // bytes
 inline constexpr int MaxLineLength = 65536;             // characters of a header or property line
-inline constexpr int MaxComponents = 50000;             // components of one file
+// Painting recurses once per overlapping sibling widget: 28,000 components at one place overflow
+// a stack of 8 MB, 20,000 leave a third of it.
+inline constexpr int MaxComponents = 20000; // components of one file
 inline constexpr int MaxCoordinate = TOrvexGraphicComponent::MaxCoordinate; // |Left|, |Top|
 inline constexpr int MaxExtent = TOrvexGraphicComponent::MaxExtent;         // Width, Height
 inline constexpr int MaxPropertyName = 255;                                 // longer names are cut

@@ -199,6 +199,7 @@ private slots:
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
     void fileCommands();
+    void largestBoard();
     void roundTrip_data();
     void roundTrip();
     void roundTripOfEditedBoards_data();
@@ -1078,6 +1079,32 @@ void TestBoardFile::wiringTheFileCannotHold() {
     const QString wire = lost.isEmpty() ? added : lost;
     QVERIFY2(e.messages()[0].text.contains(wire), qPrintable(e.messages()[0].text));
     QVERIFY(e.messages()[0].text.contains(lost.isEmpty() ? "there as well" : "missing"));
+}
+
+// The largest board a file may hold, every component at one place: it opens and paints (each
+// overlapping sibling costs the painting a level of recursion), and one more is refused before
+// anything is built.
+void TestBoardFile::largestBoard() {
+    QString text;
+    text.reserve((BoardFile::MaxComponents + 1) * 24);
+    for (int i = 1; i <= BoardFile::MaxComponents; ++i)
+        text += QStringLiteral("object G%1: TGND\nend\n").arg(i);
+    Editor e;
+    e.window->hide(); // painted at once when shown, as after opening it from the menu
+    e.load(text);
+    QCOMPARE(e.components().size(), BoardFile::MaxComponents);
+    e.window->show();
+    QVERIFY(!e.window->grab().isNull());
+    e.window->repaint();
+
+    e.load(text + QStringLiteral("object Last: TGND\nend\n"));
+    QVERIFY(e.components().isEmpty());
+    QCOMPARE(e.messages().size(), 1);
+    const QString expected = QStringLiteral("Line %1: object Last: TGND\nA board holds at most %2 "
+                                            "components.")
+                                 .arg(2 * BoardFile::MaxComponents + 1)
+                                 .arg(BoardFile::MaxComponents);
+    QVERIFY2(e.messages()[0].text.contains(expected), qPrintable(e.messages()[0].text));
 }
 
 void TestBoardFile::fileCommands() {
