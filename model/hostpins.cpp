@@ -194,25 +194,22 @@ BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel) {
     BoardLink* board = pin ? pin->OwnerForm() : nullptr;
     if (!board) return nullptr;
     const int bit = 1 << (pin->PinNumber() & 7);
-    for (QObject* component :
-         board->MirrorCandidates(pin->Space(), pin->Address(), pin->PinNumber())) {
-        ComponentRole* role = RoleOf(component);
-        if (!role) continue;
-        if (TOrvexPortDriver* port = role->MirroredPort()) {
-            if (port->Address() == pin->Address() && port->Space() == pin->Space()) {
-                const int value = level > 2500 ? (port->Value() | bit) : (port->Value() & ~bit);
-                const int driven =
-                    drivenLevel > 2500 ? (port->DrivenValue() | bit) : (port->DrivenValue() & ~bit);
-                port->StoreValue(value);
-                port->StoreDrivenValue(driven);
-            }
+    const TMirrorTargets targets =
+        board->MirrorTargets(pin->Space(), pin->Address(), pin->PinNumber());
+    for (TOrvexPortDriver* port : targets.Ports) {
+        if (port->Address() == pin->Address() && port->Space() == pin->Space()) {
+            const int value = level > 2500 ? (port->Value() | bit) : (port->Value() & ~bit);
+            const int driven =
+                drivenLevel > 2500 ? (port->DrivenValue() | bit) : (port->DrivenValue() & ~bit);
+            port->StoreValue(value);
+            port->StoreDrivenValue(driven);
         }
-        if (TOrvexPin* shown = role->MirroredPin()) {
-            if (shown->Address() == pin->Address() && shown->Space() == pin->Space() &&
-                shown->PinNumber() == pin->PinNumber()) {
-                shown->StoreValue(level);
-                shown->StoreDrivenValue(drivenLevel);
-            }
+    }
+    for (TOrvexPin* shown : targets.Pins) {
+        if (shown->Address() == pin->Address() && shown->Space() == pin->Space() &&
+            shown->PinNumber() == pin->PinNumber()) {
+            shown->StoreValue(level);
+            shown->StoreDrivenValue(drivenLevel);
         }
     }
     return board;

@@ -150,17 +150,18 @@ QList<QObject*> TBoardSurface::BoardComponents() const {
     return result;
 }
 
-QList<QObject*> TBoardSurface::MirrorCandidates(TPortSpace space, int address,
-                                                int pinNumber) const {
+TMirrorTargets TBoardSurface::MirrorTargets(TPortSpace space, int address, int pinNumber) const {
     for (QObject* child : std::as_const(m_mirrorPending))
         IndexMirror(child);
     m_mirrorPending.clear();
-    QList<QObject*> result;
-    for (const quint64 key : {portKey(space, address), pinKey(space, address, pinNumber)})
-        if (auto it = m_mirrors.constFind(key); it != m_mirrors.cend())
-            for (QObject* component : *it)
-                result.append(component);
-    return result;
+    TMirrorTargets targets;
+    if (auto it = m_mirrors.constFind(portKey(space, address)); it != m_mirrors.cend())
+        for (QObject* port : *it)
+            targets.Ports.append(static_cast<TOrvexPortDriver*>(port));
+    if (auto it = m_mirrors.constFind(pinKey(space, address, pinNumber)); it != m_mirrors.cend())
+        for (QObject* pin : *it)
+            targets.Pins.append(static_cast<TOrvexPin*>(pin));
+    return targets;
 }
 
 void TBoardSurface::MirrorKeyChanged(QObject* driver) {
@@ -177,14 +178,15 @@ void TBoardSurface::IndexMirror(QObject* component) const {
     ComponentRole* role = RoleOf(component);
     if (!role) return;
     std::pair<quint64, quint64> keys{0, 0};
-    if (const TOrvexPortDriver* port = role->MirroredPort())
+    if (TOrvexPortDriver* port = role->MirroredPort()) {
         keys.first = portKey(port->Space(), port->Address());
-    if (const TOrvexPin* pin = role->MirroredPin())
+        m_mirrors[keys.first].insert(component, port);
+    }
+    if (TOrvexPin* pin = role->MirroredPin()) {
         keys.second = pinKey(pin->Space(), pin->Address(), pin->PinNumber());
-    if (!keys.first && !keys.second) return;
-    m_mirrorKeys.insert(component, keys);
-    for (const quint64 key : {keys.first, keys.second})
-        if (key) m_mirrors[key].insert(component);
+        m_mirrors[keys.second].insert(component, pin);
+    }
+    if (keys.first || keys.second) m_mirrorKeys.insert(component, keys);
 }
 
 void TBoardSurface::UnindexMirror(QObject* component) const {

@@ -54,7 +54,7 @@ public:
     void ShowError(const QString& text) override;
     QList<QObject*> BoardComponents() const override; // child order
     // From an index of the port and pin components by what they show, kept as they change.
-    QList<QObject*> MirrorCandidates(TPortSpace space, int address, int pinNumber) const override;
+    TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const override;
     void MirrorKeyChanged(QObject* driver) override;
     void ReportOscillation(const QString& where) override;
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
@@ -95,7 +95,9 @@ private:
     void UnindexMirror(QObject* component) const;
     mutable QSet<QObject*> m_mirrorPending;
     mutable QHash<QObject*, std::pair<quint64, quint64>> m_mirrorKeys; // port key, pin key; 0: none
-    mutable QHash<quint64, QSet<QObject*>> m_mirrors;
+    // key -> component -> the port or pin it shows (a port key's a TOrvexPortDriver, a pin key's
+    // a TOrvexPin)
+    mutable QHash<quint64, QHash<QObject*, QObject*>> m_mirrors;
     TNodeArray m_noNodes; // the node table of a board without a form
 };
 

@@ -378,8 +378,11 @@ void TestPorts::mirroringFollowsChanges() {
         for (QObject* other : board->BoardComponents())
             if (showsBit(other, space, address, pinNumber)) expected.insert(other);
         QSet<QObject*> found;
-        for (QObject* other : board->MirrorCandidates(space, address, pinNumber))
-            if (showsBit(other, space, address, pinNumber)) found.insert(other);
+        const TMirrorTargets targets = board->MirrorTargets(space, address, pinNumber);
+        for (TOrvexPortDriver* port : targets.Ports)
+            if (showsBit(port->parent(), space, address, pinNumber)) found.insert(port->parent());
+        for (TOrvexPin* pin : targets.Pins)
+            if (showsBit(pin->parent(), space, address, pinNumber)) found.insert(pin->parent());
         QCOMPARE(found, expected);
     }
 }
