@@ -13,6 +13,7 @@
 #include "components/leds.h"
 #include "components/pins.h"
 #include "components/switches.h"
+#include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -146,6 +147,25 @@ EditTimings editingSteps(int n) {
     return t;
 }
 
+// Opens a board file of n host pins spread over the bits of 64 addresses.
+double openHostPins(int n) {
+    QStringList lines;
+    for (int i = 0; i < n; ++i) {
+        lines << QStringLiteral("object Pin%1: TUPin").arg(i)
+              << QStringLiteral("  PinNumber = %1").arg(i % 8)
+              << QStringLiteral("  Address = %1").arg(128 + (i / 8) % 64)
+              << QStringLiteral("  Left = %1").arg((i % 100) * 40)
+              << QStringLiteral("  Top = %1").arg((i / 100) * 40) << QStringLiteral("end");
+    }
+    auto form = std::make_unique<BenchForm>();
+    QElapsedTimer timer;
+    timer.start();
+    const BoardFile::TReadResult read = BoardFile::ReadBoard(form->Board(), lines, 4);
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (read.Error || read.Count != n) std::printf("(host pins: not read)\n");
+    return ms;
+}
+
 // n LEDs on one ground symbol; the probe with the left Ctrl key lists the ground node: n + 1 lines,
 // sorted and laid out in the probe window.
 double groundNodeListing(int n) {
@@ -199,6 +219,8 @@ int main(int argc, char* argv[]) {
     report("build schematic + start", a.build, b.build, n);
     report("open and close one switch", a.press, b.press, n);
     report("stop and destroy", a.teardown, b.teardown, n);
+    const int pins = argc > 2 ? std::atoi(argv[2]) : 4000;
+    report("open a file of host pins", openHostPins(pins), openHostPins(2 * pins), pins);
     std::printf("%-28s %9.1f ms until the spread budget stops it\n", "inverter fed back on itself",
                 oscillatingInverter());
     editingSteps(100);

@@ -25,6 +25,17 @@ ComponentRole* RoleOf(const QObject* object) {
     return dynamic_cast<ComponentRole*>(const_cast<QObject*>(object));
 }
 
+TMirrorTargets BoardLink::MirrorTargets(TPortSpace, int, int) const {
+    TMirrorTargets targets;
+    for (QObject* component : BoardComponents()) {
+        ComponentRole* role = RoleOf(component);
+        if (!role) continue;
+        if (TOrvexPortDriver* port = role->MirroredPort()) targets.Ports.append(port);
+        if (TOrvexPin* pin = role->MirroredPin()) targets.Pins.append(pin);
+    }
+    return targets;
+}
+
 void SetViewFactory(ViewFactory factory) {
     g_viewFactory = factory;
 }

@@ -12,6 +12,12 @@ class TOrvexControl;
 class TOrvexPin;
 class TOrvexPortDriver;
 
+// The host ports and pins that port and pin components show.
+struct TMirrorTargets {
+    QList<TOrvexPortDriver*> Ports;
+    QList<TOrvexPin*> Pins;
+};
+
 // What the electrical model needs of the board it lives on. The board form implements it; tests use
 // a small test board. Found by walking owners (FindBoard).
 class BoardLink : public MessageTarget {
@@ -26,6 +32,13 @@ public:
     virtual void ShowError(const QString& text) = 0;
     // The placed components in child order.
     virtual QList<QObject*> BoardComponents() const = 0;
+    // The host ports and pins shown by components that may show the bit `pinNumber` of `address`
+    // in `space`: those of the port components of that address and space and of the pin
+    // components of that bit. Callers check each; those of every component will do.
+    virtual TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const;
+    // A host pin's or host port's address, space or bit changed, or its component was just
+    // built: a board that indexes them by these takes it up again.
+    virtual void MirrorKeyChanged(QObject* driver) { Q_UNUSED(driver); }
     // A spread ran out of its work budget (the board oscillates); `where` names the contact at
     // which it stopped ("Component.Contact").
     virtual void ReportOscillation(const QString& where) = 0;
