@@ -7,7 +7,7 @@ SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR    ?= OFF
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
-                xvfb xauth imagemagick xdotool
+                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim
 
 .PHONY: deps build run test test-asan bench clean contact-sheet format firmware
 
@@ -61,7 +61,7 @@ contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png
 
 format:
-	find app model simulation components lcd editor properties platform resources tests tools bench \
+	find app model simulation components lcd host editor properties platform resources tests tools bench \
 	  -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:

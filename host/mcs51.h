@@ -159,7 +159,35 @@ private:
     std::deque<uint8_t> m_rxQueue;
     std::vector<uint64_t> m_breakpoints; // bit set over the code space, empty when none
 
-    // Peripheral and interrupt state follows (implementation detail, may grow).
+    // Peripherals and interrupts. Timer registers are brought up to date lazily (on access and at
+    // the next scheduled event), so the instruction loop only compares the cycle count with
+    // m_nextEvent.
+    enum Action { Execute, Vectored, IdleWait, Stopped };
+    template <bool Single, bool Breaks> uint64_t execute(uint64_t budget);
+    uint8_t readSfrSlow(uint8_t address, bool latch);
+    void writeSfrSlow(uint8_t address, uint8_t value);
+    Action events();
+    void syncPeripherals(uint64_t now);
+    void scheduleNext();
+    void pinsChanged();
+    void levelInterrupts();
+    void startTransmit();
+    void serialAdvance(uint64_t cycles, uint64_t t1Overflows, uint64_t t2Overflows);
+    bool implemented(uint8_t address) const;
+    int externalRead(uint16_t address);
+    void externalWrite(uint16_t address, uint8_t value);
+
+    uint64_t m_nextEvent = 0; // cycle count at which events() must run (0: at once)
+    uint64_t m_timerSync = 0; // cycle count the timer registers are valid for
+    int m_iramLimit = 128;    // indirect addresses at or above it do not exist
+    uint8_t m_inService = 0;  // bit 0: a low-priority handler runs, bit 1: a high-priority one
+    bool m_blockOnce = false; // RETI or a write to IE/IP: one more instruction before an interrupt
+    uint8_t m_pinP1 = 0xFF;   // pin levels the peripherals last saw (edges, GATE)
+    uint8_t m_pinP3 = 0xFF;
+    uint8_t m_sbufRx = 0;
+    uint8_t m_rxByte = 0;
+    uint64_t m_txRemain = 0; // units of the baud source left in the transmit frame (0: idle)
+    uint64_t m_rxRemain = 0; // same for the frame being received
 };
 
 // Intel HEX and raw binary images.

@@ -1,0 +1,154 @@
+// Intel HEX and raw binary images into the code memory. The whole file is checked before a byte is
+// stored, so a bad file leaves the loaded program as it was.
+
+#include "host/mcs51.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace mcs51 {
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::string lineError(int line, const char* what) {
+    char text[160];
+    std::snprintf(text, sizeof text, "line %d: %s", line, what);
+    return text;
+}
+
+void store(Core& core, uint32_t address, uint8_t byte, LoadResult& result) {
+    core.Code()[address] = byte;
+    if (result.bytes == 0 || address < result.lowest) result.lowest = uint16_t(address);
+    if (result.bytes == 0 || address > result.highest) result.highest = uint16_t(address);
+    ++result.bytes;
+}
+
+} // namespace
+
+LoadResult LoadIntelHex(Core& core, std::string_view text) {
+    struct Chunk {
+        uint32_t address;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Chunk> chunks;
+    LoadResult result;
+    uint32_t base = 0; // from extended segment/linear address records
+    int line = 0;
+    bool ended = false;
+    size_t pos = 0;
+    while (pos < text.size() && !ended) {
+        size_t eol = text.find('\n', pos);
+        std::string_view raw =
+            text.substr(pos, eol == std::string_view::npos ? std::string_view::npos : eol - pos);
+        pos = eol == std::string_view::npos ? text.size() : eol + 1;
+        ++line;
+        while (!raw.empty() && std::isspace(static_cast<unsigned char>(raw.back())))
+            raw.remove_suffix(1);
+        while (!raw.empty() && std::isspace(static_cast<unsigned char>(raw.front())))
+            raw.remove_prefix(1);
+        if (raw.empty()) continue;
+        if (raw[0] != ':') {
+            result.error = lineError(line, "not an Intel HEX record (no leading ':')");
+            return result;
+        }
+        raw.remove_prefix(1);
+        if (raw.size() < 10 || raw.size() % 2) {
+            result.error = lineError(line, "record too short or of odd length");
+            return result;
+        }
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < raw.size(); i += 2) {
+            int hi = hexDigit(raw[i]), lo = hexDigit(raw[i + 1]);
+            if (hi < 0 || lo < 0) {
+                result.error = lineError(line, "not a hexadecimal digit");
+                return result;
+            }
+            bytes.push_back(uint8_t(hi << 4 | lo));
+        }
+        size_t count = bytes[0];
+        if (bytes.size() != count + 5) {
+            result.error = lineError(line, "byte count does not match the record length");
+            return result;
+        }
+        uint8_t sum = 0;
+        for (uint8_t b : bytes)
+            sum = uint8_t(sum + b);
+        if (sum != 0) {
+            result.error = lineError(line, "checksum mismatch");
+            return result;
+        }
+        uint32_t offset = uint32_t(bytes[1] << 8 | bytes[2]);
+        const uint8_t* data = bytes.data() + 4;
+        switch (bytes[3]) {
+        case 0x00: {
+            uint32_t address = base + offset;
+            if (address + count > uint32_t(Core::CodeSize)) {
+                result.error = lineError(line, "record past the 64 KB code space");
+                return result;
+            }
+            chunks.push_back({address, std::vector<uint8_t>(data, data + count)});
+            break;
+        }
+        case 0x01:
+            ended = true;
+            break;
+        case 0x02:
+        case 0x04:
+            if (count != 2) {
+                result.error = lineError(line, "address record needs two data bytes");
+                return result;
+            }
+            base = bytes[3] == 0x02 ? uint32_t(data[0] << 8 | data[1]) << 4
+                                    : uint32_t(data[0] << 8 | data[1]) << 16;
+            break;
+        case 0x03:
+        case 0x05: // start address: the core always starts at 0
+            break;
+        default:
+            result.error = lineError(line, "unknown record type");
+            return result;
+        }
+    }
+    if (!ended) {
+        result.error = lineError(line, "file ends without an end-of-file record");
+        return result;
+    }
+    for (const Chunk& chunk : chunks)
+        for (size_t i = 0; i < chunk.data.size(); ++i)
+            store(core, chunk.address + uint32_t(i), chunk.data[i], result);
+    result.ok = true;
+    return result;
+}
+
+LoadResult LoadBinary(Core& core, const std::vector<uint8_t>& image) {
+    LoadResult result;
+    if (image.size() > size_t(Core::CodeSize)) {
+        result.error = "binary image larger than the 64 KB code space";
+        return result;
+    }
+    for (size_t i = 0; i < image.size(); ++i)
+        store(core, uint32_t(i), image[i], result);
+    result.ok = true;
+    return result;
+}
+
+LoadResult LoadImage(Core& core, const std::vector<uint8_t>& fileBytes) {
+    // Intel HEX is text whose first visible character is ':'.
+    for (uint8_t b : fileBytes) {
+        if (b == ':')
+            return LoadIntelHex(core,
+                                std::string_view(reinterpret_cast<const char*>(fileBytes.data()),
+                                                 fileBytes.size()));
+        if (!std::isspace(b)) break;
+    }
+    return LoadBinary(core, fileBytes);
+}
+
+} // namespace mcs51
