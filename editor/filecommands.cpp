@@ -97,6 +97,7 @@ void TfrmPlugin::LoadFromFile(const QString& fileName) {
         return;
     }
     ShowInformationBox(this, loadReport(fileName, result.Count));
+    emit BoardOpened(fileName);
     if (!result.Warnings.isEmpty()) {
         Dialogs().ShowMessage(this, MessageIcon::Warning, QStringLiteral("Warning"),
                               leftOutReport(fileName, result.Warnings));
