@@ -45,16 +45,16 @@ bench: deps
 
 # Rebuilds the example firmware from its C sources (needs sdcc). The built .ihx files are committed,
 # so running the examples and the tests needs no compiler.
-FIRMWARE_DIR   := examples/firmware
+FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware
 FIRMWARE_BUILD ?= build-firmware
 firmware:
 	@command -v sdcc >/dev/null || { echo "make firmware needs sdcc (apt-get install sdcc)"; exit 1; }
 	@mkdir -p $(FIRMWARE_BUILD)
-	@for src in $(FIRMWARE_DIR)/*.c; do \
+	@for src in $(addsuffix /*.c,$(FIRMWARE_DIRS)); do \
 	  name=$$(basename $$src .c); \
 	  echo "sdcc $$src"; \
 	  (cd $(FIRMWARE_BUILD) && sdcc -mmcs51 --std-c11 -o $$name.ihx $(CURDIR)/$$src) || exit 1; \
-	  cp $(FIRMWARE_BUILD)/$$name.ihx $(FIRMWARE_DIR)/$$name.ihx; \
+	  cp $(FIRMWARE_BUILD)/$$name.ihx $$(dirname $$src)/$$name.ihx; \
 	done
 
 contact-sheet: build

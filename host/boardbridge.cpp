@@ -50,8 +50,11 @@ void TFirmwareBridge::PortWritten(int port, uint8_t latch) {
 
 int TFirmwareBridge::ExternalRead(uint16_t address) {
     const quint8 held = m_core.Xram()[address];
-    const qintptr reply = Access(KindXdata | StrobeWrIdle, address, held);
-    Access(KindXdata | StrobeRdIdle | StrobeWrIdle, address, held);
+    // A latch answers while its strobe is active; a buffer whose output enable is the strobe
+    // answers when it is released (a disabled buffer gives its inputs).
+    qintptr reply = Access(KindXdata | StrobeWrIdle, address, held);
+    const qintptr released = Access(KindXdata | StrobeRdIdle | StrobeWrIdle, address, held);
+    if (reply < 0 || reply > 0xFF) reply = released;
     return reply >= 0 && reply <= 0xFF ? int(reply) : -1;
 }
 

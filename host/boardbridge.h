@@ -20,7 +20,8 @@
 //   send nothing: no board component reacts to a repeated byte.
 // - MOVX is a bus cycle in the external data space at the 16-bit address: the access with its
 //   strobe active (WR for a write, RD for a read: bit 6 or bit 7 of the kind clear), then the same
-//   access with both strobes released. A read returns the board's reply to the strobed access;
+//   access with both strobes released. A read returns the board's reply to the strobed access,
+//   else its reply to the release (a buffer enabled by RD answers when it is disabled again);
 //   where no component answers, the core's own external RAM gives the byte. The data of a read
 //   cycle is what external RAM holds at the address, so a bus port there keeps showing the byte
 //   last written to it.
