@@ -1,6 +1,9 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "editor/brelvanfrm.h"
+#include "editor/firmwareui.h"
 #include "platform/qtdialogs.h"
 
 int main(int argc, char* argv[]) {
@@ -9,10 +12,28 @@ int main(int argc, char* argv[]) {
     QtDialogService dialogs;
     InstallDialogs(&dialogs);
 
+    // brelvan [BOARD.ovd] [--firmware FILE.hex]
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Editor and simulator of peripheral boards for 8051 microcontrollers."));
+    parser.addHelpOption();
+    const QCommandLineOption firmware(
+        QStringList{QStringLiteral("f"), QStringLiteral("firmware")},
+        QStringLiteral("Load the firmware FILE (Intel HEX or binary) for the board."),
+        QStringLiteral("FILE"));
+    parser.addOption(firmware);
+    parser.addPositionalArgument(QStringLiteral("board"), QStringLiteral("A board file to open."),
+                                 QStringLiteral("[BOARD.ovd]"));
+    parser.process(app);
+
     int result = 0;
     {
         TfrmPlugin window;
         window.show();
+        const QStringList boards = parser.positionalArguments();
+        if (!boards.isEmpty()) window.LoadFromFile(QFileInfo(boards.first()).absoluteFilePath());
+        if (parser.isSet(firmware))
+            window.Firmware()->LoadFirmware(QFileInfo(parser.value(firmware)).absoluteFilePath());
         result = QApplication::exec();
     }
     InstallDialogs(nullptr);

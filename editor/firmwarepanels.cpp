@@ -64,14 +64,15 @@ void TRegisterPanel::Refresh() {
     lines << QString();
     lines << QStringLiteral("A    %1    B    %2").arg(hex2(core.A()), hex2(core.B()));
     const int psw = core.PSW();
-    static const char* const flagNames[8] = {"P", "-", "OV", "RS0", "RS1", "F0", "AC", "CY"};
-    QStringList flags;
-    for (int bit = 7; bit >= 0; --bit) {
-        if (bit == 1) continue;
-        const QString name = QLatin1String(flagNames[bit]);
-        flags << ((psw >> bit) & 1 ? name : QString(name.size(), QLatin1Char('.')));
-    }
-    lines << QStringLiteral("PSW  %1    %2").arg(hex2(psw), flags.join(QLatin1Char(' ')));
+    // The flags by name with their values under them; RS is the register bank.
+    lines << QStringLiteral("PSW  %1    CY AC F0 RS OV P").arg(hex2(psw));
+    lines << QStringLiteral("           %1  %2  %3  %4  %5  %6")
+                 .arg((psw >> 7) & 1)
+                 .arg((psw >> 6) & 1)
+                 .arg((psw >> 5) & 1)
+                 .arg((psw >> 3) & 3)
+                 .arg((psw >> 2) & 1)
+                 .arg(psw & 1);
     lines << QStringLiteral("SP   %1    DPTR %2").arg(hex2(core.SP()), hex4(core.DPTR()));
     lines << QString();
     const int bank = (psw >> 3) & 3;

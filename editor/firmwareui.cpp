@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -81,10 +82,12 @@ TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
     QAction* showRegisters = m_registerDock->toggleViewAction();
     showRegisters->setText(QStringLiteral("&Registers"));
     showRegisters->setObjectName(QStringLiteral("miRegisters"));
+    showRegisters->setShortcut(QKeySequence(Qt::Key_F8));
     m_menu->addAction(showRegisters);
     QAction* showTerminal = m_terminalDock->toggleViewAction();
     showTerminal->setText(QStringLiteral("Serial &Terminal"));
     showTerminal->setObjectName(QStringLiteral("miTerminal"));
+    showTerminal->setShortcut(QKeySequence(Qt::Key_F9));
     m_menu->addAction(showTerminal);
     QAction* clear = m_menu->addAction(QStringLiteral("&Clear Serial Terminal"));
     clear->setObjectName(QStringLiteral("miClearTerminal"));
@@ -183,11 +186,39 @@ void TFirmwareUi::CreateActions() {
     m_toolBar->setIconSize(QSize(20, 20));
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     for (QAction* action : {m_load, m_reload, m_reset, m_pause, m_step}) {
         m_toolBar->addAction(action);
         action->setToolTip(action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+        action->setIconText(action->toolTip());
     }
+    m_load->setIconText(QStringLiteral("Load Firmware"));
+    m_toolBar->addSeparator();
+    // Crystal and speed as drop-down lists beside the buttons, kept in step with the menu.
+    auto addChoices = [this](const QString& label, QActionGroup* group, const char* name) {
+        auto* caption = new QLabel(label, m_toolBar);
+        caption->setContentsMargins(6, 0, 4, 0);
+        m_toolBar->addWidget(caption);
+        auto* combo = new QComboBox(m_toolBar);
+        combo->setObjectName(QLatin1String(name));
+        combo->setFocusPolicy(Qt::NoFocus);
+        for (QAction* action : group->actions())
+            combo->addItem(action->text(), action->data());
+        m_toolBar->addWidget(combo);
+        auto sync = [combo, group] {
+            for (int i = 0; i < combo->count(); ++i)
+                if (group->actions()[i]->isChecked()) combo->setCurrentIndex(i);
+        };
+        sync();
+        connect(group, &QActionGroup::triggered, combo, sync);
+        connect(combo, &QComboBox::activated, group, [group](int index) {
+            if (index >= 0 && index < group->actions().size()) group->actions()[index]->trigger();
+        });
+    };
+    addChoices(QStringLiteral("Crystal"), m_crystalGroup, "cbCrystal");
+    addChoices(QStringLiteral("Speed"), m_speedGroup, "cbSpeed");
+    // A row of its own: the component buttons fill the first.
+    m_window->addToolBarBreak(Qt::TopToolBarArea);
     m_window->addToolBar(Qt::TopToolBarArea, m_toolBar);
 }
 
@@ -205,6 +236,7 @@ void TFirmwareUi::UpdateControls() {
     const bool paused = state == State::Paused;
     m_pause->setText(paused ? QStringLiteral("&Continue") : QStringLiteral("&Pause"));
     m_pause->setToolTip(paused ? QStringLiteral("Continue") : QStringLiteral("Pause"));
+    m_pause->setIconText(m_pause->toolTip());
     m_pause->setIcon(
         m_window->style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
     m_step->setEnabled(paused);
@@ -245,6 +277,7 @@ bool TFirmwareUi::LoadFirmware(const QString& fileName) {
     if (m_window->Running() && m_runner->CurrentState() == TFirmwareRunner::State::Stopped)
         m_runner->Start();
     if (!m_window->FileName().isEmpty()) Remember(m_window->FileName(), fileName);
+    if (m_offer->isVisible()) m_window->statusBar()->clearMessage();
     m_offer->setVisible(false);
     UpdateControls();
     UpdateStatus();
