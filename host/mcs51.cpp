@@ -68,6 +68,7 @@ void Core::Reset() {
     m_txRemain = 0;
     m_rxRemain = 0;
     m_rxQueue.clear();
+    m_pinsPending = false;
     m_pinP1 = m_extPins[1];
     m_pinP3 = m_extPins[3];
     levelInterrupts();
@@ -97,7 +98,7 @@ void Core::SetExternalPins(int port, uint8_t levels) {
     port &= 3;
     if (m_extPins[size_t(port)] == levels) return;
     m_extPins[size_t(port)] = levels;
-    if (port == 1 || port == 3) pinsChanged();
+    if (port == 1 || port == 3) pinsChanged(m_cycles);
 }
 
 uint8_t Core::Sfr(uint8_t address) const {
@@ -115,7 +116,7 @@ void Core::SetSfr(uint8_t address, uint8_t value) {
     }
     syncPeripherals(m_cycles);
     m_sfr[address - 0x80u] = value;
-    if (address == sfr::P1 || address == sfr::P3) pinsChanged();
+    if (address == sfr::P1 || address == sfr::P3) pinsChanged(m_cycles);
     levelInterrupts();
     m_nextEvent = 0;
 }
@@ -204,13 +205,18 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
     uint8_t* const ir = m_iram.data();
     uint8_t* const sf = m_sfr.data() - 0x80; // indexed by SFR address
     const uint8_t* const code = m_code.data();
+    uint8_t op = 0;
 
     // Operand access. Direct addresses below 0x80 are internal RAM; the common SFRs are plain
     // bytes; the rest goes through readSfrSlow/writeSfrSlow with the cycle count stored first.
+    // An instruction reaches SFRs and the external bus after its first machine cycle: a timer has
+    // counted that cycle when the instruction reads it, and a write (TRx, TMOD, THx...) takes
+    // effect from the second cycle on. JB, JNB, CJNE A,direct and DJNZ direct fetch their branch
+    // offset first and reach the operand after their second cycle.
     auto psw = [&]() -> uint8_t& { return sf[sfr::PSW]; };
     auto acc = [&]() -> uint8_t& { return sf[sfr::ACC]; };
     auto reg = [&](unsigned n) -> uint8_t& { return ir[(sf[sfr::PSW] & 0x18) | n]; };
-    auto rd = [&](uint8_t a, bool latch) -> uint8_t {
+    auto rd = [&](uint8_t a, bool latch, int at = 1) -> uint8_t {
         if (a < 0x80) return ir[a];
         switch (a) {
         case sfr::ACC:
@@ -222,11 +228,11 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         case sfr::PSW:
             return uint8_t((sf[sfr::PSW] & 0xFE) | parity(sf[sfr::ACC]));
         default:
-            m_cycles = cyc;
+            m_cycles = cyc + at;
             return readSfrSlow(a, latch);
         }
     };
-    auto wr = [&](uint8_t a, uint8_t v) {
+    auto wr = [&](uint8_t a, uint8_t v, int at = 1) {
         if (a < 0x80) {
             ir[a] = v;
             return;
@@ -241,7 +247,8 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             sf[a] = v;
             return;
         default:
-            m_cycles = cyc;
+            m_cycles = cyc + at;
+            m_accessEnd = cyc + kCycles[op];
             m_pc = pc;
             writeSfrSlow(a, v);
         }
@@ -250,9 +257,9 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
     auto wrInd = [&](uint8_t a, uint8_t v) {
         if (a < m_iramLimit) ir[a] = v;
     };
-    auto rdBit = [&](uint8_t b, bool latch) -> int {
+    auto rdBit = [&](uint8_t b, bool latch, int at = 1) -> int {
         if (b < 0x80) return (ir[0x20 + (b >> 3)] >> (b & 7)) & 1;
-        return (rd(b & 0xF8, latch) >> (b & 7)) & 1;
+        return (rd(b & 0xF8, latch, at) >> (b & 7)) & 1;
     };
     auto wrBit = [&](uint8_t b, int v) {
         uint8_t mask = uint8_t(1 << (b & 7));
@@ -324,7 +331,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             first = false;
         }
 
-        const uint8_t op = code[pc];
+        op = code[pc];
         const uint8_t b1 = code[uint16_t(pc + 1)];
         const uint8_t b2 = code[uint16_t(pc + 2)];
         switch (op) {
@@ -460,11 +467,11 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             break;
         case 0x20: // JB bit,rel
             pc += 3;
-            if (rdBit(b1, false)) rel(b2);
+            if (rdBit(b1, false, 2)) rel(b2);
             break;
         case 0x30: // JNB bit,rel
             pc += 3;
-            if (!rdBit(b1, false)) rel(b2);
+            if (!rdBit(b1, false, 2)) rel(b2);
             break;
         case 0x40: // JC
             pc += 2;
@@ -784,27 +791,27 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             break;
         }
         case 0xE0: // MOVX A,@DPTR
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             acc() = uint8_t(externalRead(uint16_t(sf[sfr::DPH] << 8 | sf[sfr::DPL])));
             pc += 1;
             break;
         case 0xE2:
         case 0xE3: // MOVX A,@Ri (P2 gives the high address byte)
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             acc() = uint8_t(externalRead(uint16_t(sf[sfr::P2] << 8 | reg(op & 1))));
             pc += 1;
             break;
         case 0xF0: // MOVX @DPTR,A
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             externalWrite(uint16_t(sf[sfr::DPH] << 8 | sf[sfr::DPL]), acc());
             pc += 1;
             break;
         case 0xF2:
         case 0xF3: // MOVX @Ri,A
-            m_cycles = cyc;
+            m_cycles = cyc + 1;
             m_pc = pc;
             externalWrite(uint16_t(sf[sfr::P2] << 8 | reg(op & 1)), acc());
             pc += 1;
@@ -852,7 +859,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
 
         case 0xB4:   // CJNE A,#imm,rel
         case 0xB5: { // CJNE A,direct,rel
-            uint8_t v = op == 0xB4 ? b1 : rd(b1, false);
+            uint8_t v = op == 0xB4 ? b1 : rd(b1, false, 2);
             uint8_t a = acc();
             setCy(a < v);
             pc += 3;
@@ -882,8 +889,8 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             break;
         }
         case 0xD5: { // DJNZ direct,rel
-            uint8_t v = uint8_t(rd(b1, true) - 1);
-            wr(b1, v);
+            uint8_t v = uint8_t(rd(b1, true, 2) - 1);
+            wr(b1, v, 2);
             pc += 3;
             if (v) rel(b2);
             break;
@@ -902,9 +909,9 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             break;
         }
 
-        case 0xC0: { // PUSH direct
-            uint8_t v = rd(b1, false);
-            push(v);
+        case 0xC0: { // PUSH direct: SP is incremented before the operand is read (PUSH SP)
+            uint8_t sp = ++sf[sfr::SP];
+            wrInd(sp, rd(b1, false));
             pc += 2;
             break;
         }

@@ -136,6 +136,11 @@ public:
     void SerialReceive(uint8_t byte);
     size_t SerialReceivePending() const { return m_rxQueue.size(); }
 
+    // Machine cycles of the hardware call that enters an interrupt handler: 2 on the part. The
+    // s51 simulator charges 1; the differential test sets 1 to compare timers cycle for cycle.
+    void SetInterruptCallCycles(int cycles) { m_callCycles = uint8_t(cycles < 0 ? 0 : cycles); }
+    int InterruptCallCycles() const { return m_callCycles; }
+
     // Breakpoints stop Run() before the instruction at the address.
     void SetBreakpoint(uint16_t address, bool on);
     void ClearBreakpoints();
@@ -169,7 +174,9 @@ private:
     Action events();
     void syncPeripherals(uint64_t now);
     void scheduleNext();
-    void pinsChanged();
+    void pinsChanged(uint64_t sampleAt);
+    void samplePins();
+    void advancePeripherals(uint64_t now);
     void levelInterrupts();
     void startTransmit();
     void serialAdvance(uint64_t cycles, uint64_t t1Overflows, uint64_t t2Overflows);
@@ -180,9 +187,13 @@ private:
     uint64_t m_nextEvent = 0; // cycle count at which events() must run (0: at once)
     uint64_t m_timerSync = 0; // cycle count the timer registers are valid for
     int m_iramLimit = 128;    // indirect addresses at or above it do not exist
+    uint8_t m_callCycles = 2;
     uint8_t m_inService = 0;  // bit 0: a low-priority handler runs, bit 1: a high-priority one
     bool m_blockOnce = false; // RETI or a write to IE/IP: one more instruction before an interrupt
-    uint8_t m_pinP1 = 0xFF;   // pin levels the peripherals last saw (edges, GATE)
+    uint64_t m_accessEnd = 0; // end of the instruction that writes an SFR
+    uint64_t m_pinSampleAt = 0; // when a pin change is sampled (m_pinsPending)
+    bool m_pinsPending = false;
+    uint8_t m_pinP1 = 0xFF; // pin levels the peripherals last saw (edges, GATE)
     uint8_t m_pinP3 = 0xFF;
     uint8_t m_sbufRx = 0;
     uint8_t m_rxByte = 0;

@@ -143,7 +143,7 @@ void Core::writeSfrSlow(uint8_t address, uint8_t value) {
         int port = (address >> 4) & 3;
         sf[address] = value;
         if (m_hooks) m_hooks->PortWritten(port, value);
-        if (port == 1 || port == 3) pinsChanged();
+        if (port == 1 || port == 3) pinsChanged(m_accessEnd);
         return;
     }
     case sfr::SBUF:
@@ -179,10 +179,19 @@ void Core::levelInterrupts() {
     if (!(tcon & IT1)) tcon = uint8_t((tcon & ~IE1) | ((m_pinP3 & 0x08) ? 0 : IE1));
 }
 
+// A pin change reaches the timers (counting, capture, reload) and the interrupt flags at
+// sampleAt, the start of the next instruction; the interrupt logic polls the flags a cycle later,
+// so the next instruction still executes before such an interrupt is taken.
+void Core::pinsChanged(uint64_t sampleAt) {
+    syncPeripherals(m_cycles);
+    m_pinsPending = true;
+    m_pinSampleAt = std::max(sampleAt, m_cycles);
+    m_nextEvent = 0;
+}
+
 // A P1 or P3 pin may have changed: edges on INT0/INT1 set the interrupt flags, falling edges on
 // T0/T1 (and T2, T2EX) count in counter mode; GATE sees the new INT levels from now on.
-void Core::pinsChanged() {
-    syncPeripherals(m_cycles);
+void Core::samplePins() {
     uint8_t* sf = m_sfr.data() - 0x80;
     uint8_t p3 = sf[sfr::P3] & m_extPins[3];
     uint8_t fell3 = m_pinP3 & ~p3;
@@ -237,10 +246,18 @@ void Core::pinsChanged() {
             }
         }
     }
-    m_nextEvent = 0;
 }
 
 void Core::syncPeripherals(uint64_t now) {
+    if (m_pinsPending && now > m_pinSampleAt) {
+        advancePeripherals(m_pinSampleAt);
+        m_pinsPending = false;
+        samplePins();
+    }
+    advancePeripherals(now);
+}
+
+void Core::advancePeripherals(uint64_t now) {
     if (now <= m_timerSync) return;
     uint64_t n = now - m_timerSync;
     m_timerSync = now;
@@ -408,7 +425,7 @@ Core::Action Core::events() {
         }
         if (source >= 0) {
             // The hardware call: clears the flags the hardware clears, pushes the return address
-            // and jumps to the vector; it takes two machine cycles.
+            // and jumps to the vector; it takes two machine cycles on the part.
             uint8_t& t = sf[sfr::TCON];
             if (source == 0 && (t & IT0))
                 t &= ~IE0;
@@ -428,7 +445,7 @@ Core::Action Core::events() {
                 m_state = RunState::Running;
                 sf[sfr::PCON] &= ~0x01;
             }
-            m_cycles += 2;
+            m_cycles += m_callCycles;
             scheduleNext();
             return Vectored;
         }
@@ -450,6 +467,7 @@ void Core::scheduleNext() {
         return;
     }
     uint64_t next = Never;
+    if (m_pinsPending) next = m_pinSampleAt + 1 - std::min(m_cycles, m_pinSampleAt);
     uint8_t tcon = sf[sfr::TCON];
     uint8_t tmod = sf[sfr::TMOD];
     int mode0 = tmod & 3;
