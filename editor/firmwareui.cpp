@@ -111,6 +111,9 @@ TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
 TFirmwareUi::~TFirmwareUi() {
     m_runner->Stop();
     if (m_window->BoardHost() == &m_runner->Bridge()) m_window->SetBoardHost(nullptr);
+    // The docks belong to the window but show the runner: they go with it.
+    delete m_registerDock;
+    delete m_terminalDock;
 }
 
 void TFirmwareUi::CreateActions() {
