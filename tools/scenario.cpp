@@ -22,6 +22,7 @@
 //                               (the board's timers advance with it; wait does not run it)
 //   serial-in TEXT              the firmware's serial port receives TEXT (\r \n \\ \xNN escapes)
 //   expect-serial TEXT          what the firmware transmitted so far ends with TEXT
+//   grab PATH [W H]             save a picture of the window (PNG, relative to the scenario)
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -257,6 +258,8 @@ private:
             Expect(rest);
         } else if (command == u"save") {
             Save(rest);
+        } else if (command == u"grab") {
+            Grab(words);
         } else if (command == u"expect-message") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-message TEXT")};
             const QString last = m_dialogs->LastText();
@@ -299,6 +302,19 @@ private:
         if (!QFileInfo::exists(fileName))
             throw CommandError{QStringLiteral("the board %1 does not exist").arg(fileName)};
         m_window->LoadFromFile(fileName);
+    }
+
+    // A picture of the whole window as the user would see it, for looking at a board headless.
+    void Grab(const QStringList& words) {
+        if (words.size() != 1 && words.size() != 3)
+            throw CommandError{QStringLiteral("grab PATH [WIDTH HEIGHT]")};
+        if (words.size() == 3)
+            m_window->resize(number(words[1], 100, 8000, "WIDTH"),
+                             number(words[2], 100, 8000, "HEIGHT"));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        if (!m_window->grab().save(FilePath(words[0])))
+            throw CommandError{QStringLiteral("cannot write %1").arg(words[0])};
     }
 
     void Save(const QString& path) {
