@@ -68,6 +68,12 @@ const char* sfrName(uint8_t a) {
     }
 }
 
+// Text pieces are joined starting from a std::string: GCC 12 warns (-Wrestrict, falsely) about
+// "literal" + std::string at -O3.
+std::string S(const char* text) {
+    return text;
+}
+
 std::string hex8(unsigned v) {
     char t[8];
     std::snprintf(t, sizeof t, "0x%02X", v & 0xFF);
@@ -117,8 +123,8 @@ Disassembly Disassemble(const uint8_t* code, uint16_t pc) {
     auto relTarget = [&](int length, uint8_t offset) {
         return hex16(unsigned(pc + length + int8_t(offset)));
     };
-    const std::string rn = "R" + std::to_string(op & 7);
-    const std::string ri = "@R" + std::to_string(op & 1);
+    const std::string rn = S("R") + std::to_string(op & 7);
+    const std::string ri = S("@R") + std::to_string(op & 1);
     const int lo = op & 0x0F;
     Disassembly d;
 
@@ -128,11 +134,11 @@ Disassembly Disassemble(const uint8_t* code, uint16_t pc) {
                                              nullptr, nullptr, nullptr, nullptr};
     const char* row = rowNames[op >> 4];
     if ((op & 0x1F) == 0x01) {
-        d = {"AJMP " + hex16(((pc + 2) & 0xF800) | (op >> 5) << 8 | b1), 2};
+        d = {S("AJMP ") + hex16(((pc + 2) & 0xF800) | (op >> 5) << 8 | b1), 2};
         return d;
     }
     if ((op & 0x1F) == 0x11) {
-        d = {"ACALL " + hex16(((pc + 2) & 0xF800) | (op >> 5) << 8 | b1), 2};
+        d = {S("ACALL ") + hex16(((pc + 2) & 0xF800) | (op >> 5) << 8 | b1), 2};
         return d;
     }
     if (row && lo >= 4) {
@@ -148,116 +154,116 @@ Disassembly Disassemble(const uint8_t* code, uint16_t pc) {
     if (lo >= 8) {
         switch (op >> 4) {
         case 0x7:
-            return {"MOV " + rn + ",#" + hex8(b1), 2};
+            return {S("MOV ") + rn + ",#" + hex8(b1), 2};
         case 0x8:
-            return {"MOV " + direct(b1) + "," + rn, 2};
+            return {S("MOV ") + direct(b1) + "," + rn, 2};
         case 0xA:
-            return {"MOV " + rn + "," + direct(b1), 2};
+            return {S("MOV ") + rn + "," + direct(b1), 2};
         case 0xB:
-            return {"CJNE " + rn + ",#" + hex8(b1) + "," + relTarget(3, b2), 3};
+            return {S("CJNE ") + rn + ",#" + hex8(b1) + "," + relTarget(3, b2), 3};
         case 0xC:
-            return {"XCH A," + rn, 1};
+            return {S("XCH A,") + rn, 1};
         case 0xD:
-            return {"DJNZ " + rn + "," + relTarget(2, b1), 2};
+            return {S("DJNZ ") + rn + "," + relTarget(2, b1), 2};
         case 0xE:
-            return {"MOV A," + rn, 1};
+            return {S("MOV A,") + rn, 1};
         case 0xF:
-            return {"MOV " + rn + ",A", 1};
+            return {S("MOV ") + rn + ",A", 1};
         }
     }
     if (lo == 6 || lo == 7) {
         switch (op >> 4) {
         case 0x7:
-            return {"MOV " + ri + ",#" + hex8(b1), 2};
+            return {S("MOV ") + ri + ",#" + hex8(b1), 2};
         case 0x8:
-            return {"MOV " + direct(b1) + "," + ri, 2};
+            return {S("MOV ") + direct(b1) + "," + ri, 2};
         case 0xA:
-            return {"MOV " + ri + "," + direct(b1), 2};
+            return {S("MOV ") + ri + "," + direct(b1), 2};
         case 0xB:
-            return {"CJNE " + ri + ",#" + hex8(b1) + "," + relTarget(3, b2), 3};
+            return {S("CJNE ") + ri + ",#" + hex8(b1) + "," + relTarget(3, b2), 3};
         case 0xC:
-            return {"XCH A," + ri, 1};
+            return {S("XCH A,") + ri, 1};
         case 0xD:
-            return {"XCHD A," + ri, 1};
+            return {S("XCHD A,") + ri, 1};
         case 0xE:
-            return {"MOV A," + ri, 1};
+            return {S("MOV A,") + ri, 1};
         case 0xF:
-            return {"MOV " + ri + ",A", 1};
+            return {S("MOV ") + ri + ",A", 1};
         }
     }
     switch (op) {
     case 0x00:
         return {"NOP", 1};
     case 0x02:
-        return {"LJMP " + hex16(b1 << 8 | b2), 3};
+        return {S("LJMP ") + hex16(b1 << 8 | b2), 3};
     case 0x03:
         return {"RR A", 1};
     case 0x10:
-        return {"JBC " + bit(b1) + "," + relTarget(3, b2), 3};
+        return {S("JBC ") + bit(b1) + "," + relTarget(3, b2), 3};
     case 0x12:
-        return {"LCALL " + hex16(b1 << 8 | b2), 3};
+        return {S("LCALL ") + hex16(b1 << 8 | b2), 3};
     case 0x13:
         return {"RRC A", 1};
     case 0x20:
-        return {"JB " + bit(b1) + "," + relTarget(3, b2), 3};
+        return {S("JB ") + bit(b1) + "," + relTarget(3, b2), 3};
     case 0x22:
         return {"RET", 1};
     case 0x23:
         return {"RL A", 1};
     case 0x30:
-        return {"JNB " + bit(b1) + "," + relTarget(3, b2), 3};
+        return {S("JNB ") + bit(b1) + "," + relTarget(3, b2), 3};
     case 0x32:
         return {"RETI", 1};
     case 0x33:
         return {"RLC A", 1};
     case 0x40:
-        return {"JC " + relTarget(2, b1), 2};
+        return {S("JC ") + relTarget(2, b1), 2};
     case 0x42:
-        return {"ORL " + direct(b1) + ",A", 2};
+        return {S("ORL ") + direct(b1) + ",A", 2};
     case 0x43:
-        return {"ORL " + direct(b1) + ",#" + hex8(b2), 3};
+        return {S("ORL ") + direct(b1) + ",#" + hex8(b2), 3};
     case 0x50:
-        return {"JNC " + relTarget(2, b1), 2};
+        return {S("JNC ") + relTarget(2, b1), 2};
     case 0x52:
-        return {"ANL " + direct(b1) + ",A", 2};
+        return {S("ANL ") + direct(b1) + ",A", 2};
     case 0x53:
-        return {"ANL " + direct(b1) + ",#" + hex8(b2), 3};
+        return {S("ANL ") + direct(b1) + ",#" + hex8(b2), 3};
     case 0x60:
-        return {"JZ " + relTarget(2, b1), 2};
+        return {S("JZ ") + relTarget(2, b1), 2};
     case 0x62:
-        return {"XRL " + direct(b1) + ",A", 2};
+        return {S("XRL ") + direct(b1) + ",A", 2};
     case 0x63:
-        return {"XRL " + direct(b1) + ",#" + hex8(b2), 3};
+        return {S("XRL ") + direct(b1) + ",#" + hex8(b2), 3};
     case 0x70:
-        return {"JNZ " + relTarget(2, b1), 2};
+        return {S("JNZ ") + relTarget(2, b1), 2};
     case 0x72:
-        return {"ORL C," + bit(b1), 2};
+        return {S("ORL C,") + bit(b1), 2};
     case 0x73:
         return {"JMP @A+DPTR", 1};
     case 0x74:
-        return {"MOV A,#" + hex8(b1), 2};
+        return {S("MOV A,#") + hex8(b1), 2};
     case 0x75:
-        return {"MOV " + direct(b1) + ",#" + hex8(b2), 3};
+        return {S("MOV ") + direct(b1) + ",#" + hex8(b2), 3};
     case 0x80:
-        return {"SJMP " + relTarget(2, b1), 2};
+        return {S("SJMP ") + relTarget(2, b1), 2};
     case 0x82:
-        return {"ANL C," + bit(b1), 2};
+        return {S("ANL C,") + bit(b1), 2};
     case 0x83:
         return {"MOVC A,@A+PC", 1};
     case 0x84:
         return {"DIV AB", 1};
     case 0x85:
-        return {"MOV " + direct(b2) + "," + direct(b1), 3};
+        return {S("MOV ") + direct(b2) + "," + direct(b1), 3};
     case 0x90:
-        return {"MOV DPTR,#" + hex16(b1 << 8 | b2), 3};
+        return {S("MOV DPTR,#") + hex16(b1 << 8 | b2), 3};
     case 0x92:
-        return {"MOV " + bit(b1) + ",C", 2};
+        return {S("MOV ") + bit(b1) + ",C", 2};
     case 0x93:
         return {"MOVC A,@A+DPTR", 1};
     case 0xA0:
-        return {"ORL C,/" + bit(b1), 2};
+        return {S("ORL C,/") + bit(b1), 2};
     case 0xA2:
-        return {"MOV C," + bit(b1), 2};
+        return {S("MOV C,") + bit(b1), 2};
     case 0xA3:
         return {"INC DPTR", 1};
     case 0xA4:
@@ -265,55 +271,55 @@ Disassembly Disassemble(const uint8_t* code, uint16_t pc) {
     case 0xA5:
         return {"DB 0xA5", 1};
     case 0xB0:
-        return {"ANL C,/" + bit(b1), 2};
+        return {S("ANL C,/") + bit(b1), 2};
     case 0xB2:
-        return {"CPL " + bit(b1), 2};
+        return {S("CPL ") + bit(b1), 2};
     case 0xB3:
         return {"CPL C", 1};
     case 0xB4:
-        return {"CJNE A,#" + hex8(b1) + "," + relTarget(3, b2), 3};
+        return {S("CJNE A,#") + hex8(b1) + "," + relTarget(3, b2), 3};
     case 0xB5:
-        return {"CJNE A," + direct(b1) + "," + relTarget(3, b2), 3};
+        return {S("CJNE A,") + direct(b1) + "," + relTarget(3, b2), 3};
     case 0xC0:
-        return {"PUSH " + direct(b1), 2};
+        return {S("PUSH ") + direct(b1), 2};
     case 0xC2:
-        return {"CLR " + bit(b1), 2};
+        return {S("CLR ") + bit(b1), 2};
     case 0xC3:
         return {"CLR C", 1};
     case 0xC4:
         return {"SWAP A", 1};
     case 0xC5:
-        return {"XCH A," + direct(b1), 2};
+        return {S("XCH A,") + direct(b1), 2};
     case 0xD0:
-        return {"POP " + direct(b1), 2};
+        return {S("POP ") + direct(b1), 2};
     case 0xD2:
-        return {"SETB " + bit(b1), 2};
+        return {S("SETB ") + bit(b1), 2};
     case 0xD3:
         return {"SETB C", 1};
     case 0xD4:
         return {"DA A", 1};
     case 0xD5:
-        return {"DJNZ " + direct(b1) + "," + relTarget(3, b2), 3};
+        return {S("DJNZ ") + direct(b1) + "," + relTarget(3, b2), 3};
     case 0xE0:
         return {"MOVX A,@DPTR", 1};
     case 0xE2:
     case 0xE3:
-        return {"MOVX A,@R" + std::to_string(op & 1), 1};
+        return {S("MOVX A,@R") + std::to_string(op & 1), 1};
     case 0xE4:
         return {"CLR A", 1};
     case 0xE5:
-        return {"MOV A," + direct(b1), 2};
+        return {S("MOV A,") + direct(b1), 2};
     case 0xF0:
         return {"MOVX @DPTR,A", 1};
     case 0xF2:
     case 0xF3:
-        return {"MOVX @R" + std::to_string(op & 1) + ",A", 1};
+        return {S("MOVX @R") + std::to_string(op & 1) + ",A", 1};
     case 0xF4:
         return {"CPL A", 1};
     case 0xF5:
-        return {"MOV " + direct(b1) + ",A", 2};
+        return {S("MOV ") + direct(b1) + ",A", 2};
     }
-    return {"DB " + hex8(op), 1}; // not reached: every opcode is handled above
+    return {S("DB ") + hex8(op), 1}; // not reached: every opcode is handled above
 }
 
 } // namespace mcs51

@@ -102,7 +102,7 @@ void Core::SetExternalPins(int port, uint8_t levels) {
 }
 
 uint8_t Core::Sfr(uint8_t address) const {
-    if (address < 0x80 || !implemented(address)) return 0xFF;
+    if (address < 0x80 || !implemented(address)) return 0x00;
     if (address == sfr::PSW) return PSW();
     if (address == sfr::SBUF) return m_sbufRx;
     return m_sfr[address - 0x80u];
@@ -205,7 +205,6 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
     uint8_t* const ir = m_iram.data();
     uint8_t* const sf = m_sfr.data() - 0x80; // indexed by SFR address
     const uint8_t* const code = m_code.data();
-    uint8_t op = 0;
 
     // Operand access. Direct addresses below 0x80 are internal RAM; the common SFRs are plain
     // bytes; the rest goes through readSfrSlow/writeSfrSlow with the cycle count stored first.
@@ -248,7 +247,6 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             return;
         default:
             m_cycles = cyc + at;
-            m_accessEnd = cyc + kCycles[op];
             m_pc = pc;
             writeSfrSlow(a, v);
         }
@@ -331,7 +329,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             first = false;
         }
 
-        op = code[pc];
+        const uint8_t op = code[pc];
         const uint8_t b1 = code[uint16_t(pc + 1)];
         const uint8_t b2 = code[uint16_t(pc + 2)];
         switch (op) {

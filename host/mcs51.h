@@ -113,9 +113,9 @@ public:
     const uint8_t* Xram() const { return m_xram.data(); }
 
     // SFR access for panels and tests, without hooks and without timing effects. Sfr() returns
-    // the stored register (port latches, the receive buffer for SBUF, PSW with parity; 0xFF for an
-    // address no register occupies); SetSfr() stores it (SBUF sets the receive buffer, P is kept
-    // computed from A).
+    // the stored register (port latches, the receive buffer for SBUF, PSW with parity; 0x00 for an
+    // address no register occupies, as instructions read it: writes there are ignored); SetSfr()
+    // stores it (SBUF sets the receive buffer, P is kept computed from A).
     uint8_t Sfr(uint8_t address) const;
     void SetSfr(uint8_t address, uint8_t value);
     // The byte an instruction reading this direct address would get (ports read the pins).
@@ -190,7 +190,6 @@ private:
     uint8_t m_callCycles = 2;
     uint8_t m_inService = 0;  // bit 0: a low-priority handler runs, bit 1: a high-priority one
     bool m_blockOnce = false; // RETI or a write to IE/IP: one more instruction before an interrupt
-    uint64_t m_accessEnd = 0; // end of the instruction that writes an SFR
     uint64_t m_pinSampleAt = 0; // when a pin change is sampled (m_pinsPending)
     bool m_pinsPending = false;
     uint8_t m_pinP1 = 0xFF; // pin levels the peripherals last saw (edges, GATE)

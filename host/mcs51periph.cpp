@@ -129,7 +129,7 @@ uint8_t Core::readSfrSlow(uint8_t address, bool latch) {
     default:
         break;
     }
-    return implemented(address) ? sf[address] : 0xFF;
+    return implemented(address) ? sf[address] : 0x00;
 }
 
 void Core::writeSfrSlow(uint8_t address, uint8_t value) {
@@ -143,7 +143,7 @@ void Core::writeSfrSlow(uint8_t address, uint8_t value) {
         int port = (address >> 4) & 3;
         sf[address] = value;
         if (m_hooks) m_hooks->PortWritten(port, value);
-        if (port == 1 || port == 3) pinsChanged(m_accessEnd);
+        if (port == 1 || port == 3) pinsChanged(m_cycles);
         return;
     }
     case sfr::SBUF:
@@ -179,9 +179,10 @@ void Core::levelInterrupts() {
     if (!(tcon & IT1)) tcon = uint8_t((tcon & ~IE1) | ((m_pinP3 & 0x08) ? 0 : IE1));
 }
 
-// A pin change reaches the timers (counting, capture, reload) and the interrupt flags at
-// sampleAt, the start of the next instruction; the interrupt logic polls the flags a cycle later,
-// so the next instruction still executes before such an interrupt is taken.
+// A pin change reaches the timers (counting, capture, reload) at sampleAt, when the latch was
+// written (or the caller changed the level), and the flags it raises are seen from the next cycle
+// on: a write in an instruction's last cycle is followed by one more instruction before the
+// interrupt is taken.
 void Core::pinsChanged(uint64_t sampleAt) {
     syncPeripherals(m_cycles);
     m_pinsPending = true;
