@@ -126,6 +126,7 @@ void TFirmwareRunner::Start() {
     for (int port = 0; port < 4; ++port)
         m_core->SetExternalPins(port, 0xFF);
     m_startCycles = m_core->Cycles();
+    m_bridge->ClearPending();
     m_bridge->ClearTransmitted();
     m_txPending.clear();
     InstallOwnClock();
@@ -168,6 +169,7 @@ void TFirmwareRunner::Continue() {
 
 void TFirmwareRunner::Step() {
     if (m_state != State::Paused) return;
+    m_bridge->ApplyPending();
     m_core->Step();
     SyncClock();
     FlushTransmitted();
@@ -215,6 +217,8 @@ bool TFirmwareRunner::Advance(quint64 cycles) {
     const quint64 step = CyclesPerStep();
     quint64 done = 0;
     while (done < cycles) {
+        // A level the board changed twice meanwhile gets a step of its own.
+        m_bridge->ApplyPending();
         const quint64 ran = m_core->Run(std::min(step, cycles - done));
         done += ran;
         SyncClock();

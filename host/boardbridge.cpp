@@ -2,6 +2,8 @@
 
 namespace {
 constexpr std::size_t TransmittedLimit = 1 << 20;
+// Level changes waiting for the core; older ones go when a board changes faster than this.
+constexpr std::size_t PendingLimit = 64;
 
 // The port (0..3) whose SFR is at this data-space address, or -1.
 int portAt(int address) {
@@ -45,7 +47,38 @@ void TFirmwareBridge::PortWritten(int port, uint8_t latch) {
     m_collected = 0xFF;
     Access(KindData, quint32(0x80 + 0x10 * port), latch);
     m_collectPort = -1;
+    // The latch write settles what the board does to the port's pins now.
+    std::erase_if(m_pending, [port](const auto& entry) { return entry.first == port; });
     if (m_core.ExternalPins(port) != m_collected) m_core.SetExternalPins(port, m_collected);
+    m_changedAt[size_t(port)] = m_core.Cycles();
+}
+
+uint8_t TFirmwareBridge::IntendedPins(int port) const {
+    for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it)
+        if (it->first == port) return it->second;
+    return m_core.ExternalPins(port);
+}
+
+void TFirmwareBridge::ChangePins(int port, uint8_t levels) {
+    if (levels == IntendedPins(port)) return;
+    if (m_pending.empty() && m_changedAt[size_t(port)] != m_core.Cycles()) {
+        m_core.SetExternalPins(port, levels);
+        m_changedAt[size_t(port)] = m_core.Cycles();
+        return;
+    }
+    if (m_pending.size() >= PendingLimit) m_pending.pop_front();
+    m_pending.emplace_back(port, levels);
+}
+
+bool TFirmwareBridge::ApplyPending() {
+    if (m_pending.empty()) return false;
+    const auto [port, levels] = m_pending.front();
+    // The core must have run on the previous level first.
+    if (m_changedAt[size_t(port)] == m_core.Cycles()) return false;
+    m_pending.pop_front();
+    m_core.SetExternalPins(port, levels);
+    m_changedAt[size_t(port)] = m_core.Cycles();
+    return true;
 }
 
 int TFirmwareBridge::ExternalRead(uint16_t address) {
@@ -83,8 +116,8 @@ void TFirmwareBridge::PinLevel(quint32 wParam) {
         m_collected = high ? uint8_t(m_collected | mask) : uint8_t(m_collected & ~mask);
         return;
     }
-    const uint8_t levels = m_core.ExternalPins(port);
-    m_core.SetExternalPins(port, high ? uint8_t(levels | mask) : uint8_t(levels & ~mask));
+    const uint8_t levels = IntendedPins(port);
+    ChangePins(port, high ? uint8_t(levels | mask) : uint8_t(levels & ~mask));
 }
 
 void TFirmwareBridge::PortByte(quint32 wParam) {
@@ -93,7 +126,7 @@ void TFirmwareBridge::PortByte(quint32 wParam) {
     if (port == m_collectPort)
         m_collected = ByteOf(wParam, 3);
     else
-        m_core.SetExternalPins(port, ByteOf(wParam, 3));
+        ChangePins(port, ByteOf(wParam, 3));
 }
 
 qintptr TFirmwareBridge::HandleMessage(quint32 msg, quint32 wParam, qintptr) {

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <array>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -73,8 +74,17 @@ public:
     // Host accesses sent so far (for the benchmark and the tests).
     quint64 AccessCount() const { return m_accesses; }
 
+    // Pin levels the board changed again before the core ran once are kept in order, so a short
+    // pulse (a click whose press and release arrive together) still reaches the core: the runner
+    // hands it one of them per step. True when one was applied.
+    bool ApplyPending();
+    bool HasPending() const { return !m_pending.empty(); }
+    void ClearPending() { m_pending.clear(); }
+
 private:
     qintptr Access(quint8 kind, quint32 address, quint8 data);
+    uint8_t IntendedPins(int port) const;
+    void ChangePins(int port, uint8_t levels);
     void PinLevel(quint32 wParam);
     void PortByte(quint32 wParam);
 
@@ -83,6 +93,9 @@ private:
     std::array<int, 4> m_sent{-1, -1, -1, -1}; // latch the board last heard, per port
     int m_collectPort = -1;                    // port whose access is being handled
     uint8_t m_collected = 0xFF;                // its pin levels as the board reports them meanwhile
+    std::deque<std::pair<int, uint8_t>> m_pending; // (port, levels), oldest first
+    std::array<uint64_t, 4> m_changedAt{~0ull, ~0ull, ~0ull,
+                                        ~0ull}; // core cycles at the last change
     std::string m_transmitted;
     quint64 m_accesses = 0;
 };

@@ -151,7 +151,8 @@ private slots:
         QCOMPARE(board.accesses[1].data, 0x5A);
     }
 
-    // Levels the board reports become the core's external pin levels (above 2.5 V is 1).
+    // Levels the board reports become the core's external pin levels (above 2.5 V is 1). A level
+    // that changes again before the core ran waits for the core, so no pulse is lost.
     void pinReports() {
         mcs51::Core core;
         TFirmwareBridge bridge(core);
@@ -160,19 +161,37 @@ private slots:
                 HostMsg::PinLevel,
                 PackBytes(quint8(address), quint8(bit), quint8(space), quint8(volts)), 0);
         };
+        auto runOnce = [&] {
+            core.Step(); // a NOP
+            bridge.ApplyPending();
+        };
         pin(0xB0, 2, 2, 0);
         QCOMPARE(core.ExternalPins(3), uint8_t(0xFB));
         QCOMPARE(core.PortPins(3) & 0x04, 0);
+        runOnce();
         pin(0xB0, 2, 2, 2);
         QCOMPARE(core.ExternalPins(3), uint8_t(0xFB));
         pin(0xB0, 2, 2, 3);
         QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
         // other spaces and addresses are no port of the part
+        runOnce();
         pin(0xB0, 2, 1, 0);
         pin(0xB1, 2, 2, 0);
         QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
+        QVERIFY(!bridge.HasPending());
         bridge.HandleMessage(HostMsg::PortByte, PackBytes(0x90, 0, 2, 0x3C), 0);
         QCOMPARE(core.ExternalPins(1), uint8_t(0x3C));
+
+        // a press and a release before the core runs: the release waits a step
+        runOnce();
+        pin(0xB0, 2, 2, 0);
+        pin(0xB0, 2, 2, 5);
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFB));
+        QVERIFY(bridge.HasPending());
+        QVERIFY(!bridge.ApplyPending()); // the core has not seen the low level yet
+        runOnce();
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
+        QVERIFY(!bridge.HasPending());
     }
 
     // ---- the runner and the window
