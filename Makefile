@@ -9,7 +9,7 @@ WERROR    ?= OFF
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
                 xvfb xauth imagemagick xdotool sdcc sdcc-ucsim
 
-.PHONY: deps build run test test-asan bench clean contact-sheet format
+.PHONY: deps build run test test-asan bench clean contact-sheet format firmware
 
 # Installs only what is missing, so it is cheap to run every time.
 deps:
@@ -43,6 +43,20 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./$(BENCH_DIR)/bench/brelvan-bench
 
+# Rebuilds the example firmware from its C sources (needs sdcc). The built .ihx files are committed,
+# so running the examples and the tests needs no compiler.
+FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware
+FIRMWARE_BUILD ?= build-firmware
+firmware:
+	@command -v sdcc >/dev/null || { echo "make firmware needs sdcc (apt-get install sdcc)"; exit 1; }
+	@mkdir -p $(FIRMWARE_BUILD)
+	@for src in $(addsuffix /*.c,$(FIRMWARE_DIRS)); do \
+	  name=$$(basename $$src .c); \
+	  echo "sdcc $$src"; \
+	  (cd $(FIRMWARE_BUILD) && sdcc -mmcs51 --std-c11 -o $$name.ihx $(CURDIR)/$$src) || exit 1; \
+	  cp $(FIRMWARE_BUILD)/$$name.ihx $$(dirname $$src)/$$name.ihx; \
+	done
+
 contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png
 
@@ -51,4 +65,4 @@ format:
 	  -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FIRMWARE_BUILD)

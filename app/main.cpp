@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "editor/brelvanfrm.h"
+#include "editor/firmwareui.h"
 #include "platform/qtdialogs.h"
 
 int main(int argc, char* argv[]) {
@@ -11,22 +13,35 @@ int main(int argc, char* argv[]) {
     QtDialogService dialogs;
     InstallDialogs(&dialogs);
 
+    // brelvan [BOARD.ovd] [--firmware FILE.hex]
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Editor and simulator of 8051 boards"));
+    parser.setApplicationDescription(
+        QStringLiteral("Editor and simulator of peripheral boards for 8051 microcontrollers."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A board (.ovd) to open"),
-                                 QStringLiteral("[FILE.ovd]"));
+    const QCommandLineOption firmware(
+        QStringList{QStringLiteral("f"), QStringLiteral("firmware")},
+        QStringLiteral("Load the firmware FILE (Intel HEX or binary) for the board."),
+        QStringLiteral("FILE"));
+    parser.addOption(firmware);
+    parser.addPositionalArgument(QStringLiteral("board"), QStringLiteral("A board file to open."),
+                                 QStringLiteral("[BOARD.ovd]"));
     parser.process(app);
 
     int result = 0;
     {
         TfrmPlugin window;
         window.show();
-        // A board named on the command line opens once the window stands.
-        const QStringList files = parser.positionalArguments();
-        if (!files.isEmpty())
-            QTimer::singleShot(0, &window,
-                               [&window, file = files.first()] { window.OpenFile(file); });
+        // The board and firmware named on the command line open once the window stands.
+        const QStringList boards = parser.positionalArguments();
+        const QString board =
+            boards.isEmpty() ? QString() : QFileInfo(boards.first()).absoluteFilePath();
+        const QString code = parser.isSet(firmware)
+                                 ? QFileInfo(parser.value(firmware)).absoluteFilePath()
+                                 : QString();
+        QTimer::singleShot(0, &window, [&window, board, code] {
+            if (!board.isEmpty()) window.OpenFile(board);
+            if (!code.isEmpty()) window.Firmware()->LoadFirmware(code);
+        });
         result = QApplication::exec();
     }
     InstallDialogs(nullptr);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QToolButton>
 #include <QUndoStack>
 #include <cstdio>
 #include <functional>
@@ -15,12 +16,18 @@
 #include "components/switches.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/firmwarerunner.h"
+#include "editor/firmwareui.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/keystate.h"
 #include "properties/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "simulation/simform.h"
+
+#ifndef BRELVAN_SOURCE_DIR
+#define BRELVAN_SOURCE_DIR "."
+#endif
 
 namespace {
 
@@ -166,6 +173,66 @@ double openHostPins(int n) {
     return ms;
 }
 
+// The running-light firmware drives eight LEDs on P2 of a board of 50 components (the example
+// board, filled up with switch, LED and ground groups), unthrottled at 12 MHz: the achieved speed
+// in percent of real time and instructions per second; the same firmware without a board for
+// comparison.
+void firmwareOnBoard() {
+    const QString dir = QStringLiteral(BRELVAN_SOURCE_DIR "/examples/");
+    const double simulatedMs = 5000;
+    auto measure = [&](bool withBoard, int& components, quint64& accesses) {
+        auto window = std::make_unique<TfrmPlugin>();
+        TFirmwareRunner* runner = window->Firmware()->Runner();
+        runner->SetFreeRunning(false);
+        components = 0;
+        if (withBoard) {
+            window->LoadFromFile(dir + QStringLiteral("running_light.ovd"));
+            TBoardSurface* board = window->Board();
+            auto* vcc = qobject_cast<TVcc*>(board->FindOwnedName(QStringLiteral("VCC1")));
+            auto* gnd = new TGND(board);
+            gnd->SetName(QStringLiteral("BenchGND"));
+            // Switches lighting LEDs from the supply, until the board holds 50 components.
+            TSwitch* open = nullptr;
+            for (int i = 0; board->OwnedComponents().size() < 50; ++i) {
+                if (!open) {
+                    open = new TSwitch(board);
+                    open->SetName(QStringLiteral("BenchS%1").arg(i));
+                    open->SetContact1(vcc ? vcc->Pin() : nullptr);
+                    continue;
+                }
+                auto* led = new TLED(board);
+                led->SetName(QStringLiteral("BenchL%1").arg(i));
+                led->SetAnode(open->SwitchControl()->Contact2());
+                led->SetCathode(gnd->Pin());
+                open = nullptr;
+            }
+            components = int(board->OwnedComponents().size());
+        }
+        window->Firmware()->LoadFirmware(dir + QStringLiteral("firmware/running_light.ihx"));
+        window->RunButton()->click();
+        const quint64 instructions = runner->Core().Instructions();
+        const quint64 before = runner->Bridge().AccessCount();
+        QElapsedTimer timer;
+        timer.start();
+        runner->RunFor(simulatedMs);
+        const double wallMs = double(timer.nsecsElapsed()) / 1e6;
+        accesses = runner->Bridge().AccessCount() - before;
+        const double ips = double(runner->Core().Instructions() - instructions) / (wallMs / 1000);
+        window->RunButton()->click();
+        return std::make_pair(simulatedMs / wallMs * 100.0, ips);
+    };
+    int components = 0;
+    quint64 accesses = 0;
+    const auto alone = measure(false, components, accesses);
+    const auto board = measure(true, components, accesses);
+    std::printf("Running-light firmware, 12 MHz, %.0f ms simulated, unthrottled\n", simulatedMs);
+    std::printf("%-28s %9.0f %% of real time   %6.1f M instructions/s\n", "without a board",
+                alone.first, alone.second / 1e6);
+    std::printf("%-28s %9.0f %% of real time   %6.1f M instructions/s   (%llu host accesses)\n",
+                QStringLiteral("board of %1 components").arg(components).toLatin1().constData(),
+                board.first, board.second / 1e6, static_cast<unsigned long long>(accesses));
+}
+
 // n LEDs on one ground symbol; the probe with the left Ctrl key lists the ground node: n + 1 lines,
 // sorted and laid out in the probe window.
 double groundNodeListing(int n) {
@@ -234,5 +301,7 @@ int main(int argc, char* argv[]) {
     report("undo of the delete", ea.restore, eb.restore, n);
     report("Ctrl probe of a node", groundNodeListing(n), groundNodeListing(2 * n), n);
     BenchMcs51();
+    TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
+    firmwareOnBoard();
     return 0;
 }

@@ -23,6 +23,7 @@
 
 #include "editor/brelvanclasses.h"
 #include "editor/componenttable.h"
+#include "editor/firmwareui.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "properties/brelvanprop.h"
@@ -109,9 +110,14 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     m_statusLabel = new QLabel(this);
     statusBar()->addWidget(m_statusLabel, 1);
     FormCreate();
+    m_firmware = new TFirmwareUi(this);
 }
 
 TfrmPlugin::~TfrmPlugin() {
+    // The firmware stops before the board goes: nothing may reach the board or this window then.
+    delete m_firmware;
+    m_firmware = nullptr;
+    m_boardHost = nullptr;
     // The board and its components outlive this part of the window: nothing of theirs may call
     // back into it, and nothing may propagate while they go.
     if (m_running) {
@@ -365,6 +371,7 @@ void TfrmPlugin::UpdateRunControls() {
     UpdateRecentMenu();
     UpdateStatus();
     Board()->update();
+    emit RunningChanged(m_running);
 }
 
 // ---------------------------------------------------------------- New, files, closing

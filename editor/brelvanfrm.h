@@ -14,6 +14,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QToolBar;
+class TFirmwareUi;
 class QToolButton;
 class QUndoStack;
 class TSelectRect;
@@ -180,6 +181,24 @@ public:
     void ApplyBoardState(const QStringList& removeNames, const TBoardState& state);
     // Moves or resizes the named components to the rectangles (an undo step).
     void ApplyGeometry(const QStringList& names, const QList<QRect>& rects);
+    // ---- the board's own host: the firmware (see editor/boardhost.cpp)
+    // Hears what the board's host pins and ports report (2033, 2036, 2037); not owned; nullptr:
+    // none, and the reports go nowhere.
+    void SetBoardHost(MessageTarget* host) { m_boardHost = host; }
+    MessageTarget* BoardHost() const { return m_boardHost; }
+    // The board form's own handling of host accesses (2026) and starts (2029), for the board's
+    // host. This window's own message handlers stay silent for every other sender.
+    MessageTarget* BoardFormLink();
+    // The Firmware menu, its tool buttons, docks and status (created with the window).
+    TFirmwareUi* Firmware() const { return m_firmware; }
+
+signals:
+    // Run mode was entered or left.
+    void RunningChanged(bool running);
+    // A board file was opened (also when parts of it were left out).
+    void BoardOpened(const QString& fileName);
+
+public:
     // ---- board form reactions: the simulation runs from the Run button only
     void BoardActivated() override {}
     void BuildSchematic() override {}
@@ -194,8 +213,10 @@ protected:
     // This window answers no host simulator.
     qintptr HostAccessMessage(quint32, qintptr) override { return 0; }
     qintptr HostStartMessage(quint32, qintptr) override { return 0; }
-    qintptr HostReplyMessage(quint32, qintptr) override { return 0; }
-    qintptr ForwardToMainWindow(quint32, quint32, qintptr) override { return 0; }
+    // Only a reply during an access of the board's own host is kept.
+    qintptr HostReplyMessage(quint32 wParam, qintptr lParam) override;
+    // The board's reports go to the board's own host, if any.
+    qintptr ForwardToMainWindow(quint32 msg, quint32 wParam, qintptr lParam) override;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -288,4 +309,10 @@ private:
     QActionGroup* m_visibilityGroup = nullptr;
     QAction* m_miStayOnTop = nullptr;
     QLabel* m_statusLabel = nullptr;
+
+    friend class TBoardFormLink;
+    MessageTarget* m_boardHost = nullptr;
+    std::unique_ptr<MessageTarget> m_boardFormLink;
+    int m_hostAccessDepth = 0; // accesses of the board's own host being handled
+    TFirmwareUi* m_firmware = nullptr;
 };

@@ -128,6 +128,7 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     }
     ShowInformationBox(this, loadReport(fileName, result.Count));
     AddRecentFile(fileName);
+    emit BoardOpened(fileName);
     if (!result.Warnings.isEmpty()) {
         // FileName stays empty: Save asks for a name rather than overwrite the file.
         UpdateTitle();

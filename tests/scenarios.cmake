@@ -20,3 +20,7 @@ endforeach()
 # A wrong expectation fails the run and names its line.
 brelvan_add_scenario(scenario_wrong_expect_fails failing/wrong_expect.scenario
     "-DEXPECT_FAILURE=failing/wrong_expect\\.scenario:6: expected cled_BLUE, got cled_GREEN\n1 passed, 1 failed")
+
+# A firmware file that does not load names its line.
+brelvan_add_scenario(scenario_firmware_bad_checksum failing/firmware_bad_checksum.scenario
+    "-DEXPECT_FAILURE=firmware_bad_checksum\\.scenario:2: error: The firmware badsum\\.hex was not loaded: line 1: checksum mismatch")

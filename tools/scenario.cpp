@@ -15,6 +15,13 @@
 //   expect PATH VALUE           compare a published property or a state (see below)
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
+//   firmware PATH               load a firmware file (Intel HEX; relative to the scenario); it
+//                               runs while the board is in Run: run starts it from reset
+//   cycles N                    run the firmware N machine cycles
+//   run-for MS                  run the firmware MS milliseconds of simulated time at its crystal
+//                               (the board's timers advance with it; wait does not run it)
+//   serial-in TEXT              the firmware's serial port receives TEXT (\r \n \\ \xNN escapes)
+//   expect-serial TEXT          what the firmware transmitted so far ends with TEXT
 //   grab PATH [W H]             save a picture of the window (PNG, relative to the scenario)
 //   probe NAME X Y [shift|ctrl] the pointer comes to rest at X Y of the component, with the left
 //                               Shift or Ctrl key held when given (and let go afterwards); the
@@ -33,6 +40,8 @@
 //   ViewPicture               picture shown, and that picture's name
 //   Picture, Visible          of a component: the name of the picture it shows, and whether it
 //                             is shown
+// and the firmware's state as Host.REG: PC, A, B, PSW, SP, DPTR, P0..P3 (latches), IRAM_0xNN,
+// XRAM_0xNNNN, Cycles (machine cycles since the start).
 //
 // Every failing check is printed as FILE:LINE: expected V, got W; a command that cannot run
 // (an unknown command or name, a board that does not exist) is printed as FILE:LINE: error: ...
@@ -54,6 +63,8 @@
 #include "components/orvexcomponent.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/firmwarerunner.h"
+#include "editor/firmwareui.h"
 #include "model/boardlink.h"
 #include "model/controls.h"
 #include "model/drivers.h"
@@ -211,6 +222,8 @@ public:
         m_clock = &*clock;
         m_keys = &*keys;
         auto window = std::make_unique<ScenarioWindow>();
+        // The firmware runs only when the scenario says so, in simulated time.
+        window->Firmware()->Runner()->SetFreeRunning(false);
         window->resize(800, 600);
         window->show();
         m_window = window.get();
@@ -268,6 +281,26 @@ private:
                 Pass();
             else
                 Fail(rest, m_dialogs->messages.isEmpty() ? QStringLiteral("no message") : last);
+        } else if (command == u"firmware") {
+            Firmware(rest);
+        } else if (command == u"cycles") {
+            if (words.size() != 1) throw CommandError{QStringLiteral("cycles N")};
+            LiveFirmware()->RunCycles(quint64(number(words[0], 0, 1000000000000LL, "N")));
+        } else if (command == u"run-for") {
+            if (words.size() != 1) throw CommandError{QStringLiteral("run-for MS")};
+            LiveFirmware()->RunFor(double(number(words[0], 0, 3600000, "MS")));
+        } else if (command == u"serial-in") {
+            if (rest.isEmpty()) throw CommandError{QStringLiteral("serial-in TEXT")};
+            LiveFirmware()->SerialReceive(Unescape(rest));
+        } else if (command == u"expect-serial") {
+            if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-serial TEXT")};
+            const QByteArray want = Unescape(rest);
+            const std::string& sent = Runner()->Bridge().Transmitted();
+            const QByteArray got = QByteArray::fromStdString(sent);
+            if (got.endsWith(want))
+                Pass();
+            else
+                Fail(rest, Escape(got.right(qMax(want.size(), 40))));
         } else if (command == u"probe" || command == u"move") {
             Pointer(command, words);
         } else if (command == u"expect-probe") {
@@ -433,7 +466,99 @@ private:
         }
     }
 
+    TFirmwareRunner* Runner() const { return m_window->Firmware()->Runner(); }
+
+    // The firmware, which must be loaded and running (or paused).
+    TFirmwareRunner* LiveFirmware() const {
+        TFirmwareRunner* runner = Runner();
+        if (!runner->HasFirmware()) throw CommandError{QStringLiteral("no firmware is loaded")};
+        const auto state = runner->CurrentState();
+        if (state != TFirmwareRunner::State::Running && state != TFirmwareRunner::State::Paused &&
+            state != TFirmwareRunner::State::Halted)
+            throw CommandError{QStringLiteral("the firmware runs only while the board is in Run")};
+        return runner;
+    }
+
+    void Firmware(const QString& path) {
+        const QString fileName = FilePath(path);
+        if (!m_window->Firmware()->LoadFirmware(fileName))
+            throw CommandError{m_dialogs->LastText()};
+    }
+
+    static QByteArray Unescape(const QString& text) {
+        QByteArray bytes;
+        const QByteArray in = text.toLatin1();
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            const char c = in[i];
+            if (c != '\\' || i + 1 >= in.size()) {
+                bytes += c;
+                continue;
+            }
+            const char e = in[++i];
+            if (e == 'r') {
+                bytes += '\r';
+            } else if (e == 'n') {
+                bytes += '\n';
+            } else if (e == 'x' && i + 2 < in.size()) {
+                bool ok = false;
+                const int value = in.mid(i + 1, 2).toInt(&ok, 16);
+                if (!ok) throw CommandError{QStringLiteral("bad escape in %1").arg(text)};
+                bytes += char(value);
+                i += 2;
+            } else {
+                bytes += e;
+            }
+        }
+        return bytes;
+    }
+
+    static QString Escape(const QByteArray& bytes) {
+        QString text;
+        for (char c : bytes) {
+            if (c == '\r')
+                text += QStringLiteral("\\r");
+            else if (c == '\n')
+                text += QStringLiteral("\\n");
+            else if (uchar(c) < 0x20 || uchar(c) >= 0x7F)
+                text += QStringLiteral("\\x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+            else
+                text += QLatin1Char(c);
+        }
+        return text;
+    }
+
+    // Host.REG: the firmware's registers and memories.
+    Observed ObserveHost(const QString& reg) const {
+        TFirmwareRunner* runner = Runner();
+        if (!runner->HasFirmware()) throw CommandError{QStringLiteral("no firmware is loaded")};
+        const mcs51::Core& core = runner->Core();
+        const QString name = reg.toUpper();
+        auto num = [](qint64 value) {
+            return Observed{Observed::Number, QString::number(value), {}};
+        };
+        if (name == u"PC") return num(core.PC());
+        if (name == u"A") return num(core.A());
+        if (name == u"B") return num(core.B());
+        if (name == u"PSW") return num(core.PSW());
+        if (name == u"SP") return num(core.SP());
+        if (name == u"DPTR") return num(core.DPTR());
+        if (name == u"CYCLES") return num(qint64(runner->Cycles()));
+        if (name.size() == 2 && name[0] == u'P' && name[1] >= u'0' && name[1] <= u'3')
+            return num(core.PortLatch(name[1].unicode() - u'0'));
+        if (name.startsWith(u"IRAM_"))
+            return num(core.Iram()[number(name.mid(5), 0, 0xFF, "IRAM address")]);
+        if (name.startsWith(u"XRAM_"))
+            return num(core.Xram()[number(name.mid(5), 0, 0xFFFF, "XRAM address")]);
+        throw CommandError{QStringLiteral("Host has no register %1").arg(reg)};
+    }
+
     void Expect(const QString& rest) {
+        if (rest.startsWith(QStringLiteral("Host."), Qt::CaseInsensitive)) {
+            const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+            if (blank < 0) throw CommandError{QStringLiteral("expect Host.REG VALUE")};
+            Check(rest.mid(blank + 1).trimmed(), ObserveHost(rest.mid(5, blank - 5)));
+            return;
+        }
         const Target target = Split(rest, "expect PATH.PROPERTY VALUE");
         Check(target.Value, Observe(target.Object, target.Name));
     }
@@ -517,6 +642,7 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brelvan"));
+    TFirmwareUi::SetSettingsFile(QStringLiteral("-")); // scenarios leave the user's settings alone
     const QStringList files = QApplication::arguments().mid(1);
     if (files.isEmpty()) {
         out() << "usage: brelvan-scenario FILE..." << Qt::endl;

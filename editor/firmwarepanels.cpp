@@ -1,0 +1,163 @@
+#include "editor/firmwarepanels.h"
+
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "editor/firmwarerunner.h"
+
+namespace {
+QString hex2(int value) {
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+QString hex4(int value) {
+    return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
+}
+QString bits(int value) {
+    return QStringLiteral("%1").arg(value & 0xFF, 8, 2, QLatin1Char('0'));
+}
+} // namespace
+
+// ---------------------------------------------------------------- TRegisterPanel
+
+TRegisterPanel::TRegisterPanel(TFirmwareRunner* runner, QWidget* parent)
+    : QWidget(parent), m_runner(runner), m_label(new QLabel(this)) {
+    setObjectName(QStringLiteral("RegisterPanel"));
+    m_label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_label);
+    layout->addStretch(1);
+    m_refresh.setInterval(250);
+    connect(&m_refresh, &QTimer::timeout, this, &TRegisterPanel::Refresh);
+    connect(runner, &TFirmwareRunner::Stepped, this, &TRegisterPanel::Refresh);
+    connect(runner, &TFirmwareRunner::StateChanged, this, [this] {
+        Refresh();
+        if (m_runner->CurrentState() == TFirmwareRunner::State::Running)
+            m_refresh.start();
+        else
+            m_refresh.stop();
+    });
+    Refresh();
+}
+
+QString TRegisterPanel::Text() const {
+    return m_label->text();
+}
+
+void TRegisterPanel::Refresh() {
+    if (!m_runner->HasFirmware()) {
+        m_label->setText(QStringLiteral("No firmware loaded.\n\nFirmware > Load Firmware..."));
+        return;
+    }
+    const mcs51::Core& core = m_runner->Core();
+    QStringList lines;
+    const mcs51::Disassembly instruction = mcs51::Disassemble(core.Code(), core.PC());
+    lines << QStringLiteral("PC   %1  %2")
+                 .arg(hex4(core.PC()), QString::fromStdString(instruction.text));
+    lines << QString();
+    lines << QStringLiteral("A    %1    B    %2").arg(hex2(core.A()), hex2(core.B()));
+    const int psw = core.PSW();
+    // The flags by name with their values under them; RS is the register bank.
+    lines << QStringLiteral("PSW  %1    CY AC F0 RS OV P").arg(hex2(psw));
+    lines << QStringLiteral("           %1  %2  %3  %4  %5  %6")
+                 .arg((psw >> 7) & 1)
+                 .arg((psw >> 6) & 1)
+                 .arg((psw >> 5) & 1)
+                 .arg((psw >> 3) & 3)
+                 .arg((psw >> 2) & 1)
+                 .arg(psw & 1);
+    lines << QStringLiteral("SP   %1    DPTR %2").arg(hex2(core.SP()), hex4(core.DPTR()));
+    lines << QString();
+    const int bank = (psw >> 3) & 3;
+    QStringList regs;
+    for (int n = 0; n < 8; ++n)
+        regs << QStringLiteral("R%1 %2").arg(n).arg(hex2(core.R(n)));
+    lines << QStringLiteral("Bank %1").arg(bank);
+    lines << regs.mid(0, 4).join(QStringLiteral("  "));
+    lines << regs.mid(4, 4).join(QStringLiteral("  "));
+    lines << QString();
+    lines << QStringLiteral("     latch     pins");
+    for (int port = 0; port < 4; ++port)
+        lines << QStringLiteral("P%1   %2  %3")
+                     .arg(port)
+                     .arg(bits(core.PortLatch(port)), bits(core.PortPins(port)));
+    lines << QString();
+    lines << QStringLiteral("IE   %1    TCON %2")
+                 .arg(hex2(core.Sfr(mcs51::sfr::IE)), hex2(core.Sfr(mcs51::sfr::TCON)));
+    lines << QString();
+    lines << QStringLiteral("Cycles  %1").arg(m_runner->Cycles());
+    lines << QStringLiteral("Time    %1 ms").arg(m_runner->SimulatedMs(), 0, 'f', 3);
+    lines << QStringLiteral("State   %1").arg(m_runner->StateText());
+    m_label->setText(lines.join(QLatin1Char('\n')));
+}
+
+// ---------------------------------------------------------------- TSerialTerminal
+
+TSerialTerminal::TSerialTerminal(TFirmwareRunner* runner, QWidget* parent)
+    : QPlainTextEdit(parent), m_runner(runner) {
+    setObjectName(QStringLiteral("SerialTerminal"));
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setUndoRedoEnabled(false);
+    setReadOnly(true); // the text is the firmware's; keys go to its receiver
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setMaximumBlockCount(5000);
+    setPlaceholderText(QStringLiteral("What the firmware sends appears here; type to send."));
+    connect(runner, &TFirmwareRunner::Transmitted, this, &TSerialTerminal::Append);
+}
+
+void TSerialTerminal::Append(const QByteArray& bytes) {
+    QString text;
+    for (char c : bytes) {
+        const auto byte = uchar(c);
+        if (byte == '\r') {
+            m_pendingReturn = true;
+            continue;
+        }
+        if (m_pendingReturn && byte != '\n') text += QLatin1Char('\n');
+        m_pendingReturn = false;
+        if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte < 0x7F))
+            text += QLatin1Char(char(byte));
+        else
+            text += QStringLiteral("\\x%1").arg(hex2(byte));
+    }
+    if (text.isEmpty()) return;
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void TSerialTerminal::ClearTerminal() {
+    clear();
+    m_pendingReturn = false;
+}
+
+void TSerialTerminal::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        m_runner->SerialReceive(QGuiApplication::clipboard()->text().toLatin1());
+        return;
+    }
+    QByteArray bytes;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        bytes = "\r";
+    else if (event->key() == Qt::Key_Backspace)
+        bytes = "\b";
+    else
+        bytes = event->text().toLatin1();
+    if (bytes.isEmpty()) {
+        QPlainTextEdit::keyPressEvent(event); // navigation keys
+        return;
+    }
+    m_runner->SerialReceive(bytes);
+}

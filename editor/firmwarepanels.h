@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QWidget>
+
+class QLabel;
+class TFirmwareRunner;
+
+// The register panel: PC with its instruction, A, B, PSW and its flags, SP, DPTR, R0-R7 of the
+// active bank, the four ports (latch and pins), IE and TCON, machine cycles and simulated time.
+// Refreshes a few times a second while the firmware runs, and at every step.
+class TRegisterPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TRegisterPanel(TFirmwareRunner* runner, QWidget* parent = nullptr);
+    // The text shown (also for tests).
+    QString Text() const;
+    void Refresh();
+
+private:
+    TFirmwareRunner* m_runner;
+    QLabel* m_label;
+    QTimer m_refresh;
+};
+
+// The serial terminal: what the firmware transmits is shown; what the user types is sent to the
+// firmware's receiver (Enter sends a carriage return).
+class TSerialTerminal : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit TSerialTerminal(TFirmwareRunner* runner, QWidget* parent = nullptr);
+    void Append(const QByteArray& bytes);
+    void ClearTerminal();
+
+protected:
+    // Typed and pasted text goes to the firmware.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    TFirmwareRunner* m_runner;
+    bool m_pendingReturn = false; // a carriage return not yet followed by a line feed
+};

@@ -1,0 +1,320 @@
+#include "editor/firmwarerunner.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+#include <vector>
+
+namespace {
+// Firmware files are small; anything larger is not a program for this part.
+constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+constexpr int SliceIntervalMs = 10;
+constexpr qint64 SliceBudgetNs = 25'000'000;    // work per slice, so the window stays responsive
+constexpr qint64 MeasureWindowNs = 500'000'000; // speed measured over half a second
+constexpr double MaxBacklogMs = 100;            // simulated time a lagging run may owe
+} // namespace
+
+TFirmwareRunner::TFirmwareRunner(QObject* parent)
+    : QObject(parent), m_core(std::make_unique<mcs51::Core>()),
+      m_bridge(std::make_unique<TFirmwareBridge>(*m_core)) {
+    m_core->SetHooks(m_bridge.get());
+    m_bridge->OnTransmit = [this](uint8_t byte) { m_txPending.append(char(byte)); };
+    m_sliceTimer.setInterval(SliceIntervalMs);
+    m_sliceTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &TFirmwareRunner::Slice);
+    m_wall.start();
+}
+
+TFirmwareRunner::~TFirmwareRunner() {
+    m_sliceTimer.stop();
+    RestoreClock();
+}
+
+QString TFirmwareRunner::Load(const QString& fileName) {
+    const QString shown = QFileInfo(fileName).fileName();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("The firmware %1 was not loaded: %2.").arg(shown, file.errorString());
+    if (file.size() > MaxFileSize)
+        return QStringLiteral("The firmware %1 was not loaded: the file is larger than 4 MB.")
+            .arg(shown);
+    const QByteArray bytes = file.readAll();
+    const std::vector<uint8_t> data(bytes.begin(), bytes.end());
+
+    // A fresh core takes the image, so a failure leaves the loaded program untouched and a
+    // success leaves nothing of the previous one.
+    auto scratch = std::make_unique<mcs51::Core>();
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    mcs51::LoadResult result;
+    if (suffix == u"hex" || suffix == u"ihx")
+        result = mcs51::LoadIntelHex(*scratch, std::string_view(bytes.constData(), bytes.size()));
+    else if (suffix == u"bin")
+        result = mcs51::LoadBinary(*scratch, data);
+    else
+        result = mcs51::LoadImage(*scratch, data);
+    if (!result.ok)
+        return QStringLiteral("The firmware %1 was not loaded: %2.")
+            .arg(shown, QString::fromStdString(result.error));
+    if (result.bytes == 0)
+        return QStringLiteral("The firmware %1 was not loaded: it holds no program.").arg(shown);
+
+    std::memcpy(m_core->Code(), scratch->Code(), mcs51::Core::CodeSize);
+    m_fileName = fileName;
+    if (m_state == State::NoFirmware) m_state = State::Stopped;
+    // A new program starts over when the board runs.
+    if (m_state != State::Stopped) {
+        Stop();
+        Start();
+    }
+    emit StateChanged();
+    return QString();
+}
+
+QString TFirmwareRunner::Reload() {
+    if (m_fileName.isEmpty()) return QStringLiteral("No firmware has been loaded.");
+    return Load(m_fileName);
+}
+
+void TFirmwareRunner::SetCrystal(double hz) {
+    if (hz < 1000.0 || hz > 100e6) return;
+    m_crystal = hz;
+    Anchor();
+    emit StateChanged();
+}
+
+void TFirmwareRunner::SetSpeed(double factor) {
+    m_speed = factor < 0 ? 0 : factor;
+    Anchor();
+    ResetMeasure();
+    emit StateChanged();
+}
+
+void TFirmwareRunner::SetFreeRunning(bool on) {
+    m_freeRunning = on;
+    if (!on) m_sliceTimer.stop();
+    if (on && m_state == State::Running) {
+        Anchor();
+        m_sliceTimer.start();
+    }
+}
+
+void TFirmwareRunner::InstallOwnClock() {
+    if (m_installed || m_clock) return;
+    if (auto* manual = dynamic_cast<ManualClock*>(&Clock())) {
+        m_clock = manual; // a test's clock: time is already the test's
+        return;
+    }
+    m_previousClock = &Clock();
+    InstallClock(&m_ownClock);
+    m_installed = true;
+    m_clock = &m_ownClock;
+}
+
+void TFirmwareRunner::RestoreClock() {
+    if (m_installed) InstallClock(m_previousClock);
+    m_installed = false;
+    m_previousClock = nullptr;
+    m_clock = nullptr;
+}
+
+void TFirmwareRunner::Start() {
+    if (m_state == State::NoFirmware) return;
+    m_sliceTimer.stop();
+    m_core->Reset();
+    std::memset(m_core->Iram(), 0, 256);
+    std::memset(m_core->Xram(), 0, mcs51::Core::XramSize);
+    for (int port = 0; port < 4; ++port)
+        m_core->SetExternalPins(port, 0xFF);
+    m_startCycles = m_core->Cycles();
+    m_bridge->ClearPending();
+    m_bridge->ClearTransmitted();
+    m_txPending.clear();
+    InstallOwnClock();
+    m_clockBase = m_clock->TickCount();
+    m_state = State::Running;
+    m_bridge->SyncPorts();
+    Anchor();
+    ResetMeasure();
+    m_achieved = 0;
+    m_lagging = false;
+    if (m_freeRunning) m_sliceTimer.start();
+    emit StateChanged();
+}
+
+void TFirmwareRunner::Stop() {
+    if (m_state == State::NoFirmware || m_state == State::Stopped) return;
+    m_sliceTimer.stop();
+    FlushTransmitted();
+    RestoreClock();
+    m_state = State::Stopped;
+    emit StateChanged();
+}
+
+void TFirmwareRunner::Pause() {
+    if (m_state != State::Running) return;
+    m_sliceTimer.stop();
+    m_state = State::Paused;
+    emit StateChanged();
+    emit Stepped();
+}
+
+void TFirmwareRunner::Continue() {
+    if (m_state != State::Paused) return;
+    m_state = State::Running;
+    Anchor();
+    ResetMeasure();
+    if (m_freeRunning) m_sliceTimer.start();
+    emit StateChanged();
+}
+
+void TFirmwareRunner::Step() {
+    if (m_state != State::Paused) return;
+    m_bridge->ApplyPending();
+    m_core->Step();
+    SyncClock();
+    FlushTransmitted();
+    CheckHalted();
+    emit Stepped();
+}
+
+QString TFirmwareRunner::StateText() const {
+    switch (m_state) {
+    case State::NoFirmware:
+        return QStringLiteral("no firmware");
+    case State::Stopped:
+        return QStringLiteral("stopped");
+    case State::Running:
+        return m_core->State() == mcs51::RunState::Idle ? QStringLiteral("running (idle mode)")
+                                                        : QStringLiteral("running");
+    case State::Paused:
+        return QStringLiteral("paused");
+    case State::Halted:
+        if (m_core->State() == mcs51::RunState::PowerDown)
+            return QStringLiteral("halted by power-down");
+        return QStringLiteral("stopped at an undefined instruction at 0x%1")
+            .arg(QString::number(m_core->StopAddress(), 16).toUpper().rightJustified(4, u'0'));
+    }
+    return QString();
+}
+
+double TFirmwareRunner::SimulatedMs() const {
+    return double(Cycles()) * 12.0 * 1000.0 / m_crystal;
+}
+
+quint64 TFirmwareRunner::CyclesPerStep() const {
+    const double cycles = m_crystal / 12.0 * StepMs / 1000.0;
+    return cycles < 1 ? 1 : quint64(cycles);
+}
+
+void TFirmwareRunner::SyncClock() {
+    if (!m_clock) return;
+    const qint64 target = m_clockBase + qint64(SimulatedMs());
+    const qint64 now = m_clock->TickCount();
+    if (target > now) m_clock->Advance(target - now);
+}
+
+bool TFirmwareRunner::Advance(quint64 cycles) {
+    const quint64 step = CyclesPerStep();
+    quint64 done = 0;
+    while (done < cycles) {
+        // A level the board changed twice meanwhile gets a step of its own.
+        m_bridge->ApplyPending();
+        const quint64 ran = m_core->Run(std::min(step, cycles - done));
+        done += ran;
+        SyncClock();
+        // The board's timers may have stopped us (Run switched off from a handler).
+        if (m_state != State::Running && m_state != State::Paused) return false;
+        if (ran == 0 || m_core->State() == mcs51::RunState::PowerDown ||
+            m_core->State() == mcs51::RunState::Undefined) {
+            CheckHalted();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TFirmwareRunner::RunCycles(quint64 cycles) {
+    if (m_state != State::Running && m_state != State::Paused) return;
+    Advance(cycles);
+    FlushTransmitted();
+}
+
+void TFirmwareRunner::RunFor(double ms) {
+    if (ms <= 0) return;
+    const quint64 target = quint64((SimulatedMs() + ms) / 1000.0 * m_crystal / 12.0 + 0.5);
+    if (target > Cycles()) RunCycles(target - Cycles());
+}
+
+void TFirmwareRunner::CheckHalted() {
+    const mcs51::RunState core = m_core->State();
+    if (core != mcs51::RunState::PowerDown && core != mcs51::RunState::Undefined) return;
+    if (m_state == State::Halted) return;
+    m_sliceTimer.stop();
+    m_state = State::Halted;
+    emit StateChanged();
+}
+
+void TFirmwareRunner::FlushTransmitted() {
+    if (m_txPending.isEmpty()) return;
+    const QByteArray bytes = m_txPending;
+    m_txPending.clear();
+    emit Transmitted(bytes);
+}
+
+void TFirmwareRunner::SerialReceive(const QByteArray& bytes) {
+    for (char c : bytes)
+        m_core->SerialReceive(uint8_t(c));
+}
+
+void TFirmwareRunner::Anchor() {
+    m_anchorNs = m_wall.nsecsElapsed();
+    m_anchorCycles = m_core->Cycles();
+}
+
+void TFirmwareRunner::ResetMeasure() {
+    m_measureNs = m_wall.nsecsElapsed();
+    m_measureCycles = m_core->Cycles();
+}
+
+void TFirmwareRunner::Slice() {
+    if (m_state != State::Running) {
+        m_sliceTimer.stop();
+        return;
+    }
+    const qint64 sliceStart = m_wall.nsecsElapsed();
+    const double cyclesPerNs = m_crystal / 12.0 / 1e9;
+    quint64 due = 0;
+    if (m_speed > 0) {
+        const double owed = double(sliceStart - m_anchorNs) * m_speed * cyclesPerNs -
+                            double(m_core->Cycles() - m_anchorCycles);
+        due = owed > 0 ? quint64(owed) : 0;
+    }
+    const quint64 step = CyclesPerStep();
+    bool behind = false;
+    for (;;) {
+        const quint64 chunk = m_speed > 0 ? std::min(step, due) : step;
+        if (chunk == 0) break;
+        if (!Advance(chunk)) break;
+        if (m_speed > 0) due -= std::min(due, chunk);
+        if (m_wall.nsecsElapsed() - sliceStart > SliceBudgetNs) {
+            behind = m_speed > 0 && due > 0;
+            break;
+        }
+    }
+    FlushTransmitted();
+    if (m_speed > 0) {
+        // A run that cannot keep up drops what it owes beyond a short backlog instead of
+        // running ever longer slices.
+        const double backlogMs = double(due) / (m_crystal / 12.0) * 1000.0;
+        if (backlogMs > MaxBacklogMs) Anchor();
+    }
+    const qint64 now = m_wall.nsecsElapsed();
+    if (now - m_measureNs >= MeasureWindowNs) {
+        const double simNs = double(m_core->Cycles() - m_measureCycles) / cyclesPerNs;
+        m_achieved = simNs / double(now - m_measureNs) * 100.0;
+        m_lagging = behind || (m_speed > 0 && m_achieved < m_speed * 100.0 * 0.9);
+        m_measureNs = now;
+        m_measureCycles = m_core->Cycles();
+        emit SpeedMeasured();
+    }
+}

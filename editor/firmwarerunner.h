@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+#include "host/boardbridge.h"
+#include "host/mcs51.h"
+#include "platform/clock.h"
+
+// Runs firmware on an 8051 core as the board's host, on the GUI thread, in slices. The core's
+// time is the one clock: while firmware runs, the board's clock service (afterglow, LCD blink,
+// the start message's wait) is a manual clock that advances with the simulated time, so what a
+// board shows depends only on the machine cycles run, never on the machine it runs on.
+//
+// Free running (the window), a timer runs slices at the chosen speed; otherwise (the scenario
+// runner, tests, benchmarks) the core runs only through RunCycles and RunFor.
+class TFirmwareRunner : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State {
+        NoFirmware, // nothing loaded
+        Stopped,    // loaded, not running (the board is not in Run)
+        Running,
+        Paused,
+        Halted, // stopped at an undefined instruction or by power-down
+    };
+    static constexpr double DefaultCrystal = 12000000.0;
+    // Slices are cut into steps of at most this much simulated time; the board's clock advances
+    // between them.
+    static constexpr double StepMs = 1.0;
+
+    explicit TFirmwareRunner(QObject* parent = nullptr);
+    ~TFirmwareRunner() override;
+
+    mcs51::Core& Core() { return *m_core; }
+    TFirmwareBridge& Bridge() { return *m_bridge; }
+
+    // Loads an Intel HEX file (.hex, .ihx), a binary image (.bin), or either by content. On
+    // failure the message names the file and the line, and the loaded program and the running
+    // state stay as they were. Empty on success.
+    QString Load(const QString& fileName);
+    QString Reload();
+    const QString& FileName() const { return m_fileName; }
+    bool HasFirmware() const { return m_state != State::NoFirmware; }
+
+    // Crystal frequency in Hz (one machine cycle is 12 periods).
+    double Crystal() const { return m_crystal; }
+    void SetCrystal(double hz);
+    // Factor of real time; 0 runs as fast as the machine can.
+    double Speed() const { return m_speed; }
+    void SetSpeed(double factor);
+    void SetFreeRunning(bool on);
+    bool FreeRunning() const { return m_freeRunning; }
+
+    // Starts from reset with the board (memories cleared, as at power-on); Stop ends the run.
+    void Start();
+    void Stop();
+    void Pause();
+    void Continue();
+    // One instruction, while paused.
+    void Step();
+    State CurrentState() const { return m_state; }
+    // "running", "paused", "stopped at an undefined instruction at 0x0123", ...
+    QString StateText() const;
+
+    // Machine cycles since the start, and the simulated time they make at the crystal.
+    quint64 Cycles() const { return m_core->Cycles() - m_startCycles; }
+    double SimulatedMs() const;
+    // Run N machine cycles / MS milliseconds of simulated time (while running or paused).
+    void RunCycles(quint64 cycles);
+    void RunFor(double ms);
+
+    // Achieved speed in percent of real time over the last measuring window (free running), and
+    // whether the machine could not keep up with the chosen speed.
+    double AchievedPercent() const { return m_achieved; }
+    bool Lagging() const { return m_lagging; }
+
+    // Serial input: bytes reach the core's receiver one frame apart.
+    void SerialReceive(const QByteArray& bytes);
+
+signals:
+    void StateChanged();
+    void Transmitted(const QByteArray& bytes);
+    // A step or a pause: the register panel shows the state at once.
+    void Stepped();
+    void SpeedMeasured();
+
+private:
+    void Slice();
+    // Runs up to `cycles`, in steps, advancing the board's clock; false when the core stopped.
+    bool Advance(quint64 cycles);
+    void SyncClock();
+    void CheckHalted();
+    void FlushTransmitted();
+    void InstallOwnClock();
+    void RestoreClock();
+    void Anchor();
+    void ResetMeasure();
+    quint64 CyclesPerStep() const;
+
+    std::unique_ptr<mcs51::Core> m_core;
+    std::unique_ptr<TFirmwareBridge> m_bridge;
+    QString m_fileName;
+    State m_state = State::NoFirmware;
+    double m_crystal = DefaultCrystal;
+    double m_speed = 1.0;
+    bool m_freeRunning = false;
+    quint64 m_startCycles = 0;
+
+    // The board's clock while running: the installed manual clock (tests) or our own.
+    ManualClock m_ownClock;
+    ManualClock* m_clock = nullptr;
+    ClockService* m_previousClock = nullptr;
+    bool m_installed = false;
+    qint64 m_clockBase = 0; // the clock's tick at the start
+
+    QTimer m_sliceTimer;
+    QElapsedTimer m_wall;
+    quint64 m_anchorCycles = 0; // cycles at the wall-clock anchor
+    qint64 m_anchorNs = 0;
+    qint64 m_measureNs = 0;
+    quint64 m_measureCycles = 0;
+    double m_achieved = 0;
+    bool m_lagging = false;
+    QByteArray m_txPending;
+};

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QtGlobal>
+#include <array>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "host/mcs51.h"
+#include "platform/hostmessages.h"
+
+// Makes an 8051 core the host of a board, through nothing but the host messages: the board cannot
+// tell it from an outside host simulator.
+//
+// Core to board (message 2026, sent to the board form's own handling of host messages):
+// - a port latch that changes becomes one byte access in the data space at the port's SFR address
+//   (0x80, 0x90, 0xA0, 0xB0). The part's ports are quasi-bidirectional: a pin written 0 is pulled
+//   low hard, a pin written 1 only weakly high. Both words of the access carry the latch: the host
+//   pins then stand at the latch's level and drive it, a 1 through the weak host-pin resistance,
+//   so a switch or gate on the board still pulls it low. Writes that leave the latch as it was
+//   send nothing: no board component reacts to a repeated byte.
+// - MOVX is a bus cycle in the external data space at the 16-bit address: the access with its
+//   strobe active (WR for a write, RD for a read: bit 6 or bit 7 of the kind clear), then the same
+//   access with both strobes released. A read returns the board's reply to the strobed access,
+//   else its reply to the release (a buffer enabled by RD answers when it is disabled again);
+//   where no component answers, the core's own external RAM gives the byte. The data of a read
+//   cycle is what external RAM holds at the address, so a bus port there keeps showing the byte
+//   last written to it.
+//
+// Board to core (messages 2033, 2036 and 2037, which the board form forwards to its host):
+// - after a port access the board reports the pins it holds at another level than the latch (the
+//   board form's host link does, as the pins themselves stay silent while the host is busy).
+// - a host pin level (2033) or a byte the board writes on a host port (2036) in the data space at
+//   a port's address becomes the external level of those pins; the core reads latch AND level, and
+//   P3.2/P3.3 and P3.4/P3.5 feed INT0/INT1 and the counters from it. Above 2.5 V reads as 1.
+// - 2037: a port may take any address of the part's buses (0..0xFFFF) and is refused any other.
+//   The message carries no address space, and board files give a port its address before its
+//   space, so the data space cannot be told apart here.
+class TFirmwareBridge : public MessageTarget, public mcs51::Hooks {
+public:
+    static constexpr quint8 KindData = 2;        // byte access in the data space
+    static constexpr quint8 KindXdata = 1;       // external data space
+    static constexpr quint8 StrobeRdIdle = 0x80; // bit 7 set: RD inactive
+    static constexpr quint8 StrobeWrIdle = 0x40; // bit 6 set: WR inactive
+
+    explicit TFirmwareBridge(mcs51::Core& core);
+
+    // The board form's own handling of host messages (not owned); nullptr: no board.
+    void SetBoard(MessageTarget* board) { m_board = board; }
+    MessageTarget* Board() const { return m_board; }
+
+    // Forgets what the board was told, then tells it the four latches again (after a reset or
+    // when the board starts).
+    void SyncPorts();
+
+    // Messages from the board (forwarded by the board form).
+    qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
+    // The answer to 2037: 0 accepts the address, non-zero refuses it.
+    static int PortAddressRefused(qint64 address);
+
+    // Core hooks.
+    void PortWritten(int port, uint8_t latch) override;
+    int ExternalRead(uint16_t address) override;
+    void ExternalWrite(uint16_t address, uint8_t value) override;
+    void SerialTransmitted(uint8_t byte) override;
+
+    // Everything the core transmitted since the last ClearTransmitted (the oldest part is dropped
+    // beyond a megabyte).
+    const std::string& Transmitted() const { return m_transmitted; }
+    void ClearTransmitted() { m_transmitted.clear(); }
+    // Called for every transmitted byte (the serial terminal).
+    std::function<void(uint8_t)> OnTransmit;
+
+    // Host accesses sent so far (for the benchmark and the tests).
+    quint64 AccessCount() const { return m_accesses; }
+
+    // Pin levels the board changed again before the core ran once are kept in order, so a short
+    // pulse (a click whose press and release arrive together) still reaches the core: the runner
+    // hands it one of them per step. True when one was applied.
+    bool ApplyPending();
+    bool HasPending() const { return !m_pending.empty(); }
+    void ClearPending() { m_pending.clear(); }
+
+private:
+    qintptr Access(quint8 kind, quint32 address, quint8 data);
+    uint8_t IntendedPins(int port) const;
+    void ChangePins(int port, uint8_t levels);
+    void PinLevel(quint32 wParam);
+    void PortByte(quint32 wParam);
+
+    mcs51::Core& m_core;
+    MessageTarget* m_board = nullptr;
+    std::array<int, 4> m_sent{-1, -1, -1, -1}; // latch the board last heard, per port
+    int m_collectPort = -1;                    // port whose access is being handled
+    uint8_t m_collected = 0xFF;                // its pin levels as the board reports them meanwhile
+    std::deque<std::pair<int, uint8_t>> m_pending; // (port, levels), oldest first
+    std::array<uint64_t, 4> m_changedAt{~0ull, ~0ull, ~0ull,
+                                        ~0ull}; // core cycles at the last change
+    std::string m_transmitted;
+    quint64 m_accesses = 0;
+};

@@ -1,0 +1,338 @@
+// Firmware on the board: the bridge's host messages, the runner's one clock, loading errors, and
+// the window's firmware controls, register panel, serial terminal and firmware memory.
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "editor/brelvanfrm.h"
+#include "editor/firmwarepanels.h"
+#include "editor/firmwarerunner.h"
+#include "editor/firmwareui.h"
+#include "host/boardbridge.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+const QString SourceDir = QStringLiteral(BRELVAN_SOURCE_DIR);
+
+QString example(const QString& name) {
+    return SourceDir + QStringLiteral("/examples/") + name;
+}
+
+QString testFirmware(const QString& name) {
+    return SourceDir + QStringLiteral("/tests/scenarios/firmware/") + name;
+}
+
+// Records the host messages the bridge sends and answers accesses from a script.
+class RecordingBoard : public MessageTarget {
+public:
+    struct Access {
+        int kind;
+        int address;
+        int data;
+        int driven;
+    };
+    qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override {
+        if (msg != HostMsg::HostAccess) return 0;
+        accesses.append({int(wParam >> 24), int(wParam & 0xFFFFFF), int(lParam & 0xFFFF),
+                         int((lParam >> 16) & 0xFFFF)});
+        return replies.isEmpty() ? -1 : replies.takeFirst();
+    }
+    QList<Access> accesses;
+    QList<qintptr> replies;
+};
+
+// A shown main window with the dialog recorder and the manual clock around it.
+struct Editor {
+    Editor() : window(std::make_unique<TfrmPlugin>()) {
+        window->Firmware()->Runner()->SetFreeRunning(false);
+        window->resize(900, 640);
+        window->show();
+    }
+    TFirmwareRunner* runner() const { return window->Firmware()->Runner(); }
+    void run() {
+        if (!window->Running()) window->RunButton()->click();
+    }
+
+    ScopedDialogRecorder dialogs;
+    ScopedManualClock clock;
+    std::unique_ptr<TfrmPlugin> window;
+};
+
+} // namespace
+
+class TestFirmware : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        m_settings = std::make_unique<QTemporaryDir>();
+        TFirmwareUi::SetSettingsFile(m_settings->filePath(QStringLiteral("brelvan.ini")));
+    }
+
+    // ---- the bridge
+
+    void portAddressCheck_data() {
+        QTest::addColumn<qint64>("address");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("P1") << qint64(0x90) << false;
+        QTest::newRow("zero") << qint64(0) << false;
+        QTest::newRow("top of the bus") << qint64(0xFFFF) << false;
+        QTest::newRow("past the bus") << qint64(0x10000) << true;
+        QTest::newRow("negative") << qint64(-1) << true;
+    }
+    void portAddressCheck() {
+        QFETCH(qint64, address);
+        QFETCH(bool, refused);
+        mcs51::Core core;
+        TFirmwareBridge bridge(core);
+        const qintptr answer =
+            bridge.HandleMessage(HostMsg::PortAddress, quint32(qint32(address)), 0);
+        QCOMPARE(answer != 0, refused);
+    }
+
+    // A latch that changes is one data-space byte access at the port's SFR address, carrying
+    // the latch in both words; a write that changes nothing sends nothing.
+    void portWritesOnlyOnChange() {
+        mcs51::Core core;
+        TFirmwareBridge bridge(core);
+        RecordingBoard board;
+        bridge.SetBoard(&board);
+        bridge.PortWritten(1, 0xFE);
+        bridge.PortWritten(1, 0xFE);
+        bridge.PortWritten(3, 0x7F);
+        QCOMPARE(board.accesses.size(), 2);
+        QCOMPARE(board.accesses[0].kind, 2);
+        QCOMPARE(board.accesses[0].address, 0x90);
+        QCOMPARE(board.accesses[0].data, 0xFE);
+        QCOMPARE(board.accesses[0].driven, 0xFE);
+        QCOMPARE(board.accesses[1].address, 0xB0);
+        // After a reset the board hears every latch again.
+        bridge.SyncPorts();
+        QCOMPARE(board.accesses.size(), 6);
+    }
+
+    // MOVX is a strobed access followed by its release; a read takes the strobed reply, else the
+    // release's, else external RAM.
+    void busCycles_data() {
+        QTest::addColumn<QList<qintptr>>("replies");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("latch answers on the strobe") << QList<qintptr>{0x12, -1} << 0x12;
+        QTest::newRow("buffer answers on release") << QList<qintptr>{-1, 0x34} << 0x34;
+        QTest::newRow("strobe answer wins") << QList<qintptr>{0x12, 0x34} << 0x12;
+        QTest::newRow("nobody answers") << QList<qintptr>{-1, -1} << -1;
+    }
+    void busCycles() {
+        QFETCH(QList<qintptr>, replies);
+        QFETCH(int, expected);
+        mcs51::Core core;
+        TFirmwareBridge bridge(core);
+        RecordingBoard board;
+        bridge.SetBoard(&board);
+        core.Xram()[0x8000] = 0x77;
+        board.replies = replies;
+        QCOMPARE(bridge.ExternalRead(0x8000), expected);
+        QCOMPARE(board.accesses.size(), 2);
+        QCOMPARE(board.accesses[0].kind, 0x41); // RD active (bit 7 clear), WR idle
+        QCOMPARE(board.accesses[1].kind, 0xC1); // both released
+        QCOMPARE(board.accesses[0].address, 0x8000);
+        QCOMPARE(board.accesses[0].data, 0x77); // the bus shows what RAM holds there
+
+        board.accesses.clear();
+        bridge.ExternalWrite(0x1234, 0x5A);
+        QCOMPARE(board.accesses.size(), 2);
+        QCOMPARE(board.accesses[0].kind, 0x81); // WR active (bit 6 clear), RD idle
+        QCOMPARE(board.accesses[1].kind, 0xC1);
+        QCOMPARE(board.accesses[1].data, 0x5A);
+    }
+
+    // Levels the board reports become the core's external pin levels (above 2.5 V is 1). A level
+    // that changes again before the core ran waits for the core, so no pulse is lost.
+    void pinReports() {
+        mcs51::Core core;
+        TFirmwareBridge bridge(core);
+        auto pin = [&](int address, int bit, int space, int volts) {
+            bridge.HandleMessage(
+                HostMsg::PinLevel,
+                PackBytes(quint8(address), quint8(bit), quint8(space), quint8(volts)), 0);
+        };
+        auto runOnce = [&] {
+            core.Step(); // a NOP
+            bridge.ApplyPending();
+        };
+        pin(0xB0, 2, 2, 0);
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFB));
+        QCOMPARE(core.PortPins(3) & 0x04, 0);
+        runOnce();
+        pin(0xB0, 2, 2, 2);
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFB));
+        pin(0xB0, 2, 2, 3);
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
+        // other spaces and addresses are no port of the part
+        runOnce();
+        pin(0xB0, 2, 1, 0);
+        pin(0xB1, 2, 2, 0);
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
+        QVERIFY(!bridge.HasPending());
+        bridge.HandleMessage(HostMsg::PortByte, PackBytes(0x90, 0, 2, 0x3C), 0);
+        QCOMPARE(core.ExternalPins(1), uint8_t(0x3C));
+
+        // a press and a release before the core runs: the release waits a step
+        runOnce();
+        pin(0xB0, 2, 2, 0);
+        pin(0xB0, 2, 2, 5);
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFB));
+        QVERIFY(bridge.HasPending());
+        QVERIFY(!bridge.ApplyPending()); // the core has not seen the low level yet
+        runOnce();
+        QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
+        QVERIFY(!bridge.HasPending());
+    }
+
+    // ---- the runner and the window
+
+    // While firmware runs, the board's clock is the core's: simulated milliseconds, not real
+    // ones. Pausing stops both.
+    void oneClock() {
+        Editor e;
+        QVERIFY(e.window->Firmware()->LoadFirmware(example(QStringLiteral("firmware/blink.ihx"))));
+        const qint64 before = Clock().TickCount();
+        e.run();
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Running);
+        e.runner()->RunFor(250);
+        QCOMPARE(Clock().TickCount() - before, qint64(250));
+        QVERIFY(e.runner()->Cycles() >= 250000 && e.runner()->Cycles() < 250010);
+        e.runner()->SetCrystal(11059200);
+        const quint64 cycles = e.runner()->Cycles();
+        e.runner()->RunFor(100);
+        QVERIFY(qAbs(qint64(e.runner()->Cycles() - cycles) - 92160) < 10);
+        // Run off stops the firmware; Run on starts it again from reset.
+        e.window->RunButton()->click();
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Stopped);
+        e.run();
+        QCOMPARE(e.runner()->Cycles(), quint64(0));
+        QCOMPARE(e.runner()->Core().PC(), uint16_t(0));
+    }
+
+    // A file that does not load names the file and the line, and the firmware that ran goes on.
+    void loadErrorChangesNothing_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("checksum") << testFirmware(QStringLiteral("badsum.hex"))
+                                  << QStringLiteral("badsum.hex was not loaded: line 1");
+        QTest::newRow("missing") << testFirmware(QStringLiteral("nothing.hex"))
+                                 << QStringLiteral("nothing.hex was not loaded");
+    }
+    void loadErrorChangesNothing() {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        Editor e;
+        const QString good = example(QStringLiteral("firmware/blink.ihx"));
+        QVERIFY(e.window->Firmware()->LoadFirmware(good));
+        e.run();
+        e.runner()->RunFor(10);
+        const quint64 cycles = e.runner()->Cycles();
+        QVERIFY(!e.window->Firmware()->LoadFirmware(file));
+        QVERIFY2(e.dialogs->LastText().contains(message), qPrintable(e.dialogs->LastText()));
+        QCOMPARE(e.dialogs->messages.last().caption, QStringLiteral("Error"));
+        QCOMPARE(e.runner()->FileName(), good);
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Running);
+        QCOMPARE(e.runner()->Cycles(), cycles);
+    }
+
+    // The undefined instruction stops the firmware with a clear state; the status bar says so.
+    void haltsAtUndefinedInstruction() {
+        Editor e;
+        QVERIFY(e.window->Firmware()->LoadFirmware(testFirmware(QStringLiteral("undefined.hex"))));
+        e.run();
+        e.runner()->RunFor(1);
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Halted);
+        QVERIFY2(e.window->Firmware()->StatusText().contains(
+                     QStringLiteral("stopped at an undefined instruction at 0x0000")),
+                 qPrintable(e.window->Firmware()->StatusText()));
+        QVERIFY(e.window->Firmware()->StatusText().contains(QStringLiteral("undefined.hex")));
+    }
+
+    // Pause, Step and the register panel: one instruction per step, the panel showing it.
+    void stepWhilePaused() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx"))));
+        QVERIFY(!ui->StepAction()->isEnabled());
+        e.run();
+        e.runner()->RunFor(3);
+        ui->PauseAction()->trigger();
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Paused);
+        QVERIFY(ui->StepAction()->isEnabled());
+        QCOMPARE(ui->PauseAction()->text(), QStringLiteral("&Continue"));
+        const quint64 instructions = e.runner()->Core().Instructions();
+        ui->StepAction()->trigger();
+        QCOMPARE(e.runner()->Core().Instructions(), instructions + 1);
+        const QString pc = QStringLiteral("PC   %1").arg(
+            QString::number(e.runner()->Core().PC(), 16).toUpper().rightJustified(4, u'0'));
+        QVERIFY2(ui->RegisterPanel()->Text().contains(pc), qPrintable(ui->RegisterPanel()->Text()));
+        QVERIFY(ui->RegisterPanel()->Text().contains(QStringLiteral("paused")));
+        ui->PauseAction()->trigger();
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Running);
+        QVERIFY(!ui->StepAction()->isEnabled());
+    }
+
+    // The terminal shows what the firmware sends and sends what the user types.
+    void serialTerminal() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/serial_echo.ihx"))));
+        e.run();
+        e.runner()->RunFor(30);
+        QCOMPARE(ui->Terminal()->toPlainText(), QStringLiteral("hello\n"));
+        QTest::keyClicks(ui->Terminal(), QStringLiteral("ok"));
+        QTest::keyClick(ui->Terminal(), Qt::Key_Return);
+        e.runner()->RunFor(30);
+        QCOMPARE(ui->Terminal()->toPlainText(), QStringLiteral("hello\nok"));
+        e.runner()->SerialReceive("\x01!");
+        e.runner()->RunFor(30);
+        QCOMPARE(ui->Terminal()->toPlainText(), QStringLiteral("hello\nok\n\\x01!"));
+    }
+
+    // The firmware loaded with a board file is offered when that board opens again; an
+    // example's firmware beside it is offered too.
+    void firmwareGoesWithBoard() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QTemporaryDir dir;
+        const QString board = dir.filePath(QStringLiteral("mine.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), board));
+        e.window->LoadFromFile(board);
+        QVERIFY(!ui->OfferAction()->isVisible());
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/running_light.ihx"))));
+
+        e.window->LoadFromFile(example(QStringLiteral("blink.ovd")));
+        QVERIFY(ui->OfferAction()->isVisible());
+        QVERIFY(ui->OfferAction()->text().contains(QStringLiteral("blink.ihx")));
+
+        e.window->LoadFromFile(board);
+        QVERIFY(ui->OfferAction()->isVisible() == false); // already loaded
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx"))));
+        e.window->LoadFromFile(board);
+        QVERIFY(!ui->OfferAction()->isVisible());
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/counter.ihx"))));
+        QCOMPARE(ui->OfferFor(board),
+                 QFileInfo(example(QStringLiteral("firmware/counter.ihx"))).absoluteFilePath());
+        ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx")));
+        e.window->LoadFromFile(board);
+        QVERIFY(!ui->OfferAction()->isVisible());
+        QCOMPARE(ui->OfferFor(board),
+                 QFileInfo(example(QStringLiteral("firmware/blink.ihx"))).absoluteFilePath());
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_settings;
+};
+
+QTEST_MAIN(TestFirmware)
+#include "test_firmware.moc"
