@@ -15,6 +15,7 @@
 //   expect PATH VALUE           compare a published property or a state (see below)
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
+//   grab PATH                   save a picture of the board as it is shown (PNG; for reviews)
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -250,6 +251,10 @@ private:
             Expect(rest);
         } else if (command == u"save") {
             Save(rest);
+        } else if (command == u"grab") {
+            const QString fileName = FilePath(rest);
+            if (!m_window->Board()->grab().save(fileName, "PNG"))
+                throw CommandError{QStringLiteral("cannot write the picture %1").arg(fileName)};
         } else if (command == u"expect-message") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-message TEXT")};
             const QString last = m_dialogs->LastText();
