@@ -83,6 +83,8 @@ void TLCDDispView::paintEvent(QPaintEvent*) {
     } catch (...) {
         // Painting never fails outward.
     }
+    // The border is nearly black: the mark shows in white on it.
+    if (m_module && m_module->Selected()) PaintSelectionMark(painter, size(), Qt::white);
 }
 
 void TLCDDispView::PaintFrame(QPainter& painter) {
@@ -205,8 +207,6 @@ void TLCDAlphaView::PaintDots(QPainter& painter) {
     if (!alpha || !alpha->DisplayOn()) return;
     const bool cursorShown = alpha->CursorOn() || alpha->BlinkOn();
     for (const Place& place : Layout()) {
-        const QRect cell = DotRect(place.Column * 6, place.Row * 9, 5, 8);
-        if (!painter.clipRegion().isEmpty() && !painter.clipRegion().intersects(cell)) continue;
         DrawCharacter(painter, place.Column, place.Row, alpha->DDRAM()[size_t(place.Cell)],
                       cursorShown && place.Cell == alpha->AddressCounter());
     }

@@ -56,6 +56,7 @@ private slots:
     void publishedProperties();
     void refusedValues();
     void ownHostAccessMessage();
+    void selectionShowsOnTheBorder();
 };
 
 void TestLCD::sizes_data() {
@@ -346,6 +347,18 @@ void TestLCD::ownHostAccessMessage() {
     lcd.HandleMessage(HostMsg::HostAccess, lcd.Handle(), 0x3C);
     QCOMPARE(port.Value(), 0x3C);
     QCOMPARE(port.Pins(2)->Value(), LevelHigh);
+}
+
+// The glass covers the whole module: it shows the selection mark itself, light on the dark border.
+void TestLCD::selectionShowsOnTheBorder() {
+    QWidget board;
+    TLCDAlpha lcd(&board);
+    const QPoint corner(lcd.width() - 2, lcd.height() - 2);
+    QCOMPARE(pixel(lcd.View(), corner), QColor(16, 16, 16));
+    lcd.SetSelected(true);
+    QCOMPARE(pixel(lcd.View(), corner), QColor(Qt::white));
+    lcd.SetSelected(false);
+    QCOMPARE(pixel(lcd.View(), corner), QColor(16, 16, 16));
 }
 
 QTEST_MAIN(TestLCD)
