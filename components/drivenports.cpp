@@ -269,6 +269,14 @@ QList<TOrvexPinDriver*> TOrvexGraphicDrivenPort::SchematicContacts() const {
     return contacts;
 }
 
+double TOrvexGraphicDrivenPort::NameBandBottom() const {
+    // Down to the top of row 1's labels, drawn at 1.6 rows (resources/draw_pictures.py).
+    const int rows =
+        8 + int(PortDriver().testFlag(opc_Strobe)) + int(PortDriver().testFlag(opc_OutputEnable));
+    const double nominalHeight = 85 + 10 * (rows - 8);
+    return 1.6 / rows - 2.6 / nominalHeight;
+}
+
 // ---------------------------------------------------------------- TUDrivenPort
 
 TUDrivenPort::TUDrivenPort(QWidget* owner) : TOrvexGraphicDrivenPort(owner) {
@@ -405,6 +413,11 @@ QList<TOrvexPinDriver*> TOrvexGraphicSelector::SchematicContacts() const {
     for (TOrvexPinDriver* enable : {GateNon1(), GateNon2(), Gate()})
         if (enable) contacts.append(enable);
     return contacts;
+}
+
+double TOrvexGraphicSelector::NameBandBottom() const {
+    // Down to the top of row 1's labels, drawn at 1.74 rows (resources/draw_pictures.py).
+    return 1.74 / 8 - 2.6 / 85;
 }
 
 // ---------------------------------------------------------------- TUSelector

@@ -115,6 +115,9 @@ public:
     QList<TOrvexPinDriver*> SchematicContacts() const override;
 
 protected:
+    double NameBandBottom() const override;
+    double NameBandWidth() const override { return 0.58; }
+
     bool m_inverted = false;
     TPortDriverType m_portDriver = TPortDriverType(opc_Strobe | opc_OutputEnable);
     QPointer<TOrvexPortCtl> m_strobe;    // owned; created by the concrete class
@@ -199,6 +202,9 @@ public:
     QList<TOrvexPinDriver*> SchematicContacts() const override;
 
 protected:
+    double NameBandBottom() const override;
+    double NameBandWidth() const override { return 0.58; }
+
     bool m_inverted = false;
     QPointer<TOrvexPortCtl> m_gateNon1; // owned; created by the concrete class
     QPointer<TOrvexPortCtl> m_gateNon2; // owned; created by the concrete class

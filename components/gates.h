@@ -24,9 +24,7 @@ public:
 
     bool IsGateComponent() const override { return true; }
     TOrvexPinDriver* StartupGateOutput() const override;
-
-protected:
-    void DrawName(QPainter& painter) override;
+    TNamePlace NamePlace() const override;
 };
 
 // The base of the two-input gates.
@@ -37,9 +35,7 @@ class TGate : public TOrvexGraphicComponent {
 public:
     explicit TGate(QWidget* owner = nullptr);
     bool IsGateComponent() const override { return true; }
-
-protected:
-    void DrawName(QPainter& painter) override;
+    TNamePlace NamePlace() const override;
 };
 
 // The two-input gate; its output is the NAND of its inputs.

@@ -89,18 +89,27 @@ void TOrvexDiode::SetCathode(TOrvexPinDriver* driver) {
 
 // ---------------------------------------------------------------- TDiode
 
-void TDiode::DrawName(QPainter& painter) {
-    painter.save();
-    QFont font = painter.font();
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(palette().color(QPalette::WindowText));
-    const QString text = GetCaption();
-    const QFontMetrics metrics(font);
-    // Right-aligned along the top edge, ending one pixel short of the right border.
-    painter.drawText(width() - metrics.horizontalAdvance(text) - 1, metrics.ascent() - 1, text);
-    painter.restore();
+TNamePlace TDiode::NamePlace() const {
+    const QString caption = GetCaption();
+    const int w = width(), h = height();
+    TNamePlace place;
+    if (Orientation() == opo_HorizontalPositive || Orientation() == opo_HorizontalNegative) {
+        // Right-aligned along the top edge, ending one pixel short of the right border, above the
+        // symbol (which takes the middle 40 % of the height).
+        place.Font = FitNameFont(caption, w - 2, int(h * 0.30) + 1, w - 2);
+        const QFontMetrics metrics(place.Font);
+        const int advance = metrics.horizontalAdvance(caption);
+        place.Rect = QRect(w - advance - 1, -1, advance, metrics.height());
+    } else {
+        // Standing, the leads run down the middle: the name reads upwards along the right edge,
+        // ending one pixel short of the top.
+        place.Font = FitNameFont(caption, h - 2, int(w * 0.30) + 1, h - 2);
+        const QFontMetrics metrics(place.Font);
+        const int advance = metrics.horizontalAdvance(caption);
+        place.Rect = QRect(w - metrics.height(), 1, metrics.height(), advance);
+        place.Upward = true;
+    }
+    return place;
 }
 
 // ---------------------------------------------------------------- TLED
@@ -220,9 +229,9 @@ TDispSeg::TDispSeg(QWidget* owner) : TOrvexGraphicComponent(owner) {
         segment->Contact2()->setObjectName(QStringLiteral("Cathode%1").arg(i));
         segment->SetHasView(true);
         segment->setObjectName(pictureName);
+        // Created dark: an unpowered display shows no segment, whether just placed, loaded or
+        // switched between views.
         segment->CreateView(this, pictureName, QString());
-        // A display shows all its segments until the simulation decides otherwise.
-        if (ControlView* view = segment->View()) view->ShowView();
         m_segments[size_t(i)] = segment;
     }
     SetHasComponentPicture(true);

@@ -49,9 +49,7 @@ class TDiode : public TOrvexDiode {
 
 public:
     explicit TDiode(QWidget* owner = nullptr) : TOrvexDiode(owner) {}
-
-protected:
-    void DrawName(QPainter& painter) override;
+    TNamePlace NamePlace() const override;
 };
 
 // A single-colour LED. Until a colour is chosen it shows the red pictures.

@@ -1,11 +1,16 @@
 #include "components/orvexcomponent.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRegularExpression>
+#include <QToolTip>
+#include <algorithm>
 
 #include "components/imageview.h"
 #include "model/controls.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "resources/pictures.h"
@@ -77,7 +82,28 @@ void TOrvexGraphicComponent::SetCaption(const QString& value) {
 
 void TOrvexGraphicComponent::SetHint(const QString& value) {
     m_hint = value;
-    setToolTip(value);
+}
+
+QString TOrvexGraphicComponent::HoverText() const {
+    const BoardLink* board = FindBoard(parent());
+    if (board && !board->Suspended()) return {};
+    if (!m_hint.isEmpty()) return m_hint;
+    QString className = QString::fromLatin1(metaObject()->className());
+    if (className.startsWith(QLatin1Char('T'))) className.remove(0, 1);
+    return objectName().isEmpty() ? className
+                                  : objectName() + QStringLiteral(" \u2014 ") + className;
+}
+
+bool TOrvexGraphicComponent::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const QString text = HoverText();
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 // ---------------------------------------------------------------- modes
@@ -222,6 +248,33 @@ void TOrvexGraphicComponent::CrashComponent() {
     }
 }
 
+void TOrvexGraphicComponent::ShowUnpowered() {
+    // What the simulation lit goes dark at once, without the afterglow.
+    for (TOrvexControl* control : findChildren<TOrvexControl*>(Qt::FindDirectChildrenOnly)) {
+        control->SetLit(false);
+        control->SetEvaluated(false);
+        control->SetEnded(false);
+        if (SimTimer* timer = control->ViewTimer()) timer->Stop();
+        if (ControlView* view = control->View()) view->HideView();
+    }
+    ClearCrash();
+}
+
+void TOrvexGraphicComponent::ClearCrash() {
+    if (m_crashPictureName.isEmpty() ||
+        m_pictureName.compare(m_crashPictureName, Qt::CaseInsensitive) != 0)
+        return;
+    try {
+        if (m_visibility == vs_Component || m_visibility == vs_Hybrid)
+            LoadComponentSide();
+        else if (!m_schematicPictureName.isEmpty())
+            LoadPicture(m_schematicPictureName);
+        SetOrientation(m_orientation);
+    } catch (const BrelvanError&) {
+        // The crash picture stays; pictures were checked when the component was made.
+    }
+}
+
 // ---------------------------------------------------------------- state, views, selection
 
 void TOrvexGraphicComponent::ChangeState(int newVal) {
@@ -283,7 +336,43 @@ void PaintSelectionMark(QPainter& painter, const QSize& size, const QColor& colo
     painter.restore();
 }
 
-void TOrvexGraphicComponent::DrawName(QPainter&) {}
+QFont TOrvexGraphicComponent::FitNameFont(const QString& text, int maxWidth, int maxHeight,
+                                          int outerWidth) const {
+    // Readable first: down to 6 pixels for the band; below that only to stay on the component.
+    constexpr int readable = 6, smallest = 3;
+    QFont font = this->font();
+    font.setBold(true);
+    int pixels = QFontInfo(font).pixelSize();
+    for (;; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        const int advance = metrics.horizontalAdvance(text);
+        if (advance <= maxWidth && metrics.height() <= maxHeight) return font;
+        if (pixels <= readable && (advance <= std::max(outerWidth, maxWidth) || pixels <= smallest))
+            return font;
+    }
+}
+
+void TOrvexGraphicComponent::DrawName(QPainter& painter) {
+    const TNamePlace place = NamePlace();
+    const QString caption = GetCaption();
+    if (place.Rect.isEmpty() || caption.isEmpty()) return;
+    painter.save();
+    QRectF box(place.Rect);
+    if (place.Upward) {
+        painter.translate(box.bottomLeft());
+        painter.rotate(-90);
+        box = QRectF(0, 0, box.height(), box.width());
+    }
+    // A thin light halo keeps the name readable where it meets a line at the band's edge.
+    QPainterPath text;
+    text.addText(box.left(), box.top() + QFontMetricsF(place.Font).ascent(), place.Font, caption);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.strokePath(
+        text, QPen(QColor(255, 255, 255, 200), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(text, palette().color(QPalette::WindowText));
+    painter.restore();
+}
 
 QSize TOrvexGraphicComponent::sizeHint() const {
     return m_pictureName.isEmpty() ? QWidget::sizeHint() : m_pictureSize;

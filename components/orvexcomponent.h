@@ -13,6 +13,14 @@
 class QPainter;
 class TOrvexGraphicComponent;
 
+// Where a component draws its caption: the font and the text's box on the component. An upward
+// name is turned a quarter left and reads from the bottom of its box to the top.
+struct TNamePlace {
+    QFont Font;
+    QRect Rect;
+    bool Upward = false;
+};
+
 // Implemented by the owner of placed components (the board). It hears every mouse move over one
 // of its components before the component handles it, with the component as sender and the
 // position in the component's own coordinates: the board's hover probe follows the pointer
@@ -89,6 +97,9 @@ public:
     virtual void SetCaption(const QString& value);
     const QString& Hint() const { return m_hint; }
     void SetHint(const QString& value);
+    // The tooltip while editing: the Hint, else the name and the class ("LED1 — LED"). Empty
+    // while the board runs: the probe owns the hover then.
+    QString HoverText() const;
 
     // ---- for descendants to publish
     bool ShowName() const { return m_showName; }
@@ -175,14 +186,25 @@ public:
     // ...then from the contact wired to every gate's or inverter's output.
     virtual TOrvexPinDriver* StartupGateOutput() const { return nullptr; }
 
+    // Where the caption is drawn while ShowName is on (an empty box: it is not drawn). Families
+    // keep it in a band of their picture that holds no drawing, in a smaller font where a long
+    // name needs it.
+    virtual TNamePlace NamePlace() const { return {}; }
+    // The component's font in bold, made smaller (to 6 pixels at the least) until `text` fits
+    // within maxWidth x maxHeight pixels (the band of the picture that is free for it).
+    // A name that does not fit at 6 pixels gets smaller still until it fits outerWidth (the
+    // component), so that it is never cut off.
+    QFont FitNameFont(const QString& text, int maxWidth, int maxHeight, int outerWidth = 0) const;
+
     // ---- ComponentRole
     TVisibility ComponentVisibility() const override { return m_visibility; }
     bool ComponentHasFace() const override { return m_hasFace; }
     void CrashComponent() override;
+    void ShowUnpowered() override;
 
 protected:
-    // Descendants draw their caption here (ShowName on); the painter is set up for the whole
-    // component.
+    // Draws the caption where NamePlace puts it (ShowName on); the painter is set up for the
+    // whole component.
     virtual void DrawName(QPainter& painter);
     // The component owns its main control from here on; a previous one is destroyed.
     void SetControl(TOrvexControl* control);
@@ -192,6 +214,8 @@ protected:
     void LoadPicture(const QString& name);
     // After any picture change: auto-size, opacity, repaint.
     virtual void PictureChanged();
+    // A crash picture gives way to the picture of the present mode and orientation.
+    void ClearCrash();
 
     // The mouse as the component handles it, after the event forwarding of the base. Overrides
     // call the base version, which fires the matching On... handler.
@@ -203,6 +227,7 @@ protected:
                            const QPoint& pos);
     virtual void Click();
 
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

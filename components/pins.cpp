@@ -5,14 +5,6 @@
 
 #include "resources/pictures.h"
 
-namespace {
-QFont boldFont(const QWidget* widget) {
-    QFont font = widget->font();
-    font.setBold(true);
-    return font;
-}
-} // namespace
-
 // ---------------------------------------------------------------- TOrvexGraphicPin
 
 TOrvexGraphicPin::TOrvexGraphicPin(QWidget* owner) : TOrvexGraphicComponent(owner) {}
@@ -79,14 +71,32 @@ void TUPin::HostAccess(int data, int drivenData, int kind, int address, QObject*
     pin->HostAccess(data, drivenData, kind, address, pin);
 }
 
-void TUPin::DrawName(QPainter& painter) {
-    painter.setFont(boldFont(this));
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(Qt::black);
-    const int h = painter.fontMetrics().height();
-    const int y0 = int(std::lround(height() / 2.0 - h / 2.0));
-    const int x = Orientation() == opo_HorizontalNegative ? width() / 2 - y0 - 2 : height() / 8 + 1;
-    painter.drawText(QRect(x, y0 - 1, width(), h + 2), Qt::AlignLeft | Qt::AlignTop, GetCaption());
+TNamePlace TUPin::NamePlace() const {
+    // In the flag: its pointed end narrows, so the name ends before it (nominal 69 x 23).
+    const QString caption = GetCaption();
+    const bool facingLeft = Orientation() == opo_HorizontalNegative;
+    const int w = width(), h = height();
+    TNamePlace place;
+    QFont font = FitNameFont(caption, w, int(h * 20.0 / 23));
+    for (;;) {
+        const QFontMetrics metrics(font);
+        const int fontHeight = metrics.height();
+        const int y0 = int(std::lround(h / 2.0 - fontHeight / 2.0));
+        const int x = facingLeft ? w / 2 - y0 - 2 : h / 8 + 1;
+        const double d = fontHeight / 2.0 * 23 / h; // nominal distance from the middle line
+        const double point = (45 + 8 * (1 - d / 10) - 1.5) * w / 69;
+        const int end = int(facingLeft ? w * 67.0 / 69 : point);
+        const int advance = metrics.horizontalAdvance(caption);
+        // Below 6 pixels only to stay on the component (the name is never cut off).
+        const int pixels = font.pixelSize();
+        if (x + advance <= end || (pixels <= 6 && (x + advance <= w || pixels <= 3))) {
+            place.Rect = QRect(x, y0 - 1, advance, fontHeight);
+            break;
+        }
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    place.Font = font;
+    return place;
 }
 
 // ---------------------------------------------------------------- TVcc, TGND

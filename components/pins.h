@@ -55,9 +55,7 @@ public:
     void HostAccess(int data, int drivenData, int kind, int address, QObject* reserved,
                     int bitNo) override;
     TOrvexPin* MirroredPin() const override { return HostPin(); }
-
-protected:
-    void DrawName(QPainter& painter) override;
+    TNamePlace NamePlace() const override;
 };
 
 // A supply symbol: a supply pin of one type.

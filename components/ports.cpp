@@ -12,27 +12,6 @@ bool isVertical(TOrientation orientation) {
     return orientation == opo_VerticalPositive || orientation == opo_VerticalNegative;
 }
 
-// The caption in bold, its top edge at `top`, with no box behind it. The name stands on the
-// component's own drawing, so a thin light halo keeps it readable over lines and labels.
-void drawCaption(QPainter& painter, const QString& caption, int x, int top) {
-    painter.save();
-    QFont font = painter.font();
-    font.setBold(true);
-    QPainterPath text;
-    text.addText(x, top + QFontMetrics(font).ascent(), font, caption);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.strokePath(
-        text, QPen(QColor(255, 255, 255, 220), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.fillPath(text, Qt::black);
-    painter.restore();
-}
-
-int captionWidth(const QPainter& painter, const QString& caption) {
-    QFont font = painter.font();
-    font.setBold(true);
-    return QFontMetrics(font).horizontalAdvance(caption);
-}
-
 // A whole byte onto the port: each pin presents the resistance of the level it is given.
 void writePortByte(TOrvexPort* port, int data, int drivenData, int kind, int address,
                    QObject* reserved) {
@@ -92,21 +71,18 @@ QList<TOrvexPinDriver*> TOrvexGraphicPort::SchematicContacts() const {
     return contacts;
 }
 
-void TOrvexGraphicPort::DrawName(QPainter& painter) {
+TNamePlace TOrvexGraphicPort::NamePlace() const {
+    // Centred over the block's top rows, within the block's inside and above the labels that the
+    // pictures keep clear of it.
     const QString caption = GetCaption();
-    // A long name is drawn smaller rather than cut off at the component's edges.
-    QFont font = painter.font();
-    while (captionWidth(painter, caption) > width() - 2) {
-        if (font.pointSizeF() > 6.0)
-            font.setPointSizeF(font.pointSizeF() - 0.5);
-        else if (font.pointSizeF() <= 0 && font.pixelSize() > 8)
-            font.setPixelSize(font.pixelSize() - 1);
-        else
-            break;
-        painter.setFont(font);
-    }
-    const int x = (width() - captionWidth(painter, caption)) / 2;
-    drawCaption(painter, caption, x, qRound(height() / 25.0) + 2);
+    const int top = qRound(height() / 25.0) + 2;
+    TNamePlace place;
+    place.Font = FitNameFont(caption, int(width() * NameBandWidth()),
+                             int(height() * NameBandBottom()) - top, width());
+    const QFontMetrics metrics(place.Font);
+    const int advance = metrics.horizontalAdvance(caption);
+    place.Rect = QRect((width() - advance) / 2, top, advance, metrics.height());
+    return place;
 }
 
 // ---------------------------------------------------------------- TUPort
@@ -183,9 +159,16 @@ void TBUS::HostAccess(int data, int drivenData, int kind, int address, QObject* 
     writePortByte(port, data, drivenData, kind, address, reserved);
 }
 
-void TBUS::DrawName(QPainter& painter) {
-    const int x = Orientation() == opo_HorizontalNegative ? 0 : width() / 8 + 2;
-    drawCaption(painter, GetCaption(), x, 2);
+TNamePlace TBUS::NamePlace() const {
+    // Inside the bus's head (facing left, just inside its border).
+    const int x = Orientation() == opo_HorizontalNegative ? 2 : width() / 8 + 2;
+    const QString caption = GetCaption();
+    TNamePlace place;
+    place.Font = FitNameFont(caption, int(width() * 28.2 / BusWidth) - x,
+                             int(height() * 14.8 / BusHeight) - 2, width() - x);
+    const QFontMetrics metrics(place.Font);
+    place.Rect = QRect(x, 2, metrics.horizontalAdvance(caption), metrics.height());
+    return place;
 }
 
 // ---------------------------------------------------------------- TLine

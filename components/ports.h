@@ -37,12 +37,15 @@ public:
 
     // The eight pins of the port, pin 0 first.
     QList<TOrvexPinDriver*> SchematicContacts() const override;
+    TNamePlace NamePlace() const override;
 
 protected:
     // Creates the port, owned by the component and named `portName`.
     TOrvexGraphicPort(QWidget* owner, const QString& portName);
-
-    void DrawName(QPainter& painter) override;
+    // How far down (a fraction of the height) the name may reach before the picture's labels.
+    virtual double NameBandBottom() const { return 0.23; }
+    // How wide (a fraction of the width) the name may be, centred, inside the block.
+    virtual double NameBandWidth() const { return 0.48; }
 
 private:
     TOrvexPort* m_port = nullptr; // owned
@@ -94,9 +97,7 @@ public:
     void HostAccess(int data, int drivenData, int kind, int address, QObject* reserved,
                     int bitNo) override;
     TOrvexPortDriver* MirroredPort() const override { return Port(); }
-
-protected:
-    void DrawName(QPainter& painter) override;
+    TNamePlace NamePlace() const override;
 };
 
 // A plain drawn line, 3 pixels thick.

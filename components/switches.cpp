@@ -17,6 +17,12 @@ void TOrvexSwitch::Crash() {
     TOrvexGraphicComponent::Crash();
 }
 
+void TOrvexSwitch::ShowUnpowered() {
+    ClearCrash();
+    if (ControlView* view = SwitchControl()->View())
+        SwitchControl()->Closed() ? view->ShowView() : view->HideView();
+}
+
 void TOrvexSwitch::Switch(bool closed) {
     TOrvexSwitchCtl* control = SwitchControl();
     control->SetClosed(closed);
@@ -85,11 +91,10 @@ void TPushButton::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), palette().button());
     }
     if (!text().isEmpty()) {
+        // On the cap, smaller where a long caption needs it rather than cut off.
         painter.setPen(Qt::white);
-        QFont font = painter.font();
-        font.setBold(true);
-        painter.setFont(font);
-        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, text());
+        painter.setFont(m_owner->FitNameFont(text(), width() - 4, height() - 4, width()));
+        painter.drawText(rect(), Qt::AlignCenter, text());
     }
     if (!m_owner->Selected()) return;
     painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
@@ -125,6 +130,13 @@ void TSquareBtn::SetCaption(const QString& value) {
 void TSquareBtn::SetHasAretation(bool on) {
     TOrvexSwitch::SetHasAretation(on);
     if (m_button) m_button->setDown(SwitchControl()->Closed());
+}
+
+void TSquareBtn::ShowUnpowered() {
+    TOrvexSwitch::ShowUnpowered();
+    // In the component views the face shows the position; the contact picture would cover it.
+    if (Visibility() != vs_Schematic && SwitchControl()->View())
+        SwitchControl()->View()->HideView();
 }
 
 void TSquareBtn::Switch(bool closed) {

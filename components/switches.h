@@ -30,6 +30,8 @@ public:
 
     void Crash() override;
     bool IsSwitchComponent() const override { return true; }
+    // The position is the switch's own state and the next Run starts from it: it stays shown.
+    void ShowUnpowered() override;
 
 protected:
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
@@ -87,6 +89,7 @@ public:
 
 protected:
     void Switch(bool closed) override;
+    void ShowUnpowered() override;
 
 private:
     TPushButton* m_button = nullptr;

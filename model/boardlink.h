@@ -64,6 +64,9 @@ public:
     virtual TOrvexPin* MirroredPin() const { return nullptr; }
     // Called when a crash (a short circuit) is to be shown.
     virtual void CrashComponent() {}
+    // Run has ended: show what an unpowered board shows (indicators dark, no crash), keeping the
+    // component's own state (a switch's position).
+    virtual void ShowUnpowered() {}
 
 protected:
     ~ComponentRole() = default;

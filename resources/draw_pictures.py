@@ -26,7 +26,8 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 from draw_tool_pictures import draw_main_icon, draw_tool_buttons
 from svgdraw import (CHIP_EDGE, CHIP_FILL_BOTTOM, CHIP_FILL_TOP, GOLD, GOLD_DARK, HOST_EDGE,
                      HOST_FILL, INK, METAL, METAL_DARK, add, arrow, circle, ellipse, group, label,
-                     lead, line, linear, num, path, pictures, polygon, polyline, radial, rect, text)
+                     lead, line, linear, num, path, pictures, polygon, polyline, radial, rect, text,
+                     text_width)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT_DIR = os.path.join(HERE, "pictures")
@@ -379,28 +380,30 @@ def draw_supply():
 # The component's name is drawn over the body's left part, so the body stays light.
 
 
+# The bodies are long enough to hold the component's name between the inputs and the output bubble;
+# components/gates.cpp knows their insides (keep both in step).
 def nand_outline():
-    return "M34,5 H57 A25,25 0 0 1 57,55 H34 Z"
+    return "M30,5 H64 A25,25 0 0 1 64,55 H30 Z"
 
 
 def inverter_outline():
-    return "M34,5 L84,31 L34,57 Z"
+    return "M30,3 L96,31 L30,59 Z"
 
 
 def draw_gates():
     # Schematic symbols.
     add("HRADLO_SCH", 116, 60, [
-        line(0, 15, 34, 15, INK, 2.5),
-        line(0, 45, 34, 45, INK, 2.5),
+        line(0, 15, 30, 15, INK, 2.5),
+        line(0, 45, 30, 45, INK, 2.5),
         path(nand_outline(), "none", INK, 2.5, join="miter"),
-        circle(87, 30, 5, "none", INK, 2.5),
-        line(92, 30, 116, 30, INK, 2.5),
+        circle(94, 30, 5, "none", INK, 2.5),
+        line(99, 30, 116, 30, INK, 2.5),
     ])
     add("INVERTOR_SCH", 116, 62, [
-        line(0, 31, 34, 31, INK, 2.5),
+        line(0, 31, 30, 31, INK, 2.5),
         path(inverter_outline(), "none", INK, 2.5, join="miter"),
-        circle(89, 31, 5, "none", INK, 2.5),
-        line(94, 31, 116, 31, INK, 2.5),
+        circle(100.5, 31, 4.5, "none", INK, 2.5),
+        line(105, 31, 116, 31, INK, 2.5),
     ])
 
     # Board parts: the same shapes as a moulded body with tinned leads and solder pads.
@@ -411,19 +414,19 @@ def draw_gates():
         return circle(x, y, 4.2, GOLD, GOLD_DARK, 1.2) + circle(x, y, 1.6, "#5a4410")
 
     add("HRADLO", 116, 60, [
-        lead(4, 15, 35, 15),
-        lead(4, 45, 35, 45),
-        lead(90, 30, 112, 30),
+        lead(4, 15, 31, 15),
+        lead(4, 45, 31, 45),
+        lead(97, 30, 112, 30),
         path(nand_outline(), "url(#body)", CHIP_EDGE, 2, join="miter"),
-        circle(87, 30, 5, "url(#body)", CHIP_EDGE, 2),
-        line(36, 7, 57, 7, "#ffffff", 1.2, opacity=0.9),
+        circle(94, 30, 5, "url(#body)", CHIP_EDGE, 2),
+        line(32, 7, 64, 7, "#ffffff", 1.2, opacity=0.9),
         pad(4.5, 15), pad(4.5, 45), pad(111.5, 30),
     ], body_defs())
     add("INVERTOR", 116, 62, [
-        lead(4, 31, 35, 31),
-        lead(92, 31, 112, 31),
+        lead(4, 31, 31, 31),
+        lead(103, 31, 112, 31),
         path(inverter_outline(), "url(#body)", CHIP_EDGE, 2, join="miter"),
-        circle(89, 31, 5, "url(#body)", CHIP_EDGE, 2),
+        circle(100.5, 31, 4.5, "url(#body)", CHIP_EDGE, 2),
         pad(4.5, 31), pad(111.5, 31),
     ], body_defs())
 
@@ -453,22 +456,23 @@ def schematic_pin(x_body, x_edge, y, active_low=False):
 
 
 def block(name, w, h, left, right, style, body_x, caption=None, label_size=7.2):
-    """left and right are lists of (y, label, active_low); body_x is (x0, x1)."""
+    """left and right are lists of (y, label, active_low) or (y, label, active_low, label_y);
+    body_x is (x0, x1)."""
     x0, x1 = body_x
     out = []
     defs = []
     if style == "hybrid":
         defs.append(linear("body", [(0, CHIP_FILL_TOP), (1, CHIP_FILL_BOTTOM)], 0, 0, 1, 0))
-        for y, _, low in left:
+        for y, _, low, *_ in left:
             out.append(hybrid_pin(x0, 0, y, low))
-        for y, _, low in right:
+        for y, _, low, *_ in right:
             out.append(hybrid_pin(x1, w, y, low))
         out.append(rect(x0, 0.8, x1 - x0, h - 1.6, "url(#body)", CHIP_EDGE, 1.6, r=2))
         colour = "#3a3528"
     else:
-        for y, _, low in left:
+        for y, _, low, *_ in left:
             out.append(schematic_pin(x0, 0, y, low))
-        for y, _, low in right:
+        for y, _, low, *_ in right:
             out.append(schematic_pin(x1, w, y, low))
         out.append(rect(x0, 0.8, x1 - x0, h - 1.6, "none", INK, 1.6))
         colour = INK
@@ -476,11 +480,11 @@ def block(name, w, h, left, right, style, body_x, caption=None, label_size=7.2):
         cx, cy = (x0 + x1) / 2, h / 2 + 6
         out.append(text(cx, cy, caption, 8.5, "#9a927c" if style == "hybrid" else "#777777",
                         "middle", "bold", transform="rotate(-90 %s %s)" % (num(cx), num(cy - 3))))
-    for y, s, low in left:
-        out.append(label(x0 + 2.2 + (1 if style == "hybrid" else 0), y, s, label_size, colour,
-                         "start", low))
-    for y, s, low in right:
-        out.append(label(x1 - 2.2, y, s, label_size, colour, "end", low))
+    for y, s, low, *label_y in left:
+        out.append(label(x0 + 2.2 + (1 if style == "hybrid" else 0), label_y[0] if label_y else y, s,
+                         label_size, colour, "start", low))
+    for y, s, low, *label_y in right:
+        out.append(label(x1 - 2.2, label_y[0] if label_y else y, s, label_size, colour, "end", low))
     add(name, w, h, out, defs)
 
 
@@ -489,13 +493,12 @@ def draw_port():
     w, h = 75, 85
     row = h / 8
     out = [rect(1, 0.8, 56, h - 1.6, HOST_FILL, HOST_EDGE, 1.6, r=3)]
+    # The block's inside stays free for the component's name over its top rows.
     for k in range(8):
         y = (k + 0.5) * row
-        out.append(line(42, y, 57, y, HOST_EDGE, 1.2))
         out.append(lead(57, y, 62, y, 2.2))
         out.append(rect(61.5, y - 4.2, 13.5, 8.4, GOLD, GOLD_DARK, 1, r=1))
         out.append(text(67.5, y + 2.9, str(k), 8, "#3b2a00", "middle", "bold"))
-    out.append(line(42, 0.5 * row, 42, 7.5 * row, HOST_EDGE, 1.6))
     out.append(text(22, h / 2 + 12, "PORT", 9, "#7f98bd", "middle", "bold",
                     transform="rotate(-90 22 %s)" % num(h / 2 + 9)))
     add("PORT", w, h, out)
@@ -510,10 +513,14 @@ def draw_selectors():
     def y(k):
         return (k + 0.5) * row
 
-    left = [(y(0), "A", False), (y(1), "B", False), (y(2), "C", False),
+    # The component's name stands centred between the labels of rows 0 and 1 (components/
+    # ports.cpp): row 0's labels sit at the top of their row and row 1's at its bottom.
+    top, low1 = 0.3 * row, 1.74 * row
+    left = [(y(0), "A", False, top), (y(1), "B", False, low1), (y(2), "C", False),
             (y(5), "G2A", True), (y(6), "G2B", True), (y(7), "G1", False)]
     for inverted in (False, True):
-        right = [(y(k), "Y%d" % k, inverted) for k in range(8)]
+        right = [(y(k), "Y%d" % k, inverted) + ((top,) if k == 0 else (low1,) if k == 1 else ())
+                 for k in range(8)]
         suffix = "_INV" if inverted else ""
         block("SELECTOR" + suffix, w, h, left, right, "hybrid", (14, 61), "3-TO-8")
         block("SELECTOR" + suffix + "_SCH", w, h, left, right, "sch", (14, 61), "3-TO-8")
@@ -537,9 +544,15 @@ def draw_driven_ports():
         def y(r):
             return (r + 0.3) * row
 
+        # The name stands between the labels of rows 0 and 1, which sit at the top of row 0 and
+        # near the bottom of row 1 (the probe's row r reaches from r - 0.2 to r + 0.8 rows).
+        moved = {0: 0.3 * row, 1: 1.6 * row}
+
         for inverted in (False, True):
-            left = [(y(k), "D%d" % k, False) for k in range(8)]
-            right = [(y(k), "Q%d" % k, inverted) for k in range(8)]
+            left = [(y(k), "D%d" % k, False) + ((moved[k],) if k in moved else ())
+                    for k in range(8)]
+            right = [(y(k), "Q%d" % k, inverted) + ((moved[k],) if k in moved else ())
+                     for k in range(8)]
             # A picture with only the strobe puts it on row 8, the first row below the data.
             if enable:
                 left.append((y(8), "OE", True))

@@ -397,6 +397,8 @@ void TSimForm::ClearSchematic() {
     m_schematic.reset();
     delete m_commonVcc.data();
     delete m_commonGND.data();
+    for (QObject* component : BoardComponents())
+        if (ComponentRole* role = RoleOf(component)) role->ShowUnpowered();
     m_suspended = false;
 }
 

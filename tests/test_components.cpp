@@ -374,7 +374,7 @@ void TestComponents::publishedProperties() {
     QVERIFY(component.setProperty("Height", 30));
     QCOMPARE(component.geometry(), QRect(12, 20, 40, 30));
     QVERIFY(component.setProperty("Hint", QStringLiteral("LED1 : TLED")));
-    QCOMPARE(component.toolTip(), QStringLiteral("LED1 : TLED"));
+    QCOMPARE(component.HoverText(), QStringLiteral("LED1 : TLED"));
     QVERIFY(component.setProperty("Visibility", QVariant::fromValue(vs_Schematic)));
     QCOMPARE(component.Visibility(), vs_Schematic);
     QVERIFY(component.setProperty("Orientation", QVariant::fromValue(opo_VerticalNegative)));

@@ -412,8 +412,8 @@ void TestLeds::newDisplay() {
     QCOMPARE(display->Picture(), QStringLiteral("MATRIX"));
     for (int i = 0; i < TDispSeg::SegmentCount; ++i) {
         const TDiodeCtl* segment = display->Segment(i);
-        // Every segment shows until the simulation decides.
-        QVERIFY(viewShown(segment));
+        // Unpowered, no segment shows.
+        QVERIFY(!viewShown(segment));
         QCOMPARE(viewPicture(segment), QStringLiteral("SEG_") + QChar(u'A' + i));
         QCOMPARE(segment->objectName(), QStringLiteral("Disp_control_%1").arg(i));
         QCOMPARE(segment->Contact1()->objectName(), QStringLiteral("Anode%1").arg(i));

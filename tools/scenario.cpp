@@ -15,7 +15,7 @@
 //   expect PATH VALUE           compare a published property or a state (see below)
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
-//   grab PATH                   save a picture of the board as it is shown (PNG; for reviews)
+//   grab PATH [W H]             save a picture of the window (PNG, relative to the scenario)
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -252,9 +252,7 @@ private:
         } else if (command == u"save") {
             Save(rest);
         } else if (command == u"grab") {
-            const QString fileName = FilePath(rest);
-            if (!m_window->Board()->grab().save(fileName, "PNG"))
-                throw CommandError{QStringLiteral("cannot write the picture %1").arg(fileName)};
+            Grab(words);
         } else if (command == u"expect-message") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-message TEXT")};
             const QString last = m_dialogs->LastText();
@@ -277,6 +275,19 @@ private:
         if (!QFileInfo::exists(fileName))
             throw CommandError{QStringLiteral("the board %1 does not exist").arg(fileName)};
         m_window->LoadFromFile(fileName);
+    }
+
+    // A picture of the whole window as the user would see it, for looking at a board headless.
+    void Grab(const QStringList& words) {
+        if (words.size() != 1 && words.size() != 3)
+            throw CommandError{QStringLiteral("grab PATH [WIDTH HEIGHT]")};
+        if (words.size() == 3)
+            m_window->resize(number(words[1], 100, 8000, "WIDTH"),
+                             number(words[2], 100, 8000, "HEIGHT"));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        if (!m_window->grab().save(FilePath(words[0])))
+            throw CommandError{QStringLiteral("cannot write %1").arg(words[0])};
     }
 
     void Save(const QString& path) {
