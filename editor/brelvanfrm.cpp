@@ -255,8 +255,7 @@ void TfrmPlugin::SetGridSize(int size) {
 }
 
 QRect TfrmPlugin::ClientArea() const {
-    const QWidget* viewport = ScrollArea()->viewport();
-    return QRect(Board()->mapFrom(viewport, QPoint(0, 0)), viewport->size());
+    return TSimForm::ClientArea();
 }
 
 QString TfrmPlugin::StatusText() const {
@@ -315,6 +314,7 @@ void TfrmPlugin::tbRunClick() {
             return;
         }
     } else {
+        CloseProbeWindow();
         ClearSchematic();
         SetSuspended(true);
     }

@@ -225,7 +225,11 @@ void TfrmPlugin::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::K
 
 void TfrmPlugin::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons buttons,
                                   Qt::KeyboardModifiers modifiers, const QPoint& pos) {
-    TSimForm::MouseMoveOnBoard(sender, buttons, modifiers, pos);
+    // While editing the components' hints own the hover; the probe is for the running board.
+    if (m_running)
+        TSimForm::MouseMoveOnBoard(sender, buttons, modifiers, pos);
+    else
+        CloseProbeWindow();
     if (sender == Board() && (buttons & Qt::LeftButton) && m_selectRect->Active())
         m_selectRect->MoveTo(pos);
 }

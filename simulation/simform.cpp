@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/keystate.h"
 #include "simulation/circuit.h"
 
 namespace {
@@ -150,6 +151,11 @@ void TBoardSurface::OwnedComponentMouseMove(TOrvexGraphicComponent* sender,
     if (m_form) m_form->MouseMoveOnBoard(sender, buttons, modifiers, pos);
 }
 
+void TBoardSurface::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (m_form) m_form->PointerLeftBoard();
+}
+
 void TBoardSurface::childEvent(QChildEvent* event) {
     // A child is not yet (or no longer) fully constructed here: only its address is used.
     QObject* child = event->child();
@@ -184,10 +190,15 @@ bool TBoardSurface::eventFilter(QObject* watched, QEvent* event) {
 
 // The board grows with its components, so the scroll area scrolls to every one of them.
 void TBoardSurface::GrowExtent(QWidget* widget) {
-    if (!widget->isWidgetType() || widget->isHidden()) return;
+    if (!widget->isWidgetType() || widget->isHidden() || IsProbeWindow(widget)) return;
     const QRect g = widget->geometry();
     const QSize need(qMax(minimumWidth(), g.right() + 1), qMax(minimumHeight(), g.bottom() + 1));
     if (need != minimumSize()) setMinimumSize(need);
+}
+
+// The probe window floats over the board; a long node listing must not make the board scroll.
+bool TBoardSurface::IsProbeWindow(const QWidget* widget) const {
+    return m_form && widget == m_form->ProbeWindow();
 }
 
 void TBoardSurface::ScheduleExtent() {
@@ -206,7 +217,7 @@ void TBoardSurface::UpdateExtent() {
     QRect extent;
     for (QObject* child : children()) {
         auto* widget = qobject_cast<QWidget*>(child);
-        if (widget && !widget->isHidden()) extent |= widget->geometry();
+        if (widget && !widget->isHidden() && !IsProbeWindow(widget)) extent |= widget->geometry();
     }
     setMinimumSize(qMax(0, extent.right() + 1), qMax(0, extent.bottom() + 1));
 }
@@ -237,7 +248,15 @@ TSimForm::TSimForm(QWidget* parent) : QMainWindow(parent) {
     m_probeTimer = new SimTimer(this);
     m_probeTimer->SetInterval(200);
     m_probeTimer->Stop();
-    connect(m_probeTimer, &SimTimer::timeout, this, [this] { ProbeTick(); });
+    connect(m_probeTimer, &SimTimer::timeout, this, [this] {
+        try {
+            ProbeTick();
+        } catch (const std::exception& error) {
+            ReportError(this, error);
+        }
+    });
+    // Watch the keys from the start, so the side of a modifier held later is known.
+    KeyState();
 
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setWidgetResizable(true);
@@ -248,6 +267,7 @@ TSimForm::TSimForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TSimForm::~TSimForm() {
+    delete m_probeWindow.data();
     m_probeTimer->Stop();
     delete m_probeTimer;
     m_probeTimer = nullptr;
@@ -406,22 +426,12 @@ void TSimForm::BoardHidden() {
     ClearSchematic();
 }
 
-void TSimForm::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers,
-                                const QPoint&) {
-    // The probe arms itself from here once it exists; until then only the hovered component is
-    // followed.
-    m_hovered = qobject_cast<TOrvexGraphicComponent*>(sender);
-}
-
 void TSimForm::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
                                 const QPoint& pos) {
     if (button != Qt::RightButton || !m_popupMenu) return;
     auto* widget = qobject_cast<QWidget*>(sender);
     m_popupMenu->popup(widget ? widget->mapToGlobal(pos) : mapToGlobal(pos));
 }
-
-// Not wired yet: opens the probe window once the probe exists.
-void TSimForm::ProbeTick() {}
 
 bool TSimForm::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {

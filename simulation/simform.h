@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QSet>
 #include <QString>
 #include <QWidget>
@@ -68,11 +69,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void UpdateExtent();
     void GrowExtent(QWidget* widget);
     void ScheduleExtent();
+    bool IsProbeWindow(const QWidget* widget) const;
 
     TSimForm* m_form; // the form deletes its board before it goes; nullptr: a board on its own
     void Track(QObject* child);
@@ -140,13 +143,28 @@ public:
     NodeTable* Schematic() { return m_schematic.get(); }
     virtual void ProbeTick();
 
-    // ---- the probe: the pointer position it last used, whether one is being built, its window,
-    // its timer and the component under the pointer
+    // ---- the probe: the pointer position it last used (screen coordinates), whether one is
+    // being built, its window, its timer and the component under the pointer
     QPoint ProbePoint() const { return m_probePoint; }
     bool Probing() const { return m_probing; }
     QWidget* ProbeWindow() const { return m_probeWindow.data(); }
     SimTimer* ProbeTimer() const { return m_probeTimer; }
     TOrvexGraphicComponent* Hovered() const { return m_hovered.data(); }
+    // The probe window's text as laid out (lines joined by CR LF); empty while none is open.
+    QString ProbeText() const;
+    // True when `contact` is a host pin, count > 0 and one of the first `count` items of `list`
+    // holds a host pin of the same address and bit.
+    static bool SameHostPinListed(const TOrvexPinDriver* contact, int count,
+                                  const TComponentList& list);
+
+    // The pointer left the board for the rest of the window or another one: no probe opens until
+    // it is back.
+    void PointerLeftBoard();
+    // Closes the probe window, if one is open, and stops the probe timer.
+    void CloseProbeWindow();
+
+    // The part of the board the form shows (the scroll area's viewport), in board coordinates.
+    QRect ClientArea() const;
 
     // ---- the hidden rail components while running
     TOrvexGraphicComponent* CommonGND() const { return m_commonGND.data(); }
@@ -182,6 +200,9 @@ protected:
     QPointer<QWidget> m_probeWindow;
     SimTimer* m_probeTimer = nullptr; // owned
     QPointer<TOrvexGraphicComponent> m_hovered;
+    // Where the pointer is, as the last mouse move over the board told (screen coordinates).
+    QPoint m_pointer;
+    bool m_pointerOnBoard = false;
     QPointer<TOrvexGraphicComponent> m_commonGND;
     QPointer<TOrvexGraphicComponent> m_commonVcc;
     int m_hostReply = -1;

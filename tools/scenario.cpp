@@ -16,6 +16,12 @@
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
 //   grab PATH [W H]             save a picture of the window (PNG, relative to the scenario)
+//   probe NAME X Y [shift|ctrl] the pointer comes to rest at X Y of the component, with the left
+//                               Shift or Ctrl key held when given (and let go afterwards); the
+//                               probe opens after its 500 ms (the clock advances by that much)
+//   move NAME X Y               the pointer moves to X Y of the component without resting
+//   expect-probe [TEXT]         the probe window shows TEXT, as laid out, with "\n" for each line
+//                               break; without TEXT, no probe window is open
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -41,6 +47,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTextStream>
 #include <QToolButton>
@@ -60,6 +67,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/hostmessages.h"
+#include "platform/keystate.h"
 #include "properties/propertytext.h"
 
 using namespace PropertyText;
@@ -78,6 +86,10 @@ public:
         m_asHost = false;
         return reply;
     }
+
+    // The probe's memory of where the pointer last rested points nowhere near the board, so the
+    // next move is an arrival from elsewhere.
+    void ForgetProbePoint() { m_probePoint = QPoint(-1000000, -1000000); }
 
 protected:
     // A component's read answer during the access.
@@ -200,8 +212,10 @@ public:
 
         ScopedDialogRecorder dialogs;
         ScopedManualClock clock;
+        ScopedKeyState keys;
         m_dialogs = &*dialogs;
         m_clock = &*clock;
+        m_keys = &*keys;
         auto window = std::make_unique<ScenarioWindow>();
         window->resize(800, 600);
         window->show();
@@ -260,6 +274,10 @@ private:
                 Pass();
             else
                 Fail(rest, m_dialogs->messages.isEmpty() ? QStringLiteral("no message") : last);
+        } else if (command == u"probe" || command == u"move") {
+            Pointer(command, words);
+        } else if (command == u"expect-probe") {
+            ExpectProbe(rest);
         } else {
             throw CommandError{QStringLiteral("unknown command \"%1\"").arg(command)};
         }
@@ -330,6 +348,57 @@ private:
         }
         if (command != u"release") QTest::mousePress(component, Qt::LeftButton, {}, at);
         if (command != u"press") QTest::mouseRelease(component, Qt::LeftButton, {}, at);
+    }
+
+    // The pointer moves to `at` on the component, as the window system reports a move there.
+    static void MovePointer(QWidget* component, QPoint at) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(at), QPointF(component->mapToGlobal(at)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(component, &event);
+    }
+
+    void Pointer(const QString& command, const QStringList& words) {
+        const bool probe = command == u"probe";
+        if (words.size() != 3 && !(probe && words.size() == 4))
+            throw CommandError{probe ? QStringLiteral("probe NAME X Y [shift|ctrl]")
+                                     : QStringLiteral("move NAME X Y")};
+        auto* component = qobject_cast<TOrvexGraphicComponent*>(Object(words[0]));
+        if (!component) throw CommandError{QStringLiteral("%1 is no component").arg(words[0])};
+        const QPoint at(int(number(words[1], -100000, 100000, "X")),
+                        int(number(words[2], -100000, 100000, "Y")));
+        if (!probe) {
+            MovePointer(component, at);
+            return;
+        }
+        const QString key = words.size() == 4 ? words[3].toLower() : QString();
+        if (!key.isEmpty() && key != u"shift" && key != u"ctrl")
+            throw CommandError{QStringLiteral("the key is shift or ctrl, not \"%1\"").arg(key)};
+        m_keys->leftShift = key == u"shift";
+        m_keys->leftCtrl = key == u"ctrl";
+        m_window->ForgetProbePoint();
+        MovePointer(component, at);
+        // A move that closed an open window arms nothing; the pointer's next move does.
+        if (!m_window->ProbeTimer()->IsActive()) MovePointer(component, at);
+        m_clock->Advance(500);
+        m_keys->leftShift = m_keys->leftCtrl = false;
+    }
+
+    void ExpectProbe(const QString& text) {
+        QString shown = m_window->ProbeWindow() ? m_window->ProbeText() : QString();
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\\n"));
+        if (text.isEmpty()) {
+            if (m_window->ProbeWindow())
+                Fail(QStringLiteral("no probe window"), shown);
+            else
+                Pass();
+            return;
+        }
+        if (!m_window->ProbeWindow())
+            Fail(text, QStringLiteral("no probe window"));
+        else if (shown == text)
+            Pass();
+        else
+            Fail(text, shown);
     }
 
     void Host(const QStringList& words) {
@@ -473,6 +542,7 @@ private:
     ScenarioWindow* m_window = nullptr;
     DialogRecorder* m_dialogs = nullptr;
     ManualClock* m_clock = nullptr;
+    ManualKeyState* m_keys = nullptr;
     std::optional<int> m_reply;
 };
 
