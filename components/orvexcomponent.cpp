@@ -327,6 +327,16 @@ void TOrvexGraphicComponent::SetFace(QWidget* face) {
 
 // ---------------------------------------------------------------- painting
 
+void PaintSelectionMark(QPainter& painter, const QSize& size, const QColor& color) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(color, 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(0, 0, size.width() - 1, size.height() - 1));
+    painter.fillRect(QRect(size.width() - 5, size.height() - 5, 5, 5), color);
+    painter.restore();
+}
+
 QFont TOrvexGraphicComponent::FitNameFont(const QString& text, int maxWidth, int maxHeight,
                                           int outerWidth) const {
     // Readable first: down to 6 pixels for the band; below that only to stay on the component.
@@ -391,15 +401,7 @@ void TOrvexGraphicComponent::paintEvent(QPaintEvent*) {
         }
         m_drawing = false;
     }
-    if (m_selected) {
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRect(0, 0, width() - 1, height() - 1));
-        painter.fillRect(QRect(width() - 5, height() - 5, 5, 5), Qt::black);
-        painter.restore();
-    }
+    if (m_selected) PaintSelectionMark(painter, size());
     if (m_showName) DrawName(painter);
 }
 

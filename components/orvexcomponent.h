@@ -270,3 +270,8 @@ private:
     QPointer<QWidget> m_face;
     QPointer<TOrvexControl> m_control;
 };
+
+// The selection mark of a component of that size: a dotted frame with a grip at the lower right
+// corner. A component's face draws it too, as the face covers the component; a dark face draws it
+// in a light colour.
+void PaintSelectionMark(QPainter& painter, const QSize& size, const QColor& color = Qt::black);

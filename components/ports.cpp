@@ -33,39 +33,6 @@ void SetHostPinResistence(TOrvexPin* pin, int ohms) {
     if (control && control->Contact() == pin) control->SetResistence(ohms);
 }
 
-// ---------------------------------------------------------------- TOrvexPortCtl
-
-TOrvexPortCtl::TOrvexPortCtl(QObject* owner) : TOrvexControl(owner) {
-    auto* contact = new TOrvexPinDriver(owner);
-    contact->SetOwnerControl(this);
-    m_contact = contact;
-    m_resistence = 100000;
-}
-
-TOrvexPortCtl::~TOrvexPortCtl() {
-    delete m_contact.data();
-}
-
-TOrvexPinDriver* TOrvexPortCtl::GetContact() const {
-    return WiredDriverOf(m_contact);
-}
-
-void TOrvexPortCtl::SetContact(TOrvexPinDriver* driver) {
-    RewireContact(m_contact, driver);
-}
-
-void TOrvexPortCtl::ValueChanged(TOrvexDriver*, TOrvexDriver*) {
-    if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
-    auto* owner = qobject_cast<TOrvexGraphicPort*>(parent());
-    if (owner && owner->PortControlChanged(this)) m_evaluated = true;
-}
-
-void TOrvexPortCtl::EndEvaluation(TOrvexPinDriver* contact) {
-    TOrvexControl::EndEvaluation(contact);
-    auto* owner = qobject_cast<TOrvexGraphicPort*>(parent());
-    if (owner && m_evaluated) owner->PortControlEnded(this);
-}
-
 // ---------------------------------------------------------------- TOrvexGraphicPort
 
 TOrvexGraphicPort::TOrvexGraphicPort(QWidget* owner, const QString& portName)

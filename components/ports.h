@@ -6,29 +6,9 @@
 
 class TOrvexGraphicPort;
 
-// One input of a driven port or a selector (strobe, output enable, select and enable inputs): a
-// single own contact that its component reads when a level arrives on it. The published Contact is
-// the driver that contact is wired to (the contact itself while unwired).
-class TOrvexPortCtl : public TOrvexControl {
-    Q_OBJECT
-    Q_PROPERTY(TOrvexPinDriver* Contact READ GetContact WRITE SetContact)
-
-public:
-    // The own contact is created owned by `owner` (the component), like a two-contact control's.
-    explicit TOrvexPortCtl(QObject* owner = nullptr);
-    ~TOrvexPortCtl() override;
-
-    int GetResistence() override { return m_resistence; }
-    void SetResistence(int ohms) override { m_resistence = ohms; }
-    TOrvexPinDriver* GetContact() const override;
-    void SetContact(TOrvexPinDriver* driver) override;
-    void ValueChanged(TOrvexDriver* contact, TOrvexDriver* sender) override;
-    void EndEvaluation(TOrvexPinDriver* contact) override;
-};
-
 // A component that owns a whole host port (eight pins Pin_0..Pin_7). Shows its name centred at
 // the top.
-class TOrvexGraphicPort : public TOrvexGraphicComponent {
+class TOrvexGraphicPort : public TOrvexGraphicComponent, public TPortControlOwner {
     Q_OBJECT
     Q_PROPERTY(bool ShowName READ ShowName WRITE SetShowName)
 
@@ -51,9 +31,9 @@ public:
 
     // A level arrived on one of the component's input controls. True when the control counts as
     // evaluated in this propagation step. Ports take no inputs.
-    virtual bool PortControlChanged(TOrvexPortCtl* control);
+    bool PortControlChanged(TOrvexPortCtl* control) override;
     // End of a propagation step on an input control that was evaluated.
-    virtual void PortControlEnded(TOrvexPortCtl* control);
+    void PortControlEnded(TOrvexPortCtl* control) override;
 
     // The eight pins of the port, pin 0 first.
     QList<TOrvexPinDriver*> SchematicContacts() const override;

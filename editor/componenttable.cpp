@@ -8,6 +8,7 @@
 #include "components/pins.h"
 #include "components/ports.h"
 #include "components/switches.h"
+#include "lcd/lcd.h"
 
 namespace {
 
@@ -35,9 +36,8 @@ QList<ComponentRow> buildRows() {
         {16, QStringLiteral("TTwoColorLED"), &make<TTwoColorLED>, 32, 32},
         {17, QStringLiteral("TUSelector"), &make<TUSelector>, 75, 88},
         {18, QStringLiteral("TGateAND"), &make<TGateAND>, 116, 60},
-        // The LCD modules come with their own components.
-        {19, QStringLiteral("TLCDAlpha"), nullptr, 230, 74},
-        {20, QStringLiteral("TLCDGraph"), nullptr, 294, 166},
+        {19, QStringLiteral("TLCDAlpha"), &make<TLCDAlpha>, 230, 74},
+        {20, QStringLiteral("TLCDGraph"), &make<TLCDGraph>, 294, 166},
     };
 }
 

@@ -217,3 +217,36 @@ TOrvexPinDriver* TOrvexThreeContactControl::GetContact3() const {
 void TOrvexThreeContactControl::SetContact3(TOrvexPinDriver* d) {
     RewireContact(m_contact3, d);
 }
+
+// ---------------------------------------------------------------- TOrvexPortCtl
+
+TOrvexPortCtl::TOrvexPortCtl(QObject* owner) : TOrvexControl(owner) {
+    auto* contact = new TOrvexPinDriver(owner);
+    contact->SetOwnerControl(this);
+    m_contact = contact;
+    m_resistence = 100000;
+}
+
+TOrvexPortCtl::~TOrvexPortCtl() {
+    delete m_contact.data();
+}
+
+TOrvexPinDriver* TOrvexPortCtl::GetContact() const {
+    return WiredDriverOf(m_contact);
+}
+
+void TOrvexPortCtl::SetContact(TOrvexPinDriver* driver) {
+    RewireContact(m_contact, driver);
+}
+
+void TOrvexPortCtl::ValueChanged(TOrvexDriver*, TOrvexDriver*) {
+    if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
+    auto* owner = dynamic_cast<TPortControlOwner*>(parent());
+    if (owner && owner->PortControlChanged(this)) m_evaluated = true;
+}
+
+void TOrvexPortCtl::EndEvaluation(TOrvexPinDriver* contact) {
+    TOrvexControl::EndEvaluation(contact);
+    auto* owner = dynamic_cast<TPortControlOwner*>(parent());
+    if (owner && m_evaluated) owner->PortControlEnded(this);
+}

@@ -148,3 +148,39 @@ protected:
 // Reads the driver an own contact is wired to (the contact itself while unwired) and rewires it.
 TOrvexPinDriver* WiredDriverOf(const TOrvexPinDriver* own);
 void RewireContact(TOrvexPinDriver* own, TOrvexPinDriver* driver);
+
+class TOrvexPortCtl;
+
+// The owner of input controls (a driven port, a selector): it hears each level arriving on one of
+// them. Kept apart from any widget so that controls of every layer can report to their owner.
+class TPortControlOwner {
+public:
+    // A level arrived on one of the owner's input controls. True when the control counts as
+    // evaluated in this propagation step.
+    virtual bool PortControlChanged(TOrvexPortCtl* control) = 0;
+    // End of a propagation step on an input control that was evaluated.
+    virtual void PortControlEnded(TOrvexPortCtl* control) = 0;
+
+protected:
+    ~TPortControlOwner() = default;
+};
+
+// One input of a driven port, a selector or an LCD module (strobe, output enable, select, enable
+// and LCD control lines): a single own contact that its owner reads when a level arrives on it. The
+// published Contact is the driver that contact is wired to (the contact itself while unwired).
+class TOrvexPortCtl : public TOrvexControl {
+    Q_OBJECT
+    Q_PROPERTY(TOrvexPinDriver* Contact READ GetContact WRITE SetContact)
+
+public:
+    // The own contact is created owned by `owner`, like a two-contact control's.
+    explicit TOrvexPortCtl(QObject* owner = nullptr);
+    ~TOrvexPortCtl() override;
+
+    int GetResistence() override { return m_resistence; }
+    void SetResistence(int ohms) override { m_resistence = ohms; }
+    TOrvexPinDriver* GetContact() const override;
+    void SetContact(TOrvexPinDriver* driver) override;
+    void ValueChanged(TOrvexDriver* contact, TOrvexDriver* sender) override;
+    void EndEvaluation(TOrvexPinDriver* contact) override;
+};

@@ -173,7 +173,7 @@ private slots:
     void topOffset();
     void outerBlocks();
     void unknownClasses();
-    void unbuiltClassIsLeftOut();
+    void lcdModulesLoad();
     void lineRules_data();
     void lineRules();
     void skippedLines();
@@ -587,16 +587,16 @@ void TestBoardFile::unknownClasses() {
     QCOMPARE(e.window->FileName(), e.path("board.ovd"));
 }
 
-// A class of the table whose component is not built yet is not lost without a word.
-void TestBoardFile::unbuiltClassIsLeftOut() {
+// LCD modules load with the rest of the board.
+void TestBoardFile::lcdModulesLoad() {
     Editor e;
-    e.load(block("LCDAlpha1: TLCDAlpha", "Left = 8") + block("LED1: TLED", ""));
-    QCOMPARE(e.components().size(), 1);
-    QCOMPARE(e.messages().size(), 2);
-    QCOMPARE(e.messages()[0].text, QStringLiteral("1 objects loaded."));
-    QCOMPARE(e.messages()[1].caption, QStringLiteral("Warning"));
-    QVERIFY(e.messages()[1].text.contains("Line 1: object LCDAlpha1: TLCDAlpha"));
-    QCOMPARE(e.window->FileName(), QString());
+    e.load(block("LCDAlpha1: TLCDAlpha", "CharsPerLine = lcd_20Ch\r\nLeft = 8") +
+           block("LED1: TLED", ""));
+    QCOMPARE(e.components().size(), 2);
+    QCOMPARE(e.messages().size(), 1);
+    QCOMPARE(e.messages()[0].text, QStringLiteral("2 objects loaded."));
+    QCOMPARE(e.find("LCDAlpha1")->Left(), 8);
+    QCOMPARE(e.find("LCDAlpha1")->width(), 2 * (120 + 19));
 }
 
 void TestBoardFile::lineRules_data() {

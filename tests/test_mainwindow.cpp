@@ -120,7 +120,7 @@ private slots:
     void doubleClickPlacesInCentre();
     void secondClickAfterDoubleClickTimeDisarms();
     void scrolledBoardPlacesInView();
-    void unbuiltClassPlacesNothing();
+    void lcdToolsPlaceModules();
     void dragMovesInGridSteps();
     void moveStopsAtEdges_data();
     void moveStopsAtEdges();
@@ -455,13 +455,19 @@ void TestMainWindow::scrolledBoardPlacesInView() {
                                  (client.top() + client.height() / 2 - 16) / 4 * 4));
 }
 
-void TestMainWindow::unbuiltClassPlacesNothing() {
+void TestMainWindow::lcdToolsPlaceModules() {
     Editor e;
-    QVERIFY(!ComponentTable::Row(TagLCDAlpha)->Create);
-    e.placeAt(TagLCDAlpha, QPoint(40, 40));
-    QCOMPARE(e.componentCount(), 0);
-    QVERIFY(!e.window->Modified());
-    QCOMPARE(e.window->CurrentTool(), 0);
+    TOrvexGraphicComponent* alpha = e.placeAt(TagLCDAlpha, QPoint(40, 40));
+    QVERIFY(alpha);
+    QCOMPARE(alpha->Name(), QStringLiteral("LCDAlpha1"));
+    QCOMPARE(alpha->size(), QSize(230, 74));
+    TOrvexGraphicComponent* graph = e.placeAt(TagLCDAlpha + 1, QPoint(40, 160));
+    QCOMPARE(graph->Name(), QStringLiteral("LCDGraph1"));
+    QCOMPARE(graph->size(), QSize(294, 166));
+    QCOMPARE(e.componentCount(), 2);
+    // The size follows the glass only: a resize from outside is refused.
+    alpha->SetWidth(400);
+    QCOMPARE(alpha->width(), 230);
 }
 
 // ---------------------------------------------------------------- moving and resizing

@@ -40,6 +40,12 @@
 //   ViewPicture               picture shown, and that picture's name
 //   Picture, Visible          of a component: the name of the picture it shows, and whether it
 //                             is shown
+//   Text                      of a character LCD: its rows as shown, each without trailing
+//                             blanks, joined by "|" (0x20..0x7D as themselves, others \xNN);
+//                             empty while the display is off
+//   Pixel_X_Y                 of a graphic LCD: 1 when dot (X, Y) is lit, else 0
+//   AddressCounter, DisplayOn, Uninitialised   of either LCD's controller, as numbers
+//
 // and the firmware's state as Host.REG: PC, A, B, PSW, SP, DPTR, P0..P3 (latches), IRAM_0xNN,
 // XRAM_0xNNNN, Cycles (machine cycles since the start).
 //
@@ -65,6 +71,7 @@
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
+#include "lcd/lcd.h"
 #include "model/boardlink.h"
 #include "model/controls.h"
 #include "model/drivers.h"
@@ -600,12 +607,42 @@ private:
                 return {Observed::Word, image ? image->PictureName() : QString(), {}};
             }
         }
+        if (auto* lcd = qobject_cast<TLCD*>(object)) {
+            if (std::optional<Observed> observed = ObserveLCD(lcd, state)) return *observed;
+        }
         if (component) {
             if (state == u"picture") return {Observed::Word, component->Picture(), {}};
             if (state == u"visible") return {Observed::Word, boolText(!component->isHidden()), {}};
         }
         throw CommandError{QStringLiteral("%1 has no property or state %2")
                                .arg(QString::fromLatin1(object->metaObject()->className()), name)};
+    }
+
+    static std::optional<Observed> ObserveLCD(const TLCD* lcd, const QString& state) {
+        const TLCDControl* controller = lcd->Controller();
+        if (!controller) return std::nullopt;
+        auto number = [](int value) {
+            return Observed{Observed::Number, QString::number(value), {}};
+        };
+        if (state == u"addresscounter") return number(controller->AddressCounterValue());
+        if (state == u"displayon") return number(controller->DisplayOnValue() ? 1 : 0);
+        if (state == u"uninitialised") return number(controller->UninitialisedValue() ? 1 : 0);
+        if (auto* alpha = qobject_cast<const TLCDAlpha*>(lcd); alpha && state == u"text") {
+            const QString text = alpha->Text();
+            QString quoted = text;
+            quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+            return Observed{Observed::Text, QLatin1Char('\'') + quoted + QLatin1Char('\''), text};
+        }
+        const QStringList pixel = state.split(QLatin1Char('_'));
+        if (auto* graph = qobject_cast<const TLCDGraph*>(lcd);
+            graph && pixel.size() == 3 && pixel[0] == u"pixel") {
+            bool okX = false;
+            bool okY = false;
+            const int x = pixel[1].toInt(&okX);
+            const int y = pixel[2].toInt(&okY);
+            if (okX && okY) return number(graph->GraphView()->PixelLit(x, y) ? 1 : 0);
+        }
+        return std::nullopt;
     }
 
     void Check(const QString& expected, const Observed& observed) {
