@@ -88,14 +88,7 @@ void TfrmPlugin::WriteProperty(QObject* obj, const QString& propName,
         return;
     }
     TBoardState before = BoardEdits::Capture(Board(), {component});
-    const QString name = component->Name();
-    write();
-    if (component->Name().isEmpty() && !name.isEmpty()) {
-        // An unnamed component could not be saved, referred to or brought back by undo.
-        component->SetName(name);
-        throw ComponentError(
-            QStringLiteral("A component needs a name; %1 keeps its name.").arg(name));
-    }
+    write(); // a component refuses an empty name itself
     m_writeRecorded = true;
     TBoardState after = BoardEdits::Capture(Board(), {component});
     if (after == before) return; // the same value again: nothing to undo

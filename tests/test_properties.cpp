@@ -350,7 +350,7 @@ void TestProperties::failedWritesKeepObject() {
     QTest::keyClick(name, Qt::Key_Return);
     QCOMPARE(led2->Name(), QStringLiteral("LED2"));
     QCOMPARE(e.dialogs->messages.size(), 2);
-    QVERIFY(e.dialogs->LastText().contains("needs a name"));
+    QVERIFY(e.dialogs->LastText().contains("cannot be empty"));
     QVERIFY(!e.window->Modified());
     e.dialogs->Clear();
 
