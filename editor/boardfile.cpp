@@ -555,10 +555,11 @@ struct TBlock {
     QStringList Geometry;
 };
 
-QList<TBlock> writeBlocks(const TBoardSurface* board, int topOffset) {
+QList<TBlock> writeBlocks(const TBoardSurface* board,
+                          const QList<TOrvexGraphicComponent*>& components, int topOffset) {
     QList<TBlock> blocks;
     TDefaults defaults;
-    for (const TOrvexGraphicComponent* component : board->OwnedComponents()) {
+    for (const TOrvexGraphicComponent* component : components) {
         if (component->Name().isEmpty()) continue; // no header could name it
         const TOrvexGraphicComponent* fresh = defaults.For(component);
         TBlock block{component, {}, {}, {}, {}};
@@ -692,7 +693,7 @@ QStringList describe(const std::set<TWireKey>& wires) {
 TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
     TWriteResult result;
     if (!board) return result;
-    QList<TBlock> blocks = writeBlocks(board, topOffset);
+    QList<TBlock> blocks = writeBlocks(board, board->OwnedComponents(), topOffset);
     result.Text = joinBlocks(blocks);
     const std::set<TWireKey> wires = wiresOf(board);
     TWireDifference difference = compareWires(wires, result.Text, topOffset);
@@ -717,6 +718,12 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
     result.Lost = describe(difference.Missing);
     result.Added = describe(difference.Extra);
     return result;
+}
+
+QString WriteComponents(const TBoardSurface* board,
+                        const QList<TOrvexGraphicComponent*>& components, int topOffset) {
+    if (!board) return QString();
+    return joinBlocks(writeBlocks(board, components, topOffset));
 }
 
 } // namespace BoardFile
