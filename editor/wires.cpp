@@ -26,6 +26,28 @@ bool isWirable(const TOrvexPinDriver* contact) {
            contact->objectName() != QLatin1String("DriverContact");
 }
 
+// The level a wire shows. A passive part's contact keeps the level it passes on (a lit LED's
+// cathode holds its anode's), so the end that sets the node's level speaks for the wire: a
+// supply or host pin, else a driving contact; ends that disagree without one show undefined.
+int levelOf(const TOrvexPinDriver* contact) {
+    // A supply pin's level is its type; its stored value follows what the node passes it.
+    if (const auto* pin = qobject_cast<const TPin*>(contact)) {
+        if (pin->PinType() == PIN_GND) return LevelLow;
+        if (pin->PinType() == PIN_Vcc) return LevelHigh;
+    }
+    return contact->Value();
+}
+
+int wireLevel(const TOrvexPinDriver* a, const TOrvexPinDriver* b) {
+    for (const auto rank : {+[](const TOrvexPinDriver* c) { return c->IsSupplyPin(); },
+                            +[](const TOrvexPinDriver* c) { return c->IsHostPin(); },
+                            +[](const TOrvexPinDriver* c) { return c->IsDriver(); }}) {
+        if (rank(a) && !rank(b)) return levelOf(a);
+        if (rank(b) && !rank(a)) return levelOf(b);
+    }
+    return levelOf(a) == levelOf(b) ? levelOf(a) : LevelUndefined;
+}
+
 } // namespace
 
 namespace Wires {
@@ -178,17 +200,15 @@ void TWireOverlay::Collect() {
             const auto other = m_points.constFind(partner);
             if (other == m_points.cend()) continue;
             m_lines.append({m_points.value(end.Contact), *other});
-            m_levels.append({end.Contact->Value(), partner->Value()});
+            m_levels.append(wireLevel(end.Contact, partner));
         }
     }
 }
 
 namespace {
 
-QColor levelColour(int a, int b) {
-    // Both ends of a wire share a node; one undefined end makes the wire undefined.
-    if (a == LevelUndefined || b == LevelUndefined) return QColor(0x80, 0x80, 0x80);
-    const int level = qMax(a, b);
+QColor levelColour(int level) {
+    if (level == LevelUndefined) return QColor(0x80, 0x80, 0x80);
     return level >= LevelHigh / 2 ? QColor(0xe0, 0x20, 0x20) : QColor(0x20, 0x50, 0xe0);
 }
 
@@ -201,8 +221,7 @@ void TWireOverlay::paintEvent(QPaintEvent*) {
     if (m_linesShown) {
         const QColor editing(0x10, 0x70, 0x60, 200);
         for (qsizetype i = 0; i < m_lines.size(); ++i) {
-            const QColor colour =
-                m_running ? levelColour(m_levels[i].first, m_levels[i].second) : editing;
+            const QColor colour = m_running ? levelColour(m_levels[i]) : editing;
             painter.setPen(QPen(colour, m_running ? 2.0 : 1.5));
             painter.drawLine(m_lines[i].first, m_lines[i].second);
         }

@@ -74,6 +74,6 @@ private:
     QPointF m_rubberFrom, m_rubberTo;
     QList<TOrvexPinDriver*> m_highlight;
     QList<std::pair<QPointF, QPointF>> m_lines;
-    QList<std::pair<int, int>> m_levels; // per line: the levels of its two contacts
+    QList<int> m_levels; // per line: the level it shows while running
     QHash<const TOrvexPinDriver*, QPointF> m_points;
 };
