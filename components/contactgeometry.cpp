@@ -9,6 +9,7 @@
 #include "components/pins.h"
 #include "components/ports.h"
 #include "components/switches.h"
+#include "resources/pictures.h"
 
 bool RoundHalfEven(double x, int& result) {
     if (!std::isfinite(x)) return false;
@@ -401,4 +402,73 @@ QList<ContactSpot> ContactSpots(TOrvexGraphicComponent* component) {
     QList<ContactSpot> spots = rule->Spots(component);
     spots.removeIf([](const ContactSpot& s) { return s.Role == ContactRole::Nothing; });
     return spots;
+}
+
+namespace {
+
+// Parts whose rules already place their contacts by orientation (their pictures are drawn for
+// each side they face, not turned).
+bool placesByOrientation(const TOrvexGraphicComponent* c) {
+    return qobject_cast<const TOrvexGraphicPin*>(c) || qobject_cast<const TBUS*>(c) ||
+           qobject_cast<const TBulb*>(c);
+}
+
+// p, found on the component as if its picture were not turned, where the turned picture shows
+// it. Unturned, a picture turned by an odd number of quarters is h wide and w high; the rules
+// scale with the size, so p is carried over in proportion first.
+QPointF turnedPoint(QPointF p, int quarters, double w, double h) {
+    if (w <= 0 || h <= 0) return p;
+    const bool across = quarters % 2 != 0;
+    const double uw = across ? h : w, uh = across ? w : h;
+    const double ux = p.x() / w * uw, uy = p.y() / h * uh;
+    QPointF turned;
+    switch (quarters) {
+    case 1:
+        turned = QPointF(w - uy, ux);
+        break;
+    case 2:
+        turned = QPointF(w - ux, h - uy);
+        break;
+    case 3:
+        turned = QPointF(uy, h - ux);
+        break;
+    default:
+        turned = p;
+        break;
+    }
+    return QPointF(qBound(0.0, turned.x(), qMax(0.0, w - 1)),
+                   qBound(0.0, turned.y(), qMax(0.0, h - 1)));
+}
+
+} // namespace
+
+QList<ContactSpot> ContactStubs(TOrvexGraphicComponent* component) {
+    QList<ContactSpot> stubs = ContactSpots(component);
+    if (!component) return stubs;
+    if (auto* display = qobject_cast<TDispSeg*>(component)) {
+        // The common electrode leaves on the right, level with the last row.
+        if (TOrvexPinDriver* common = display->CommonElectrode())
+            stubs << spot(ContactRole::Common, common, -1,
+                          {rightEdge(component), eightRows(component).Centre(7)});
+    }
+    if (placesByOrientation(component)) return stubs;
+    const int quarters = Pictures::Quarters(component->Picture());
+    if (quarters == 0) return stubs;
+    for (ContactSpot& stub : stubs)
+        stub.Point = turnedPoint(stub.Point, quarters, component->width(), component->height());
+    return stubs;
+}
+
+ContactSpot StubAt(TOrvexGraphicComponent* component, QPointF at, double radius) {
+    ContactSpot nearest;
+    double best = radius * radius;
+    for (const ContactSpot& stub : ContactStubs(component)) {
+        const QPointF d = stub.Point - at;
+        const double distance = QPointF::dotProduct(d, d);
+        if (distance <= best) {
+            best = distance;
+            nearest = stub;
+        }
+    }
+    return nearest;
 }

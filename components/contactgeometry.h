@@ -35,6 +35,7 @@ enum class ContactRole {
     Anode,
     Anode2, // a two-colour LED's second anode (its first is Anode)
     Cathode,
+    Common, // a display's common electrode (a stub only: the probe has no region for it)
 };
 
 struct ContactSpot {
@@ -53,6 +54,14 @@ ContactSpot ContactAt(TOrvexGraphicComponent* component, QPointF at);
 // Every contact of the component that ContactAt finds, with the point where it lies: on the edge
 // the contact leaves by, in the middle of its row. ContactAt at that point gives the same part.
 QList<ContactSpot> ContactSpots(TOrvexGraphicComponent* component);
+
+// Every contact of the component with the point of its stub in the picture as shown: the points
+// of ContactSpots turned with the picture in every orientation, and the display's common
+// electrode. Wires are drawn to, dragged from and highlighted at these points.
+QList<ContactSpot> ContactStubs(TOrvexGraphicComponent* component);
+
+// The contact whose stub lies within `radius` pixels of `at` (the nearest one), or Nothing.
+ContactSpot StubAt(TOrvexGraphicComponent* component, QPointF at, double radius);
 
 // x rounded to the nearest integer, halves to the even one; false when x is not finite or lies
 // outside the int range (a component of no height has no rows).

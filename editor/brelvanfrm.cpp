@@ -135,6 +135,7 @@ TfrmPlugin::~TfrmPlugin() {
     for (TOrvexGraphicComponent* component : Board()->OwnedComponents()) {
         component->OnMouseDown = nullptr;
         component->OnMouseMove = nullptr;
+        component->removeEventFilter(this);
     }
 }
 
@@ -197,6 +198,7 @@ void TfrmPlugin::CreateMenus() {
             QKeySequence(Qt::Key_F11), [this] { CyclePropFrmExecute(); });
     addItem(m_mnuView, "Gridsize1", QStringLiteral("&Grid size"), QKeySequence(),
             [this] { Gridsize1Click(); });
+    CreateWireView();
 
     m_mnuVisibility = menuBar()->addMenu(QStringLiteral("V&isibility"));
     m_mnuVisibility->setObjectName(QStringLiteral("mnuVisibility"));
@@ -370,6 +372,7 @@ void TfrmPlugin::UpdateRunControls() {
     UpdateUndoActions();
     UpdateRecentMenu();
     UpdateStatus();
+    UpdateWireView();
     Board()->update();
     emit RunningChanged(m_running);
 }
@@ -515,8 +518,20 @@ bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
         Guard([&] { taken = ObjectKeyDown(key->key(), key->modifiers()); });
         return taken;
     }
+    if (auto* component = qobject_cast<TOrvexGraphicComponent*>(watched);
+        component && component->parent() == Board() && m_wireOverlay) {
+        bool taken = false;
+        Guard([&] { taken = ComponentWireEvent(component, event); });
+        if (taken) return true;
+    }
     if (watched != Board()) return TSimForm::eventFilter(watched, event);
     switch (event->type()) {
+    case QEvent::ChildAdded:
+    case QEvent::ChildRemoved:
+    case QEvent::Resize:
+        // New components stack above the lines; the lines follow the board's size.
+        if (m_wireOverlay) m_wireOverlay->Follow();
+        break;
     case QEvent::Paint: {
         // The board's background is filled; the grid goes over it, the components over that.
         QPainter painter(Board());

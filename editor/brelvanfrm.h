@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "editor/wires.h"
 #include "platform/dialogs.h"
 #include "simulation/simform.h"
 
@@ -16,6 +17,7 @@ class QLabel;
 class QToolBar;
 class TFirmwareUi;
 class QToolButton;
+class QTimer;
 class QUndoStack;
 class TSelectRect;
 class TfrmProp;
@@ -95,6 +97,10 @@ public:
     // The visibility items of Tag 0 (schematic), 1 (hybrid) and 2 (components only).
     QAction* VisibilityItem(int tag) const;
     QAction* StayOnTopItem() const { return m_miStayOnTop; }
+    // View > "Show Wires": one remembered setting for editing (on at first) and one for Run
+    // (off at first); the item shows the present mode's.
+    QAction* ShowWiresItem() const { return m_miShowWires; }
+    TWireOverlay* WireOverlay() const { return m_wireOverlay; }
 
     // ---- commands (the menu and tool bar handlers)
     void ButtonClick(QToolButton* sender);
@@ -199,6 +205,22 @@ signals:
     void BoardOpened(const QString& fileName);
 
 public:
+    // ---- wires drawn with the mouse
+    // Writes a property from its text exactly as the property grid does (one undo step).
+    void WritePropertyText(QObject* obj, const QString& propName, const QString& text);
+    // Wires two contacts by one property write, the one the grid would make: the property of
+    // the end that is not wired yet (from's when neither is), so that no wire is lost. Returns
+    // the reason when the wire is refused (nothing changes then), else an empty text.
+    QString DrawWire(const TWireEnd& from, const TWireEnd& to);
+    // Removes every wire of the contact as one undo step (its property set to "nil" where it has
+    // one). Returns the reason when there is nothing to remove.
+    QString DisconnectEnd(const TWireEnd& end);
+    // The names of a net for the status bar: "LED1.Anode — SW1.Contact2".
+    QString NetText(const QList<TOrvexPinDriver*>& net) const;
+    // The contact end under a board point (the nearest stub within a few pixels).
+    TWireEnd WireEndAtBoard(const QPoint& boardPos) const;
+    static constexpr double WireSnap = 6.0; // pixels around a stub that reach it
+
     // ---- board form reactions: the simulation runs from the Run button only
     void BoardActivated() override {}
     void BuildSchematic() override {}
@@ -270,6 +292,13 @@ private:
     void GeometryStep(const QString& text, const QList<QWidget*>& widgets,
                       const std::function<void()>& change);
     void DeleteSelected(const QString& text);
+    // Wire dragging, Disconnect and the net highlight on a component; true when taken.
+    bool ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* event);
+    void CreateWireView();
+    void ShowWiresClick();
+    void UpdateWireView();
+    void CancelWireDrag(const QString& message);
+    void ClearNetHighlight();
     void ShowRestored(const QList<TOrvexGraphicComponent*>& restored);
     int m_downX = -1;
     int m_downY = -1;
@@ -315,4 +344,12 @@ private:
     std::unique_ptr<MessageTarget> m_boardFormLink;
     int m_hostAccessDepth = 0; // accesses of the board's own host being handled
     TFirmwareUi* m_firmware = nullptr;
+    TWireOverlay* m_wireOverlay = nullptr; // owned by the board
+    QAction* m_miShowWires = nullptr;
+    bool m_wiresWhileEditing = true;
+    bool m_wiresWhileRunning = false;
+    QTimer* m_wireLevels = nullptr; // repaints the coloured lines while running
+    TWireEnd m_wireFrom;            // the drag's start; invalid while no wire is being drawn
+    QPointer<QObject> m_wireFromComponent;
+    QPointer<QObject> m_hoverComponent;
 };

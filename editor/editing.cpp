@@ -131,6 +131,9 @@ void TfrmPlugin::WireComponent(TOrvexGraphicComponent* component) {
                                     Qt::KeyboardModifiers modifiers, const QPoint& pos) {
         ObjectMouseMove(sender, buttons, modifiers, pos);
     };
+    // Wires are drawn from the contacts' stubs and their nets shown on hovering them.
+    component->installEventFilter(this);
+    component->setMouseTracking(true);
 }
 
 void TfrmPlugin::SetNewPosition(TOrvexGraphicComponent* component) {

@@ -105,6 +105,11 @@ bool Exists(const QString& name) {
     return Registry::instance().resolve(name, resolved);
 }
 
+int Quarters(const QString& name) {
+    Resolved resolved;
+    return Registry::instance().resolve(name, resolved) ? resolved.quarters : 0;
+}
+
 QSize NominalSize(const QString& name) {
     Registry& registry = Registry::instance();
     const Resolved resolved = registry.resolveOrThrow(name);

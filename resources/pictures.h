@@ -32,6 +32,9 @@ namespace Pictures {
 // True when the name resolves to a picture, either drawn or as a turned variant.
 bool Exists(const QString& name);
 
+// The clockwise quarter turns the name's picture is shown with: 0 for a drawn picture and for
+// a name that resolves to none.
+int Quarters(const QString& name);
 // The nominal pixel size; variants "1" and "3" of a base picture report width and height swapped.
 QSize NominalSize(const QString& name);
 

@@ -1,0 +1,464 @@
+// Wires drawn with the mouse: where each contact's stub lies, the lines over the board, dragging a
+// wire (the grid's own property write, one undo step), the refused targets, Disconnect and the
+// net highlight.
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QtTest>
+#include <memory>
+
+#include "components/contactgeometry.h"
+#include "components/gates.h"
+#include "components/leds.h"
+#include "components/pins.h"
+#include "components/switches.h"
+#include "editor/boardfile.h"
+#include "editor/brelvanfrm.h"
+#include "editor/componenttable.h"
+#include "editor/wires.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "properties/brelvanprop.h"
+#include "properties/propertyeditor.h"
+#include "properties/propertytext.h"
+
+namespace {
+
+constexpr int TagLED = 1;
+constexpr int TagSwitch = 4;
+constexpr int TagVcc = 13;
+constexpr int TagGND = 14;
+
+struct Editor {
+    Editor() : window(std::make_unique<TfrmPlugin>()) {
+        window->resize(800, 600);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
+    }
+    TBoardSurface* board() const { return window->Board(); }
+    TOrvexGraphicComponent* placeAt(int tag, QPoint pos) {
+        QTest::mouseClick(window->ToolButton(tag), Qt::LeftButton);
+        QTest::mouseClick(board(), Qt::LeftButton, Qt::NoModifier, pos);
+        const QList<TOrvexGraphicComponent*> owned = board()->OwnedComponents();
+        return owned.isEmpty() ? nullptr : owned.last();
+    }
+    template <typename T> T* put(const QString& name, QPoint at) {
+        auto* component = new T(board());
+        component->SetName(name);
+        component->setGeometry(QRect(at, QSize(32, 32)));
+        window->WireComponent(component);
+        component->show();
+        return component;
+    }
+    TOrvexGraphicComponent* find(const QString& name) const {
+        return qobject_cast<TOrvexGraphicComponent*>(board()->FindOwnedName(name));
+    }
+    // "LED1.Anode": the end of that contact.
+    TWireEnd end(const QString& path) const {
+        const QString component = path.section(QLatin1Char('.'), 0, 0);
+        for (const TWireEnd& end : Wires::EndsOf(find(component)))
+            if (PropertyText::PathName(end.Contact, board()) == path) return end;
+        return TWireEnd();
+    }
+    QString property(const QString& component, const char* prop) const {
+        return PropertyText::PropertyToText(find(component), QString::fromLatin1(prop), board());
+    }
+    void choose(const QString& prop, const QString& entry) {
+        auto* list =
+            qobject_cast<QComboBox*>(window->PropertiesWindow()->PropEdit()->Row(prop)->Editor);
+        QVERIFY(list);
+        const int index = list->findText(entry);
+        QVERIFY2(index >= 0, qPrintable(entry));
+        list->setCurrentIndex(index);
+    }
+    QString text() const { return BoardFile::WriteBoard(board(), window->GridSize()).Text; }
+    // Blocks in name order: undo brings a component back at the end of the board.
+    QString sortedText() const {
+        QStringList blocks = text().split(QStringLiteral("end\r\n"), Qt::SkipEmptyParts);
+        blocks.sort();
+        return blocks.join(QStringLiteral("end\r\n"));
+    }
+    QUndoStack* undo() const { return window->UndoStack(); }
+    QString status() const { return window->statusBar()->currentMessage(); }
+
+    // Presses on one stub, moves and releases over another, as a user draws a wire.
+    void drag(const QString& fromPath, const QString& toPath) {
+        const TWireEnd from = end(fromPath);
+        const TWireEnd to = end(toPath);
+        QVERIFY2(from.IsValid() && to.IsValid(), qPrintable(fromPath + " " + toPath));
+        const QPoint start = from.Point.toPoint();
+        const QPoint stop = to.Component->pos() + to.Point.toPoint() - from.Component->pos();
+        QTest::mousePress(from.Component, Qt::LeftButton, Qt::NoModifier, start);
+        QVERIFY(window->WireOverlay()->HasRubberLine());
+        QMouseEvent move(QEvent::MouseMove, QPointF(stop),
+                         from.Component->mapToGlobal(QPointF(stop)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(from.Component, &move);
+        QTest::mouseRelease(from.Component, Qt::LeftButton, Qt::NoModifier, stop);
+        QVERIFY(!window->WireOverlay()->HasRubberLine());
+    }
+
+    ScopedDialogRecorder dialogs;
+    ScopedManualClock clock;
+    std::unique_ptr<TfrmPlugin> window;
+};
+
+QPointF stubOf(TOrvexGraphicComponent* component, ContactRole role) {
+    for (const ContactSpot& stub : ContactStubs(component))
+        if (stub.Role == role) return stub.Point;
+    return QPointF(-100, -100);
+}
+
+} // namespace
+
+class TestWires : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void stubPoints_data();
+    void stubPoints();
+    void probeRegionsUnchanged();
+    void boardWiredByDragging();
+    void refusedTargets_data();
+    void refusedTargets();
+    void cancelledDrags();
+    void disconnectUndoRedo();
+    void linesFollowTheBoard();
+    void netHighlight();
+    void showWiresRemembered();
+
+private:
+    QTemporaryDir m_settings;
+};
+
+void TestWires::initTestCase() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+}
+
+void TestWires::stubPoints_data() {
+    QTest::addColumn<QString>("cls");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QPointF>("expected");
+    using R = ContactRole;
+    const auto row = [](const char* name, const char* cls, TOrientation o, R role, QPointF at) {
+        QTest::newRow(name) << QString(cls) << int(o) << int(role) << at;
+    };
+    // 32 x 32 components: the stubs on the edges their pictures show them, turned with them.
+    row("switch left", "TSwitch", opo_HorizontalPositive, R::Contact1, {0, 16});
+    row("switch right", "TSwitch", opo_HorizontalPositive, R::Contact2, {31, 16});
+    row("switch standing top", "TSwitch", opo_VerticalPositive, R::Contact1, {16, 0});
+    row("switch standing bottom", "TSwitch", opo_VerticalPositive, R::Contact2, {16, 31});
+    row("switch mirrored", "TSwitch", opo_HorizontalNegative, R::Contact1, {0, 16});
+    row("LED anode", "TLED", opo_HorizontalPositive, R::Anode, {0, 16});
+    // The LED's picture faces one way in every orientation: so do its stubs.
+    row("LED turned anode", "TLED", opo_HorizontalNegative, R::Anode, {0, 16});
+    row("LED down cathode", "TLED", opo_VerticalPositive, R::Cathode, {31, 16});
+    row("diode turned anode", "TDiode", opo_HorizontalNegative, R::Anode, {31, 16});
+    row("diode down anode", "TDiode", opo_VerticalPositive, R::Anode, {16, 0});
+    row("diode up cathode", "TDiode", opo_VerticalNegative, R::Cathode, {16, 0});
+    row("AND input 1", "TGateAND", opo_HorizontalPositive, R::Input1, {0, 8});
+    row("AND input 2", "TGateAND", opo_HorizontalPositive, R::Input2, {0, 24});
+    row("AND output", "TGateAND", opo_HorizontalPositive, R::Output, {31, 16});
+    row("AND down output", "TGateAND", opo_VerticalPositive, R::Output, {16, 31});
+    row("AND down input 1", "TGateAND", opo_VerticalPositive, R::Input1, {24, 0});
+    row("AND left output", "TGateAND", opo_HorizontalNegative, R::Output, {0, 16});
+    row("inverter left input", "TInvertor", opo_HorizontalNegative, R::Input, {31, 16});
+    row("Vcc pin", "TVcc", opo_HorizontalPositive, R::Pin, {16, 31});
+    row("GND pin", "TGND", opo_HorizontalPositive, R::Pin, {16, 0});
+    row("bulb standing", "TBulb", opo_VerticalPositive, R::Contact2, {16, 31});
+    row("display common", "TDispSeg", opo_HorizontalPositive, R::Common, {31, 30});
+}
+
+void TestWires::stubPoints() {
+    QFETCH(QString, cls);
+    QFETCH(int, orientation);
+    QFETCH(int, role);
+    QFETCH(QPointF, expected);
+    Editor e;
+    const ComponentRow* entry = ComponentTable::Find(cls);
+    QVERIFY(entry && entry->Create);
+    std::unique_ptr<TOrvexGraphicComponent> component(entry->Create(e.board()));
+    component->show();
+    component->SetOrientation(TOrientation(orientation));
+    component->setGeometry(10, 10, 32, 32);
+    const QPointF at = stubOf(component.get(), ContactRole(role));
+    QVERIFY2(qAbs(at.x() - expected.x()) <= 1.5 && qAbs(at.y() - expected.y()) <= 1.5,
+             qPrintable(QStringLiteral("(%1, %2)").arg(at.x()).arg(at.y())));
+    // Every stub names a contact, and the stub is where a wire end is found.
+    for (const TWireEnd& end : Wires::EndsOf(component.get()))
+        QCOMPARE(Wires::EndAt(component.get(), end.Point, 0.5).Contact, end.Contact);
+}
+
+void TestWires::probeRegionsUnchanged() {
+    // The probe still reads its regions: a turned LED's left half is its anode.
+    Editor e;
+    auto* led = e.put<TLED>("LED1", QPoint(10, 10));
+    led->SetOrientation(opo_HorizontalNegative);
+    led->setGeometry(10, 10, 32, 32);
+    QCOMPARE(ContactAt(led, QPointF(2, 16)).Role, ContactRole::Anode);
+    QCOMPARE(ContactSpots(led).first().Point, QPointF(0, 16));
+}
+
+void TestWires::boardWiredByDragging() {
+    // The same board twice: wired through the grid, and wired only by dragging.
+    Editor grid;
+    grid.placeAt(TagVcc, QPoint(40, 40));
+    auto* gridSwitch = grid.placeAt(TagSwitch, QPoint(120, 40));
+    auto* gridLed = grid.placeAt(TagLED, QPoint(200, 40));
+    grid.placeAt(TagGND, QPoint(280, 40));
+    QTest::mouseClick(gridSwitch, Qt::RightButton);
+    grid.choose("Contact1", "Vcc1.Pin");
+    QTest::mouseClick(gridLed, Qt::LeftButton);
+    grid.choose("Anode", "Switch1.Contact2");
+    grid.choose("Cathode", "GND1.Pin");
+
+    Editor e;
+    e.placeAt(TagVcc, QPoint(40, 40));
+    auto* sw = e.placeAt(TagSwitch, QPoint(120, 40));
+    auto* led = e.placeAt(TagLED, QPoint(200, 40));
+    e.placeAt(TagGND, QPoint(280, 40));
+    const int placed = e.undo()->count();
+    e.drag("Vcc1.Pin", "Switch1.Contact1");
+    QCOMPARE(e.status(), QStringLiteral("Wired Vcc1.Pin \u2014 Switch1.Contact1"));
+    e.drag("Switch1.Contact2", "LED1.Anode");
+    e.drag("GND1.Pin", "LED1.Cathode");
+    QCOMPARE(e.undo()->count(), placed + 3);
+    QCOMPARE(e.property("Switch1", "Contact1"), QStringLiteral("Vcc1.Pin"));
+    QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("Switch1.Contact2"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin"));
+    QCOMPARE(e.text(), grid.text());
+
+    // Saved and run: the switch lights the LED.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("dragged.ovd"));
+    QVERIFY(e.window->SaveToFile(file));
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()), grid.text());
+    e.window->tbRunClick();
+    auto* lamp = static_cast<TLED*>(led)->Control();
+    QVERIFY(!lamp->Lit());
+    QTest::mousePress(sw, Qt::LeftButton, Qt::NoModifier, QPoint(16, 16));
+    QVERIFY(lamp->Lit());
+    QTest::mouseRelease(sw, Qt::LeftButton, Qt::NoModifier, QPoint(16, 16));
+    e.window->tbRunClick();
+
+    // Each wire is one step of its own.
+    for (int step = 0; step < 3; ++step)
+        e.undo()->undo();
+    // An unwired contact's property reads the contact itself.
+    QCOMPARE(e.property("Switch1", "Contact1"), QStringLiteral("Switch1.Contact1"));
+    QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("LED1.Anode"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("LED1.Cathode"));
+    e.window->WireOverlay()->Collect();
+    QVERIFY(e.window->WireOverlay()->Lines().isEmpty());
+    e.undo()->redo();
+    QCOMPARE(e.property("Switch1", "Contact1"), QStringLiteral("Vcc1.Pin"));
+}
+
+void TestWires::refusedTargets_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("itself") << "SW1.Contact1"
+                            << "SW1.Contact1"
+                            << "cannot be wired to itself";
+    QTest::newRow("same component") << "SW1.Contact1"
+                                    << "SW1.Contact2"
+                                    << "same component";
+    QTest::newRow("wired already") << "SW1.Contact2"
+                                   << "LED1.Anode"
+                                   << "wired already";
+    QTest::newRow("reversed, wired already") << "LED1.Anode"
+                                             << "SW1.Contact2"
+                                             << "wired already";
+    QTest::newRow("both wired") << "SW1.Contact2"
+                                << "LED1.Cathode"
+                                << "both wired";
+    QTest::newRow("no property on either") << "VCC1.Pin"
+                                           << "GND1.Pin"
+                                           << "neither has";
+    QTest::newRow("host pin refuses") << "PIN1.Pin"
+                                      << "LED2.Anode"
+                                      << "";
+}
+
+void TestWires::refusedTargets() {
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, reason);
+    Editor e;
+    auto* sw = e.put<TSwitch>("SW1", QPoint(40, 40));
+    auto* led = e.put<TLED>("LED1", QPoint(100, 40));
+    auto* gnd = e.put<TGND>("GND1", QPoint(160, 40));
+    e.put<TVcc>("VCC1", QPoint(40, 120));
+    e.put<TLED>("LED2", QPoint(100, 120));
+    e.put<TUPin>("PIN1", QPoint(160, 120));
+    sw->SetContact2(led->DiodeControl()->Contact1());
+    led->SetCathode(gnd->Pin());
+    const QString before = e.text();
+    const int steps = e.undo()->count();
+    const QString refused = e.window->DrawWire(e.end(from), e.end(to));
+    if (reason.isEmpty()) {
+        // A host pin wires like any other: not every pair is refused.
+        QVERIFY2(refused.isEmpty(), qPrintable(refused));
+        QCOMPARE(e.undo()->count(), steps + 1);
+        return;
+    }
+    QVERIFY2(refused.contains(reason), qPrintable(refused));
+    QCOMPARE(e.text(), before);
+    QCOMPARE(e.undo()->count(), steps);
+    // By the mouse the reason goes to the status bar.
+    e.drag(from, to);
+    QCOMPARE(e.status(), refused);
+    QCOMPARE(e.text(), before);
+}
+
+void TestWires::cancelledDrags() {
+    Editor e;
+    auto* sw = e.put<TSwitch>("SW1", QPoint(40, 40));
+    e.put<TLED>("LED1", QPoint(100, 40));
+    const QString before = e.text();
+    // Released over the empty board: nothing.
+    QTest::mousePress(sw, Qt::LeftButton, Qt::NoModifier, QPoint(31, 16));
+    QTest::mouseRelease(sw, Qt::LeftButton, Qt::NoModifier, QPoint(31, 150));
+    QCOMPARE(e.text(), before);
+    QCOMPARE(e.status(), QStringLiteral("No wire drawn"));
+    // Escape while dragging: nothing, even when released over a contact afterwards.
+    QTest::mousePress(sw, Qt::LeftButton, Qt::NoModifier, QPoint(31, 16));
+    QTest::keyClick(sw, Qt::Key_Escape);
+    QVERIFY(!e.window->WireOverlay()->HasRubberLine());
+    QTest::mouseRelease(sw, Qt::LeftButton, Qt::NoModifier, QPoint(60, 16));
+    QCOMPARE(e.text(), before);
+    QCOMPARE(e.undo()->count(), 0);
+    // A press away from the stubs selects and drags the component as before.
+    QTest::mouseClick(sw, Qt::LeftButton, Qt::NoModifier, QPoint(16, 8));
+    QCOMPARE(e.window->EditedObject(), sw);
+}
+
+void TestWires::disconnectUndoRedo() {
+    Editor e;
+    auto* sw = e.put<TSwitch>("SW1", QPoint(40, 40));
+    auto* led = e.put<TLED>("LED1", QPoint(100, 40));
+    auto* led2 = e.put<TLED>("LED2", QPoint(100, 100));
+    auto* gnd = e.put<TGND>("GND1", QPoint(160, 40));
+    sw->SetContact2(led->DiodeControl()->Contact1());
+    led->SetCathode(gnd->Pin());
+    led2->SetCathode(gnd->Pin());
+    const QString wired = e.sortedText();
+
+    // A contact with a property: the grid's "nil".
+    QVERIFY(e.window->DisconnectEnd(e.end("LED1.Anode")).isEmpty());
+    QCOMPARE(e.property("SW1", "Contact2"), QStringLiteral("SW1.Contact2"));
+    QCOMPARE(e.undo()->count(), 1);
+    e.undo()->undo();
+    QCOMPARE(e.sortedText(), wired);
+    e.undo()->redo();
+    QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("LED1.Anode"));
+    e.undo()->undo();
+
+    // The ground pin has no property: all its wires go as one step all the same.
+    QVERIFY(e.window->DisconnectEnd(e.end("GND1.Pin")).isEmpty());
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("LED1.Cathode"));
+    QCOMPARE(e.property("LED2", "Cathode"), QStringLiteral("LED2.Cathode"));
+    e.undo()->undo();
+    QCOMPARE(e.sortedText(), wired);
+    e.undo()->redo();
+    QCOMPARE(e.property("LED2", "Cathode"), QStringLiteral("LED2.Cathode"));
+    QVERIFY(e.window->DisconnectEnd(e.end("GND1.Pin")).contains("has no wires"));
+
+    // Through the menu of a right click on the stub.
+    e.undo()->undo();
+    const TWireEnd anode = e.end("LED2.Cathode");
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        menu->findChild<QAction*>("miDisconnect")->trigger();
+        menu->close();
+    });
+    QTest::mousePress(led2, Qt::RightButton, Qt::NoModifier, anode.Point.toPoint());
+    QCOMPARE(e.property("LED2", "Cathode"), QStringLiteral("LED2.Cathode"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin"));
+}
+
+void TestWires::linesFollowTheBoard() {
+    Editor e;
+    auto* vcc = e.put<TVcc>("VCC1", QPoint(40, 40));
+    auto* sw = e.put<TSwitch>("SW1", QPoint(100, 40));
+    sw->SetContact1(vcc->Pin());
+    TWireOverlay* overlay = e.window->WireOverlay();
+    overlay->Collect();
+    // One line, none to the supply's hidden rail.
+    QCOMPARE(overlay->Lines().size(), 1);
+    QCOMPARE(overlay->Lines().first(), std::make_pair(QPointF(56, 71), QPointF(100, 56)));
+    sw->move(200, 100);
+    overlay->Collect();
+    QCOMPARE(overlay->Lines().first().second, QPointF(200, 116));
+    // Shown in editing, hidden in Run until the user shows them.
+    QVERIFY(overlay->LinesShown());
+    e.window->tbRunClick();
+    QVERIFY(!overlay->LinesShown());
+    QVERIFY(!e.window->ShowWiresItem()->isChecked());
+    e.window->ShowWiresItem()->trigger();
+    QVERIFY(overlay->LinesShown());
+    e.window->tbRunClick();
+    QVERIFY(overlay->LinesShown());
+    e.window->tbRunClick();
+    QVERIFY(overlay->LinesShown()); // the user's choice for Run is kept
+    e.window->ShowWiresItem()->trigger();
+    e.window->tbRunClick();
+    // Above every component, also one placed later.
+    e.put<TLED>("LED1", QPoint(300, 40));
+    QCOMPARE(e.board()->children().last(), overlay);
+}
+
+void TestWires::netHighlight() {
+    Editor e;
+    auto* sw = e.put<TSwitch>("SW1", QPoint(40, 40));
+    auto* led = e.put<TLED>("LED1", QPoint(100, 40));
+    auto* led2 = e.put<TLED>("LED2", QPoint(100, 100));
+    auto* gnd = e.put<TGND>("GND1", QPoint(160, 40));
+    sw->SetContact2(led->DiodeControl()->Contact1());
+    led->SetCathode(gnd->Pin());
+    led2->SetCathode(gnd->Pin());
+    QTest::mouseMove(led2, e.end("LED2.Cathode").Point.toPoint());
+    QMouseEvent hover(QEvent::MouseMove, e.end("LED2.Cathode").Point, led2->mapToGlobal(QPointF()),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(led2, &hover);
+    // Through the ground pin to the other LED's cathode.
+    QCOMPARE(e.status(), QStringLiteral("LED2.Cathode \u2014 GND1.Pin \u2014 LED1.Cathode"));
+    QCOMPARE(e.window->WireOverlay()->Highlight().size(), 3);
+    QCOMPARE(led2->cursor().shape(), Qt::CrossCursor);
+    QMouseEvent away(QEvent::MouseMove, QPointF(16, 3), led2->mapToGlobal(QPointF()), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(led2, &away);
+    QVERIFY(e.window->WireOverlay()->Highlight().isEmpty());
+}
+
+void TestWires::showWiresRemembered() {
+    {
+        Editor e;
+        QVERIFY(e.window->ShowWiresItem()->isChecked());
+        e.window->ShowWiresItem()->trigger();
+        QVERIFY(!e.window->WireOverlay()->LinesShown());
+    }
+    {
+        Editor e;
+        QVERIFY(!e.window->ShowWiresItem()->isChecked());
+        QVERIFY(!e.window->WireOverlay()->LinesShown());
+        e.window->ShowWiresItem()->trigger();
+    }
+    Editor e;
+    QVERIFY(e.window->ShowWiresItem()->isChecked());
+}
+
+QTEST_MAIN(TestWires)
+#include "test_wires.moc"
