@@ -10,6 +10,7 @@
 #include "components/leds.h"
 #include "components/pins.h"
 #include "components/switches.h"
+#include "editor/boardfile.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/keystate.h"
@@ -119,6 +120,25 @@ double groundNodeListing(int n) {
     return ms;
 }
 
+// Opens a board file of n host pins spread over the bits of 64 addresses.
+double openHostPins(int n) {
+    QStringList lines;
+    for (int i = 0; i < n; ++i) {
+        lines << QStringLiteral("object Pin%1: TUPin").arg(i)
+              << QStringLiteral("  PinNumber = %1").arg(i % 8)
+              << QStringLiteral("  Address = %1").arg(128 + (i / 8) % 64)
+              << QStringLiteral("  Left = %1").arg((i % 100) * 40)
+              << QStringLiteral("  Top = %1").arg((i / 100) * 40) << QStringLiteral("end");
+    }
+    auto form = std::make_unique<BenchForm>();
+    QElapsedTimer timer;
+    timer.start();
+    const BoardFile::TReadResult read = BoardFile::ReadBoard(form->Board(), lines, 4);
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (read.Error || read.Count != n) std::printf("(host pins: not read)\n");
+    return ms;
+}
+
 void report(const char* what, double a, double b, int n) {
     std::printf("%-28s n=%-6d %9.1f ms   2n %9.1f ms   ratio %.2f\n", what, n, a, b,
                 a > 0 ? b / a : 0.0);
@@ -140,6 +160,8 @@ int main(int argc, char* argv[]) {
     report("build schematic + start", a.build, b.build, n);
     report("open and close one switch", a.press, b.press, n);
     report("stop and destroy", a.teardown, b.teardown, n);
+    const int pins = argc > 2 ? std::atoi(argv[2]) : 4000;
+    report("open a file of host pins", openHostPins(pins), openHostPins(2 * pins), pins);
     std::printf("%-28s %9.1f ms until the spread budget stops it\n", "inverter fed back on itself",
                 oscillatingInverter());
     report("Ctrl probe of a node", groundNodeListing(n), groundNodeListing(2 * n), n);

@@ -31,7 +31,8 @@ QString variantSuffix(int variant) {
 TOrvexGraphicComponent::TOrvexGraphicComponent(QWidget* owner) : QWidget(owner) {
     // Controls created from here on get image views; a test may have installed its own factory.
     if (!CurrentViewFactory()) SetViewFactory(&CreateImageView);
-    setMouseTracking(true); // the board's probe follows moves without a button held
+    setMouseTracking(true);               // the board's probe follows moves without a button held
+    setMaximumSize(MaxExtent, MaxExtent); // also for a resize by the mouse or a picture
     if (owner) setVisible(true);
     SetShowName(false);
 }
@@ -45,10 +46,12 @@ TOrvexGraphicComponent::~TOrvexGraphicComponent() {
 // ---------------------------------------------------------------- published properties
 
 void TOrvexGraphicComponent::SetName(const QString& newName) {
-    if (!newName.isEmpty() && !isIdentifier(newName))
+    if (newName.isEmpty())
+        throw ComponentError(QStringLiteral("A component's name cannot be empty"));
+    if (!isIdentifier(newName))
         throw ComponentError(
             QStringLiteral("Component name \"%1\" is not a valid identifier").arg(newName));
-    if (!newName.isEmpty() && parent()) {
+    if (parent()) {
         auto duplicate = [&](const QObject* other) { return other && other != this; };
         if (auto* names = dynamic_cast<TOwnerNames*>(parent())) {
             if (duplicate(names->FindOwnedName(newName)))
@@ -64,9 +67,7 @@ void TOrvexGraphicComponent::SetName(const QString& newName) {
         }
     }
     setObjectName(newName);
-    if (m_control)
-        m_control->setObjectName(newName.isEmpty() ? QString()
-                                                   : newName + QStringLiteral("_control_"));
+    if (m_control) m_control->setObjectName(newName + QStringLiteral("_control_"));
     update();
 }
 

@@ -80,18 +80,24 @@ public:
 
     // ---- published by the base
     QString Name() const { return objectName(); }
-    // Refuses, with a ComponentError, a name that is not an identifier or that another object of
-    // the same owner already has (compared without regard to case). The empty name is allowed:
-    // a component is unnamed until the board names it. Renames the control to Name + "_control_".
+    // Refuses, with a ComponentError, a name that is not an identifier (the empty name too) or
+    // that another object of the same owner already has (compared without regard to case). A
+    // component is unnamed until the board names it, but a named one cannot lose its name: no
+    // file line could name it, and a board file would lose it. Renames the control to Name +
+    // "_control_".
     virtual void SetName(const QString& newName);
+    // Positions and sizes stay within these bounds, so that no sum of them overflows (a widget's
+    // right edge, the board's extent); the setters clamp, and no resize goes beyond MaxExtent.
+    static constexpr int MaxCoordinate = 1000000; // |Left|, |Top| in pixels
+    static constexpr int MaxExtent = 100000;      // Width, Height in pixels
     int Left() const { return x(); }
-    void SetLeft(int value) { move(value, y()); }
+    void SetLeft(int value) { move(qBound(-MaxCoordinate, value, MaxCoordinate), y()); }
     int Top() const { return y(); }
-    void SetTop(int value) { move(x(), value); }
+    void SetTop(int value) { move(x(), qBound(-MaxCoordinate, value, MaxCoordinate)); }
     int Width() const { return width(); }
-    void SetWidth(int value) { resize(qMax(0, value), height()); }
+    void SetWidth(int value) { resize(qBound(0, value, MaxExtent), height()); }
     int Height() const { return height(); }
-    void SetHeight(int value) { resize(width(), qMax(0, value)); }
+    void SetHeight(int value) { resize(width(), qBound(0, value, MaxExtent)); }
     // The caption, or the Name while no caption is set.
     virtual QString GetCaption() const;
     virtual void SetCaption(const QString& value);

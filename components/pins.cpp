@@ -36,6 +36,7 @@ TUPin::TUPin(QWidget* owner) : TOrvexGraphicPin(owner) {
     SetCrashPictureName(QStringLiteral("CRASH"));
     TakePictureSize();
     SetShowName(true);
+    NoteMirrorKey(HostPin()); // now that it answers as a pin component
 }
 
 void TUPin::SetSpace(TPortSpace space) {

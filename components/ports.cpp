@@ -123,6 +123,7 @@ TNamePlace TOrvexGraphicPort::NamePlace() const {
 TUPort::TUPort(QWidget* owner) : TOrvexGraphicPort(owner, QStringLiteral("Port")) {
     LoadPictures(QStringLiteral("PORT"), QStringLiteral("PORT"), true);
     TakePictureSize();
+    NoteMirrorKey(Port()); // now that it answers as a port component
 }
 
 void TUPort::SetSpace(TPortSpace space) {
@@ -171,6 +172,7 @@ TBUS::TBUS(QWidget* owner) : TOrvexGraphicPort(owner, QStringLiteral("DataBUS"))
     SetHasComponentPicture(false);
     SetStretch(false);
     TakePictureSize();
+    NoteMirrorKey(Port()); // now that it answers as a port component
 }
 
 void TBUS::SetOrientation(TOrientation value) {

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -23,14 +25,64 @@
 #include "properties/propertytext.h"
 #include "simulation/simform.h"
 
+#include <unistd.h>
+
 using namespace PropertyText;
 
 namespace BoardFile {
+
+// An integer in the text form of properties, read before a component takes it.
+class TIntegerValue : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int Value READ Value WRITE SetValue)
+
+public:
+    int Value() const { return m_value; }
+    void SetValue(int value) { m_value = value; }
+
+private:
+    int m_value = 0;
+};
 
 namespace {
 
 QString nativeName(const QString& fileName) {
     return QDir::toNativeSeparators(fileName);
+}
+
+// The reason of a failed write in the words of a user rather than of the system.
+QString systemReason(int error) {
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("the disk is full");
+    case EFBIG:
+        return QStringLiteral("the file is too large (the disk or a size limit does not take "
+                              "files of this size)");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied");
+    case EROFS:
+        return QStringLiteral("the disk is read-only");
+    case EIO:
+        return QStringLiteral("the disk could not be written (input/output error)");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+// Why the temporary file beside the target could not be made.
+QString openFailure(const QString& fileName, int error, const QString& qtReason) {
+    const QFileInfo info(fileName);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("the folder %1 does not exist").arg(nativeName(folder.filePath()));
+    if (info.isDir()) return QStringLiteral("a folder of that name is in the way");
+    if (info.exists() && !info.isWritable()) return QStringLiteral("permission denied");
+    if (error != 0) return systemReason(error);
+    return qtReason;
 }
 
 QString shortened(const QString& text) {
@@ -48,8 +100,9 @@ QString sentence(const QString& message) {
     return message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
 }
 
+// A byte-order mark counts as a blank: it shows nothing, and a file may carry several.
 bool isBlankOrControl(QChar c) {
-    return c.unicode() <= 32 || c.unicode() == 127;
+    return c.unicode() <= 32 || c.unicode() == 127 || c.unicode() == 0xFEFF;
 }
 
 bool isHeader(QStringView line) {
@@ -58,6 +111,18 @@ bool isHeader(QStringView line) {
 
 bool isEnd(QStringView line) {
     return line.compare(u"end", Qt::CaseInsensitive) == 0;
+}
+
+// A form file's other block forms: inherited and inline components, and the items of collection
+// properties, which end with "end" or "end>".
+bool opensBlock(QStringView line) {
+    return isHeader(line) || line.startsWith(u"inherited ", Qt::CaseInsensitive) ||
+           line.startsWith(u"inline ", Qt::CaseInsensitive) ||
+           line.compare(u"item", Qt::CaseInsensitive) == 0;
+}
+
+bool closesBlock(QStringView line) {
+    return isEnd(line) || line.startsWith(u"end>", Qt::CaseInsensitive);
 }
 
 struct THeader {
@@ -160,17 +225,24 @@ private:
             Stop(line, QStringLiteral("The line is longer than %1 characters.").arg(MaxLineLength));
     }
 
-    // First pass: every component of a known class, named.
+    // First pass: every component of a known class, named. The headers are found first, so that
+    // a file of too many components is refused before anything is built.
     void CreateComponents(const QStringList& rawLines) {
         m_lines.reserve(rawLines.size());
         for (const QString& raw : rawLines)
             m_lines.append(CleanLine(raw));
+        std::vector<std::pair<int, const ComponentRow*>> headers; // line, row
         for (int i = 0; i < m_lines.size(); ++i) {
             m_current = i;
+            CheckBlockStructure(i);
             if (!isHeader(m_lines[i])) continue;
             CheckLength(i);
             const std::optional<THeader> header = parseHeader(m_lines[i]);
-            if (!header) continue;
+            if (!header) {
+                Warn(i, QStringLiteral("The object line has no colon between the name and the "
+                                       "class; its block was left out."));
+                continue;
+            }
             const ComponentRow* row = ComponentTable::Find(header->ClassName);
             if (!row) continue;
             if (!row->Create) {
@@ -183,8 +255,13 @@ private:
                 Warn(i, QStringLiteral("The component has no name; it was left out."));
                 continue;
             }
-            if (m_created.size() >= MaxComponents)
+            if (headers.size() >= size_t(MaxComponents))
                 Stop(i, QStringLiteral("A board holds at most %1 components.").arg(MaxComponents));
+            headers.emplace_back(i, row);
+        }
+        m_created.reserve(headers.size());
+        for (const auto& [i, row] : headers) {
+            m_current = i;
             TOrvexGraphicComponent* component = nullptr;
             try {
                 component = row->Create(m_board);
@@ -195,10 +272,40 @@ private:
             m_createdAt.insert(component, m_created.size());
             m_created.push_back(TCreated{component, row, i});
             try {
-                component->SetName(header->Name);
+                component->SetName(parseHeader(m_lines[i])->Name);
             } catch (const std::exception& error) {
                 Stop(i, messageOf(error));
             }
+        }
+    }
+
+    // Blocks open with a header (or an item of a form's collection property) and close with an
+    // end. An end that closes nothing means a line above it should have opened a block and was
+    // not understood (a stray character before "object", say): what that block held is lost,
+    // which the user hears of.
+    void CheckBlockStructure(int i) {
+        const QString& line = m_lines[i];
+        if (opensBlock(line)) {
+            m_notUnderstood.push_back(-1);
+        } else if (closesBlock(line)) {
+            if (m_notUnderstood.size() > 1) {
+                // The line not understood may have been the opener this end really closes.
+                const int inner = m_notUnderstood.back();
+                m_notUnderstood.pop_back();
+                if (inner >= 0) m_notUnderstood.back() = inner;
+                return;
+            }
+            if (m_notUnderstood.back() >= 0)
+                Warn(m_notUnderstood.back(),
+                     QStringLiteral("The line is not understood; the block it should open was "
+                                    "left out (the end in line %1 has no block to close).")
+                         .arg(i + 1));
+            else
+                Warn(i, QStringLiteral("The end closes no block; the lines above it were left "
+                                       "out."));
+            m_notUnderstood.back() = -1;
+        } else if (!line.isEmpty() && !line.contains(QLatin1Char('='))) {
+            m_notUnderstood.back() = i;
         }
     }
 
@@ -251,27 +358,34 @@ private:
             ReadReference(component, *prop, value, i);
             return;
         }
+        const bool isTop = isNamed(*prop, "top");
+        const bool isPosition = isTop || isNamed(*prop, "left");
+        const bool isSize = isNamed(*prop, "width") || isNamed(*prop, "height");
+        // Positions and sizes are checked before the component takes them: the setters would
+        // clamp what the file says.
+        qint64 number = 0;
+        if (isPosition || isSize) {
+            TIntegerValue probe;
+            try {
+                TextToProperty(&probe, QStringLiteral("Value"), value, m_root);
+            } catch (const std::exception& error) {
+                Stop(i, messageOf(error));
+            }
+            number = qint64(probe.Value()) + (isTop ? m_topOffset : 0);
+            if (isPosition && (number < -MaxCoordinate || number > MaxCoordinate))
+                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
+            if (isSize && number > MaxExtent)
+                Stop(i, QStringLiteral("A size lies between 0 and %1.").arg(MaxExtent));
+            if (isSize && number < 0)
+                Warn(i, QStringLiteral("A size cannot be negative; 0 was taken."));
+        }
         try {
-            TextToProperty(component, *prop, value, m_root);
+            if (isTop)
+                component->SetTop(int(number));
+            else
+                TextToProperty(component, *prop, value, m_root);
         } catch (const std::exception& error) {
             Stop(i, messageOf(error));
-        }
-        CheckGeometry(component, *prop, i);
-    }
-
-    // Stored tops are below the board's top band; positions and sizes are kept within reason.
-    void CheckGeometry(TOrvexGraphicComponent* component, const TPropertyInfo& prop, int i) {
-        if (isNamed(prop, "top")) {
-            const qint64 top = qint64(component->Top()) + m_topOffset;
-            if (top < -MaxCoordinate || top > MaxCoordinate)
-                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
-            component->SetTop(int(top));
-        } else if (isNamed(prop, "left")) {
-            if (qAbs(qint64(component->Left())) > MaxCoordinate)
-                Stop(i, QStringLiteral("A position lies between -%1 and %1.").arg(MaxCoordinate));
-        } else if (isNamed(prop, "width") || isNamed(prop, "height")) {
-            if (component->Width() > MaxExtent || component->Height() > MaxExtent)
-                Stop(i, QStringLiteral("A size lies between 0 and %1.").arg(MaxExtent));
         }
     }
 
@@ -403,6 +517,9 @@ private:
     std::vector<TReference> m_references;
     std::vector<TLineRule> m_lineRules; // of the block being read
     QList<TFileProblem> m_warnings;
+    // One entry for the outer level and one for each block open at the line being checked: the
+    // last line in it that no rule reads, or -1.
+    std::vector<int> m_notUnderstood = {-1};
 };
 
 // New components of each class, renamed to the component being written, so that values that
@@ -472,25 +589,53 @@ QByteArray ReadFile(const QString& fileName) {
 
 void WriteFile(const QString& fileName, const QByteArray& data) {
     const QString shown = nativeName(fileName);
+    const auto fail = [&shown](const QString& reason) {
+        return BoardFileError(
+            QStringLiteral("The board was not saved to %1: %2. The file is as it was before.")
+                .arg(shown, reason));
+    };
+    // The new text goes to a temporary file beside the target, which takes the target's place
+    // only once every byte of it is on the disk. Writing goes straight through the descriptor:
+    // a buffered last block is flushed where a failure could go unnoticed, and the system's
+    // reason is only known right after the call that failed.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw BoardFileError(
-            QStringLiteral("The board cannot be saved to %1: %2").arg(shown, file.errorString()));
-    if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        throw BoardFileError(QStringLiteral("The board cannot be saved to %1: %2").arg(shown, why));
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int error = errno;
+        throw fail(openFailure(fileName, error, file.errorString()));
     }
-    if (!file.commit())
-        throw BoardFileError(
-            QStringLiteral("The board cannot be saved to %1: %2").arg(shown, file.errorString()));
+    const int fd = file.handle();
+    const char* next = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, size_t(std::min<qint64>(left, 1 << 20)));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            const int error = written < 0 ? errno : ENOSPC;
+            file.cancelWriting();
+            throw fail(systemReason(error));
+        }
+        next += written;
+        left -= written;
+    }
+    // Some file systems report a full disk only when the data goes out.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        const int error = errno;
+        file.cancelWriting();
+        throw fail(systemReason(error));
+    }
+    if (!file.commit()) throw fail(file.errorString());
 }
 
 QString DecodeText(const QByteArray& bytes) {
+    // Byte-order marks in front: editors add one, sometimes to a file that has one already.
+    QByteArrayView text(bytes);
+    while (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
     QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(bytes);
+    QString decoded = utf8.decode(text);
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(text);
 }
 
 QStringList SplitLines(QStringView text) {
@@ -559,7 +704,6 @@ QList<TBlock> writeBlocks(const TBoardSurface* board, int topOffset) {
     QList<TBlock> blocks;
     TDefaults defaults;
     for (const TOrvexGraphicComponent* component : board->OwnedComponents()) {
-        if (component->Name().isEmpty()) continue; // no header could name it
         const TOrvexGraphicComponent* fresh = defaults.For(component);
         TBlock block{component, {}, {}, {}, {}};
         // Plain values first, then references, then the geometry, so that setters that size the
@@ -660,9 +804,11 @@ TWireDifference compareWires(const std::set<TWireKey>& wires, const QString& tex
 
 // A contact with several partners shows only the first in its property. The others are written
 // as further lines of the same property, which the reader adds as wires; true when the contact
-// has such a property.
+// has such a property. The reader puts back the wires to other components that such a line's
+// setter replaces, not those inside the component: a contact whose first partner is a contact of
+// its own component takes a further line only when `ownFirst` allows it.
 bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPinDriver* contact,
-                    TOrvexPinDriver* partner) {
+                    TOrvexPinDriver* partner, bool ownFirst) {
     for (TBlock& block : blocks) {
         if (!isInside(contact, block.Component)) continue;
         for (const TPropertyInfo& prop : PublishedProperties(block.Component->metaObject())) {
@@ -671,6 +817,7 @@ bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPin
                 continue;
             const QObject* value = prop.Meta().read(block.Component).value<QObject*>();
             if (contact->ConnectionCount() == 0 || value != contact->GetContact()) continue;
+            if (!ownFirst && isInside(value, block.Component)) return false;
             block.Extra.append(QStringLiteral("  ") + prop.Name() + QStringLiteral(" = ") +
                                PathName(partner, board));
             return true;
@@ -694,6 +841,21 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
     if (!board) return result;
     QList<TBlock> blocks = writeBlocks(board, topOffset);
     result.Text = joinBlocks(blocks);
+    // A component without a name has a block that no reader takes: the file would lose it.
+    int line = 1;
+    for (const TBlock& block : blocks) {
+        if (block.Component->Name().isEmpty()) {
+            const QString className = QLatin1String(block.Component->metaObject()->className());
+            result.Unreadable = TFileProblem{
+                line, QStringLiteral("object : ") + className,
+                QStringLiteral("A %1 component has no name, so the file could not bring it "
+                               "back; name it first.")
+                    .arg(className)};
+            return result;
+        }
+        line += 2 + int(block.Plain.size() + block.References.size() + block.Extra.size() +
+                        block.Geometry.size());
+    }
     const std::set<TWireKey> wires = wiresOf(board);
     TWireDifference difference = compareWires(wires, result.Text, topOffset);
     if (difference.Unreadable) {
@@ -705,7 +867,12 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
         for (const TWireKey& wire : difference.Missing) {
             auto* a = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.first));
             auto* b = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.second));
-            if (a && b && !addPartnerLine(blocks, board, a, b)) addPartnerLine(blocks, board, b, a);
+            if (!a || !b) continue;
+            // The side whose line keeps every other wire first.
+            if (!addPartnerLine(blocks, board, a, b, false) &&
+                !addPartnerLine(blocks, board, b, a, false) &&
+                !addPartnerLine(blocks, board, a, b, true))
+                addPartnerLine(blocks, board, b, a, true);
         }
         const QString extended = joinBlocks(blocks);
         TWireDifference remaining = compareWires(wires, extended, topOffset);
@@ -720,3 +887,5 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
 }
 
 } // namespace BoardFile
+
+#include "boardfile.moc"

@@ -8,10 +8,10 @@
 #include <functional>
 #include <optional>
 
+#include "components/orvexcomponent.h"
 #include "platform/errors.h"
 
 class TBoardSurface;
-class TOrvexGraphicComponent;
 
 // Board files: a board stored as text, one object block per component.
 //
@@ -30,8 +30,8 @@ class TOrvexGraphicComponent;
 //
 // Reading is all or nothing: when it stops on a value that cannot be taken, every component it
 // created is destroyed again and the board is as it was. Parts of a file that cannot be built
-// (a reference that names nothing, a class that has no component yet) are left out with a warning
-// and reading goes on.
+// (a reference that names nothing, a class that has no component yet, a block whose object line
+// is not understood) are left out with a warning and reading goes on.
 //
 // A file names each wire from one side, as the property of one contact that reads the first
 // partner in its list (further partners as further lines of the same property). Loading keeps
@@ -43,10 +43,12 @@ namespace BoardFile {
 // Against damaged and hostile files: anything beyond these limits is refused.
 inline constexpr qint64 MaxFileSize = qint64(64) << 20; // bytes
 inline constexpr int MaxLineLength = 65536;             // characters of a header or property line
-inline constexpr int MaxComponents = 50000;             // components of one file
-inline constexpr int MaxCoordinate = 1000000;           // |Left|, |Top| in pixels
-inline constexpr int MaxExtent = 100000;                // Width, Height in pixels
-inline constexpr int MaxPropertyName = 255;             // longer names are cut
+// Painting recurses once per overlapping sibling widget: 28,000 components at one place overflow
+// a stack of 8 MB, 20,000 leave a third of it.
+inline constexpr int MaxComponents = 20000; // components of one file
+inline constexpr int MaxCoordinate = TOrvexGraphicComponent::MaxCoordinate; // |Left|, |Top|
+inline constexpr int MaxExtent = TOrvexGraphicComponent::MaxExtent;         // Width, Height
+inline constexpr int MaxPropertyName = 255;                                 // longer names are cut
 
 // A file could not be read or written; the message says which file and why.
 class BoardFileError : public BrelvanError {
@@ -78,11 +80,13 @@ QByteArray ReadFile(const QString& fileName);
 // Throws BoardFileError.
 void WriteFile(const QString& fileName, const QByteArray& data);
 
-// UTF-8 when the bytes are valid UTF-8, else the 8-bit Latin-1 of older files.
+// UTF-8 when the bytes are valid UTF-8, else the 8-bit Latin-1 of older files. Byte-order marks
+// in front (any number of them) go.
 QString DecodeText(const QByteArray& bytes);
 // Lines end with CR LF, a lone CR or a lone LF.
 QStringList SplitLines(QStringView text);
-// A line as the reader sees it: TAB characters removed, blanks and control characters trimmed.
+// A line as the reader sees it: TAB characters removed, blanks, control characters and byte-order
+// marks trimmed.
 QString CleanLine(QStringView line);
 
 // Called for each component once its block is read.

@@ -26,6 +26,18 @@ public:
     virtual void ShowError(const QString& text) = 0;
     // The placed components in child order.
     virtual QList<QObject*> BoardComponents() const = 0;
+    // The components that may show the bit `pinNumber` of `address` in `space`: the port
+    // components of that address and space and the pin components of that bit. Callers check
+    // each; every component will do.
+    virtual QList<QObject*> MirrorCandidates(TPortSpace space, int address, int pinNumber) const {
+        Q_UNUSED(space);
+        Q_UNUSED(address);
+        Q_UNUSED(pinNumber);
+        return BoardComponents();
+    }
+    // A host pin's or host port's address, space or bit changed, or its component was just
+    // built: a board that indexes them by these takes it up again.
+    virtual void MirrorKeyChanged(QObject* driver) { Q_UNUSED(driver); }
     // A spread ran out of its work budget (the board oscillates); `where` names the contact at
     // which it stopped ("Component.Contact").
     virtual void ReportOscillation(const QString& where) = 0;

@@ -62,11 +62,13 @@ void TOrvexPin::SetSpace(TPortSpace space) {
         return;
     }
     m_space = space;
+    NoteMirrorKey(this);
     FireChange();
 }
 
 void TOrvexPin::SetAddress(int address) {
     m_address = address;
+    NoteMirrorKey(this);
     FireChange();
 }
 
@@ -77,6 +79,7 @@ void TOrvexPin::SetPinNumber(int number) {
         return;
     }
     m_pinNumber = number;
+    NoteMirrorKey(this);
     // The host hears the level again, under the new bit.
     SetValue(m_value);
 }
@@ -159,6 +162,7 @@ void TOrvexPort::SetAddress(int address) {
     m_address = address;
     for (TOrvexPin* pin : m_pins)
         if (pin) pin->m_address = address;
+    NoteMirrorKey(this);
     FireChange();
 }
 
@@ -170,6 +174,7 @@ void TOrvexPort::SetSpace(TPortSpace space) {
     for (TOrvexPin* pin : m_pins)
         if (pin) pin->m_space = space;
     m_space = space;
+    NoteMirrorKey(this);
 }
 
 void TOrvexPort::HostAccess(int data, int drivenData, int kind, int address, QObject*) {
@@ -181,11 +186,16 @@ void TOrvexPort::HostAccess(int data, int drivenData, int kind, int address, QOb
 
 // ---------------------------------------------------------------- board mirroring
 
+void NoteMirrorKey(TOrvexDriver* driver) {
+    if (BoardLink* board = driver ? driver->OwnerForm() : nullptr) board->MirrorKeyChanged(driver);
+}
+
 BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel) {
     BoardLink* board = pin ? pin->OwnerForm() : nullptr;
     if (!board) return nullptr;
     const int bit = 1 << (pin->PinNumber() & 7);
-    for (QObject* component : board->BoardComponents()) {
+    for (QObject* component :
+         board->MirrorCandidates(pin->Space(), pin->Address(), pin->PinNumber())) {
         ComponentRole* role = RoleOf(component);
         if (!role) continue;
         if (TOrvexPortDriver* port = role->MirroredPort()) {

@@ -83,6 +83,9 @@ public:
     void SetSpace(TPortSpace space);
 };
 
+// Tells the driver's board that its address, space or bit changed (or that it is new).
+void NoteMirrorKey(TOrvexDriver* driver);
+
 // Copies a host pin's new level into every port and pin component of its board that shows the same
 // bit (plain field writes). Returns the board, or nullptr.
 BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel);

@@ -37,6 +37,17 @@ private:
     bool m_previous;
 };
 
+// What a port component shows (all bits of an address in a space) and what a pin component shows
+// (one bit). Never 0.
+quint64 portKey(int space, int address) {
+    return (quint64(quint32(address)) << 32) | (quint64(space & 0xFF) << 8) | 1;
+}
+
+quint64 pinKey(int space, int address, int pinNumber) {
+    return (quint64(quint32(address)) << 32) | (quint64(space & 0xFF) << 8) |
+           (quint64(pinNumber & 0x1F) << 3) | 2;
+}
+
 } // namespace
 
 // ================================================================ TBoardSurface
@@ -72,6 +83,7 @@ QObject* TBoardSurface::FindOwnedName(const QString& name) const {
 }
 
 void TBoardSurface::Track(QObject* child) {
+    m_mirrorPending.insert(child);
     if (m_ownedSet.contains(child)) return;
     m_ownedSet.insert(child);
     m_owned.append(child);
@@ -86,6 +98,8 @@ void TBoardSurface::Track(QObject* child) {
 }
 
 void TBoardSurface::Untrack(QObject* child) {
+    m_mirrorPending.remove(child);
+    UnindexMirror(child);
     if (!m_ownedSet.remove(child)) return;
     disconnect(child, &QObject::objectNameChanged, this, nullptr);
     const QString key = child->objectName().toLower();
@@ -135,6 +149,56 @@ QList<QObject*> TBoardSurface::BoardComponents() const {
     for (TOrvexGraphicComponent* component : ComponentsInChildOrder())
         result.append(component);
     return result;
+}
+
+QList<QObject*> TBoardSurface::MirrorCandidates(TPortSpace space, int address,
+                                                int pinNumber) const {
+    for (QObject* child : std::as_const(m_mirrorPending))
+        IndexMirror(child);
+    m_mirrorPending.clear();
+    QList<QObject*> result;
+    for (const quint64 key : {portKey(space, address), pinKey(space, address, pinNumber)})
+        if (auto it = m_mirrors.constFind(key); it != m_mirrors.cend())
+            for (QObject* component : *it)
+                result.append(component);
+    return result;
+}
+
+void TBoardSurface::MirrorKeyChanged(QObject* driver) {
+    QObject* component = driver;
+    while (component && component->parent() != this)
+        component = component->parent();
+    if (!component || m_mirrorPending.contains(component)) return;
+    IndexMirror(component);
+}
+
+void TBoardSurface::IndexMirror(QObject* component) const {
+    UnindexMirror(component);
+    if (component->parent() != this || !m_ownedSet.contains(component)) return;
+    ComponentRole* role = RoleOf(component);
+    if (!role) return;
+    std::pair<quint64, quint64> keys{0, 0};
+    if (const TOrvexPortDriver* port = role->MirroredPort())
+        keys.first = portKey(port->Space(), port->Address());
+    if (const TOrvexPin* pin = role->MirroredPin())
+        keys.second = pinKey(pin->Space(), pin->Address(), pin->PinNumber());
+    if (!keys.first && !keys.second) return;
+    m_mirrorKeys.insert(component, keys);
+    for (const quint64 key : {keys.first, keys.second})
+        if (key) m_mirrors[key].insert(component);
+}
+
+void TBoardSurface::UnindexMirror(QObject* component) const {
+    const auto it = m_mirrorKeys.find(component);
+    if (it == m_mirrorKeys.end()) return;
+    for (const quint64 key : {it->first, it->second}) {
+        if (!key) continue;
+        auto entry = m_mirrors.find(key);
+        if (entry == m_mirrors.end()) continue;
+        entry->remove(component);
+        if (entry->isEmpty()) m_mirrors.erase(entry);
+    }
+    m_mirrorKeys.erase(it);
 }
 
 void TBoardSurface::ReportOscillation(const QString& where) {

@@ -54,6 +54,9 @@ public:
     bool HasWindow() const override;
     void ShowError(const QString& text) override;
     QList<QObject*> BoardComponents() const override; // child order
+    // From an index of the port and pin components by what they show, kept as they change.
+    QList<QObject*> MirrorCandidates(TPortSpace space, int address, int pinNumber) const override;
+    void MirrorKeyChanged(QObject* driver) override;
     void ReportOscillation(const QString& where) override;
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
 
@@ -87,7 +90,16 @@ private:
     QSet<QObject*> m_ownedSet;
     bool m_extentPending = false;
     QHash<QString, QList<QObject*>> m_names; // lower-case name -> owned objects of that name
-    TNodeArray m_noNodes;                    // the node table of a board without a form
+
+    // Port and pin components by the bit they show (MirrorKey): host pins mirror their levels
+    // into them. Children come in before they are built, so they are looked at on the next
+    // question; a component looks again when its key changes and once it is built.
+    void IndexMirror(QObject* component) const;
+    void UnindexMirror(QObject* component) const;
+    mutable QSet<QObject*> m_mirrorPending;
+    mutable QHash<QObject*, std::pair<quint64, quint64>> m_mirrorKeys; // port key, pin key; 0: none
+    mutable QHash<quint64, QSet<QObject*>> m_mirrors;
+    TNodeArray m_noNodes; // the node table of a board without a form
 };
 
 // The board form: a main window whose central widget (in a scroll area) is the board. It holds

@@ -7,7 +7,9 @@
 #include <QToolButton>
 #include <QtTest>
 #include <algorithm>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 #include "components/drivenports.h"
 #include "components/gates.h"
@@ -153,6 +155,9 @@ private slots:
     void lines_data();
     void lines();
     void decoding();
+    void byteOrderMarks();
+    void notUnderstoodBlocks_data();
+    void notUnderstoodBlocks();
     void integerValues_data();
     void integerValues();
     void enumerationValues_data();
@@ -180,14 +185,21 @@ private slots:
     void hostileFiles();
     void unreadableFiles_data();
     void unreadableFiles();
+    void negativeSizes();
     void loadedComponents();
     void writtenBlocks();
     void savingIsAtomic_data();
     void savingIsAtomic();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
     void boardThatWouldNotOpenIsNotSaved();
+    void namelessComponentIsNotDropped();
+    void wiresOfOpenedFiles_data();
+    void wiresOfOpenedFiles();
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
     void fileCommands();
+    void largestBoard();
     void roundTrip_data();
     void roundTrip();
     void roundTripOfEditedBoards_data();
@@ -206,6 +218,8 @@ void TestBoardFile::lines_data() {
     QTest::newRow("TABs anywhere, blanks and controls around")
         << "\t  Col\tor = \tcled_RED \x01\x7f\r\n"
         << QStringList{"Color = cled_RED"};
+    QTest::newRow("byte-order marks around")
+        << QStringLiteral("\uFEFF\uFEFF object A: TLED\uFEFF") << QStringList{"object A: TLED"};
     QTest::newRow("inner blanks stay")
         << "Caption = '  two  '  " << QStringList{"Caption = '  two  '"};
 }
@@ -225,6 +239,64 @@ void TestBoardFile::decoding() {
     // Not UTF-8: an 8-bit file of an older writer.
     QCOMPARE(BoardFile::DecodeText(QByteArray("Caption = 'gr\xfc\xdf'")),
              QStringLiteral("Caption = 'grüß'"));
+    // Byte-order marks in front, however many, in either kind of file.
+    QCOMPARE(BoardFile::DecodeText(QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBFobject A")),
+             QStringLiteral("object A"));
+    QCOMPARE(BoardFile::DecodeText(QByteArray("\xEF\xBB\xBFobject A: TLED\nCaption = '\xfc'")),
+             QStringLiteral("object A: TLED\nCaption = 'ü'"));
+}
+
+// A file with two byte-order marks and an 8-bit character: every block is read.
+void TestBoardFile::byteOrderMarks() {
+    Editor e;
+    e.window->LoadFromFile(SourceDir + QStringLiteral("/tests/boards/byte_order_marks.ovd"));
+    QCOMPARE(e.errors(), QString());
+    QCOMPARE(e.messages().constFirst().text, QStringLiteral("4 objects loaded."));
+    QCOMPARE(e.find("LED1")->GetCaption(), QStringLiteral("Caf\u00e9"));
+    QCOMPARE(e.find("LED1")->Left(), 8);
+}
+
+void TestBoardFile::notUnderstoodBlocks_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("a stray character before object")
+        << "xobject A: TLED\r\nLeft = 8\r\nend\r\n" + block("B: TLED", "")
+        << "Line 1: xobject A: TLED\nThe line is not understood; the block it should open was "
+           "left out (the end in line 3 has no block to close).";
+    QTest::newRow("no colon in the object line")
+        << "object Broken TLED\r\nLeft = 3\r\nend\r\n" + block("B: TLED", "")
+        << "Line 1: object Broken TLED\nThe object line has no colon";
+    QTest::newRow("inside a form's block")
+        << "object Form1: TForm1\r\n  !object A: TLED\r\n  Left = 1\r\n  end\r\n" +
+               block("B: TLED", "") + "end\r\n"
+        << "Line 2: !object A: TLED\nThe line is not understood; the block it should open was "
+           "left out (the end in line 8 has no block to close).";
+    QTest::newRow("an end too many") << block("B: TLED", "") + "end\r\n"
+                                     << "Line 4: end\nThe end closes no block";
+    QTest::newRow("a form's collections and inherited blocks")
+        << "inherited Form1: TForm1\r\n  Columns = <\r\n    item\r\n      Width = 10\r\n"
+           "    end\r\n    item\r\n      Width = 20\r\n    end>\r\n  Items.Strings = (\r\n"
+           "    'a'\r\n    'b')\r\n" +
+               block("B: TLED", "") + "end\r\n"
+        << "";
+}
+
+// A block whose object line is not understood is never lost without a word.
+void TestBoardFile::notUnderstoodBlocks() {
+    QFETCH(QString, text);
+    QFETCH(QString, warning);
+    Editor e;
+    e.load(text);
+    QCOMPARE(e.components().size(), 1);
+    QCOMPARE(e.messages().constFirst().text, QStringLiteral("1 objects loaded."));
+    if (warning.isEmpty()) {
+        QCOMPARE(e.errors(), QString());
+        return;
+    }
+    QCOMPARE(e.messages().size(), 2);
+    QCOMPARE(e.messages()[1].caption, QStringLiteral("Warning"));
+    QVERIFY2(e.messages()[1].text.contains(warning), qPrintable(e.messages()[1].text));
+    QCOMPARE(e.window->FileName(), QString()); // Save asks for a name
 }
 
 // ---------------------------------------------------------------- value forms
@@ -506,8 +578,7 @@ void TestBoardFile::outerBlocks() {
 
 void TestBoardFile::unknownClasses() {
     Editor e;
-    e.load(block("Timer1: TTimer", "Interval = 50\r\nLeft = 7") + block("LED1: TLED", "Left = 12") +
-           QStringLiteral("object Broken TLED\r\nLeft = 3\r\nend\r\n"));
+    e.load(block("Timer1: TTimer", "Interval = 50\r\nLeft = 7") + block("LED1: TLED", "Left = 12"));
     QCOMPARE(e.errors(), QString());
     QCOMPARE(e.messages().constFirst().text, QStringLiteral("1 objects loaded."));
     QCOMPARE(e.components().size(), 1);
@@ -684,6 +755,10 @@ void TestBoardFile::hostileFiles_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("line"); // the line the report names
     QTest::newRow("huge width") << block("LED1: TLED", "Width = 2147483647") << "Line 2:";
+    QTest::newRow("huge width right of the origin")
+        << block("L: TLED", "Left = 1\r\nWidth = 2147483647") << "Line 3: Width = 2147483647";
+    QTest::newRow("huge height below the top band")
+        << block("L: TLED", "Top = 1\r\nHeight = 100001") << "Line 3: Height = 100001";
     QTest::newRow("far left") << block("LED1: TLED", "Left = -2147483648") << "Line 2:";
     QTest::newRow("top that overflows with the offset")
         << block("LED1: TLED", "Top = 2147483647") << "Line 2:";
@@ -693,6 +768,8 @@ void TestBoardFile::hostileFiles_data() {
         << QStringLiteral("object LED1: TLED\nobject LED2: TLED\nLeft = 4\nend\nend\n")
         << "Line 2: object LED2: TLED";
     QTest::newRow("a name that is no identifier") << block("1LED: TLED", "") << "Line 1:";
+    QTest::newRow("an empty name")
+        << block("A: TLED", "Name = ''") + block("B: TLED", "") << "Line 2: Name = ''";
 }
 
 void TestBoardFile::hostileFiles() {
@@ -739,6 +816,17 @@ void TestBoardFile::unreadableFiles() {
 }
 
 // ---------------------------------------------------------------- loaded components
+
+// A negative size is taken as 0, and the user hears of it.
+void TestBoardFile::negativeSizes() {
+    Editor e;
+    e.load(block("L: TLED", "Width = -5\r\nHeight = 12"));
+    QCOMPARE(e.find("L")->size(), QSize(0, 12));
+    QCOMPARE(e.messages().size(), 2);
+    QVERIFY2(e.messages()[1].text.contains(
+                 "Line 2: Width = -5\nA size cannot be negative; 0 was taken."),
+             qPrintable(e.messages()[1].text));
+}
 
 void TestBoardFile::loadedComponents() {
     Editor e;
@@ -835,11 +923,67 @@ void TestBoardFile::savingIsAtomic() {
     QVERIFY(replaced.readAll().startsWith("object LED1: TLED\r\n"));
 }
 
+void TestBoardFile::failedWriteKeepsTheOldFile_data() {
+    QTest::addColumn<int>("limit"); // bytes a file of this process may hold
+    QTest::newRow("stops part-way") << 4096;
+    QTest::newRow("nothing goes out") << 0;
+}
+
+// A disk that fills up while the board is written: the previous file stays byte for byte, the
+// user hears which file and why, and the board still counts as changed.
+void TestBoardFile::failedWriteKeepsTheOldFile() {
+    QFETCH(int, limit);
+    Editor e;
+    QString text;
+    for (int i = 1; i <= 100; ++i)
+        text += block(QStringLiteral("LED%1: TLED").arg(i), QStringLiteral("Left = %1").arg(i * 8));
+    e.load(text);
+    QCOMPARE(e.components().size(), 100);
+    QVERIFY(BoardFile::WriteBoard(e.board(), e.window->GridSize()).Text.size() > 6000);
+    e.find("LED1")->SetLeft(200);
+    e.window->SetModified(true);
+    QByteArray previous;
+    for (int i = 0; previous.size() < 6691; ++i)
+        previous += "object Old" + QByteArray::number(i) + ": TLED\r\nend\r\n";
+    const QString target = e.write("old.ovd", previous);
+    e.dialogs->Clear();
+    bool saved = true;
+    {
+        // A size limit on this process's files, the signal it would raise ignored: the write
+        // fails with "file too large" as on a full disk. Both are put back before checking.
+        struct rlimit before {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tight = before;
+        tight.rlim_cur = rlim_t(limit);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
+        saved = e.window->SaveToFile(target);
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signalBefore);
+    }
+    QVERIFY(!saved);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), previous);
+    QCOMPARE(e.messages().size(), 1);
+    QCOMPARE(e.messages()[0].caption, QStringLiteral("Error"));
+    const QString message = e.messages()[0].text;
+    QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
+    QVERIFY2(message.contains("the file is too large"), qPrintable(message));
+    QVERIFY(e.window->Modified());
+    // No temporary file is left behind.
+    QCOMPARE(QDir(e.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"board.ovd", "old.ovd"}));
+    // With room again the same board saves.
+    QVERIFY(e.window->SaveToFile(target));
+    QVERIFY(!e.window->Modified());
+}
+
 // A value beyond what the reader takes would give a file that does not open: the old file stays.
 void TestBoardFile::boardThatWouldNotOpenIsNotSaved() {
     Editor e;
     e.load(block("LED1: TLED", "Left = 8"));
-    e.find("LED1")->SetTop(2000000);
+    e.find("LED1")->move(8, 2000000); // past what the setter takes
     e.dialogs->Clear();
     QVERIFY(!e.window->SaveToFile(e.path("board.ovd")));
     QCOMPARE(e.messages().size(), 1);
@@ -848,6 +992,52 @@ void TestBoardFile::boardThatWouldNotOpenIsNotSaved() {
     QFile file(e.path("board.ovd"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), block("LED1: TLED", "Left = 8"));
+}
+
+// A component that has no name has no block a reader takes: the save is refused, not the
+// component dropped.
+void TestBoardFile::namelessComponentIsNotDropped() {
+    Editor e;
+    e.load(block("LED1: TLED", ""));
+    new TLED(e.board());
+    e.dialogs->Clear();
+    QVERIFY(!e.window->SaveToFile(e.path("board.ovd")));
+    QCOMPARE(e.messages().size(), 1);
+    QVERIFY2(e.messages()[0].text.contains("Line 7: object : TLED\nA TLED component has no name"),
+             qPrintable(e.errors()));
+    QFile file(e.path("board.ovd"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()), block("LED1: TLED", ""));
+}
+
+void TestBoardFile::wiresOfOpenedFiles_data() {
+    QTest::addColumn<QString>("text");
+    // C's contact has two partners; the partner B.Contact1 lists its own B.Contact2 first, so a
+    // further line on B's side would replace that wire.
+    QTest::newRow("second partner whose first wire is its own")
+        << block("A: TSwitch", "") + block("B: TSwitch", "Contact2 = B.Contact1") +
+               block("C: TSwitch", "Contact2 = A.Contact2\r\nContact2 = B.Contact1");
+    QTest::newRow("three partners of one contact")
+        << block("A: TSwitch", "Contact1 = A.Contact2") + block("B: TSwitch", "") +
+               block("C: TSwitch", "Contact2 = A.Contact1\r\nContact2 = B.Contact1\r\n"
+                                   "Contact2 = A.Contact2");
+}
+
+// Every wiring a file gives is written so that it opens again: no warning, the same wires.
+void TestBoardFile::wiresOfOpenedFiles() {
+    QFETCH(QString, text);
+    Editor e;
+    e.load(text);
+    QCOMPARE(e.errors(), QString());
+    const QStringList opened = wiresOf(e.board());
+    const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
+    QCOMPARE(written.Lost, QStringList());
+    QCOMPARE(written.Added, QStringList());
+    e.dialogs->Clear();
+    QVERIFY(e.window->SaveToFile(e.path("saved.ovd")));
+    QCOMPARE(e.errors(), QString());
+    e.window->LoadFromFile(e.path("saved.ovd"));
+    QCOMPARE(wiresOf(e.board()), opened);
 }
 
 void TestBoardFile::wiringTheFileCannotHold_data() {
@@ -889,6 +1079,32 @@ void TestBoardFile::wiringTheFileCannotHold() {
     const QString wire = lost.isEmpty() ? added : lost;
     QVERIFY2(e.messages()[0].text.contains(wire), qPrintable(e.messages()[0].text));
     QVERIFY(e.messages()[0].text.contains(lost.isEmpty() ? "there as well" : "missing"));
+}
+
+// The largest board a file may hold, every component at one place: it opens and paints (each
+// overlapping sibling costs the painting a level of recursion), and one more is refused before
+// anything is built.
+void TestBoardFile::largestBoard() {
+    QString text;
+    text.reserve((BoardFile::MaxComponents + 1) * 24);
+    for (int i = 1; i <= BoardFile::MaxComponents; ++i)
+        text += QStringLiteral("object G%1: TGND\nend\n").arg(i);
+    Editor e;
+    e.window->hide(); // painted at once when shown, as after opening it from the menu
+    e.load(text);
+    QCOMPARE(e.components().size(), BoardFile::MaxComponents);
+    e.window->show();
+    QVERIFY(!e.window->grab().isNull());
+    e.window->repaint();
+
+    e.load(text + QStringLiteral("object Last: TGND\nend\n"));
+    QVERIFY(e.components().isEmpty());
+    QCOMPARE(e.messages().size(), 1);
+    const QString expected = QStringLiteral("Line %1: object Last: TGND\nA board holds at most %2 "
+                                            "components.")
+                                 .arg(2 * BoardFile::MaxComponents + 1)
+                                 .arg(BoardFile::MaxComponents);
+    QVERIFY2(e.messages()[0].text.contains(expected), qPrintable(e.messages()[0].text));
 }
 
 void TestBoardFile::fileCommands() {

@@ -95,6 +95,8 @@ private slots:
     void litViewFollowsVisibility();
     void afterglowHoldsViewFor50ms();
     void viewFillsComponentAndLetsMouseThrough();
+    void geometryStaysWithinBounds_data();
+    void geometryStaysWithinBounds();
     void paintsSelectionFrameAndName();
     void mouseForwarding();
 
@@ -319,6 +321,7 @@ void TestComponents::renameRenamesControl() {
 
 void TestComponents::invalidNamesRefused_data() {
     QTest::addColumn<QString>("name");
+    QTest::newRow("empty") << "";
     QTest::newRow("leading digit") << "1LED";
     QTest::newRow("space") << "LED 1";
     QTest::newRow("dot") << "LED.1";
@@ -344,13 +347,9 @@ void TestComponents::duplicateNameRefused() {
     QVERIFY_THROWS_EXCEPTION(ComponentError, second.SetName(QStringLiteral("LED1")));
     QCOMPARE(second.Name(), QStringLiteral("_led2"));
 
-    // Its own name in another case, the empty name, and the same name under another owner are
-    // all fine.
+    // Its own name in another case and the same name under another owner are fine.
     first.SetName(QStringLiteral("Led1"));
     QCOMPARE(first.Name(), QStringLiteral("Led1"));
-    second.SetName(QString());
-    first.SetName(QString());
-    QVERIFY(first.control->objectName().isEmpty());
     TOwner otherOwner;
     TTestComponent elsewhere(&otherOwner);
     first.SetName(QStringLiteral("LED1"));
@@ -457,6 +456,36 @@ void TestComponents::viewFillsComponentAndLetsMouseThrough() {
         guard = other.View();
     }
     QVERIFY(guard.isNull());
+}
+
+void TestComponents::geometryStaysWithinBounds_data() {
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QRect>("geometry"); // from 10, 20, 30 x 40
+    const int far = TOrvexGraphicComponent::MaxCoordinate;
+    const int wide = TOrvexGraphicComponent::MaxExtent;
+    QTest::newRow("largest left") << "Left" << INT_MAX << QRect(far, 20, 30, 40);
+    QTest::newRow("smallest left") << "Left" << INT_MIN << QRect(-far, 20, 30, 40);
+    QTest::newRow("largest top") << "Top" << INT_MAX << QRect(10, far, 30, 40);
+    QTest::newRow("largest width") << "Width" << INT_MAX << QRect(10, 20, wide, 40);
+    QTest::newRow("negative width") << "Width" << -5 << QRect(10, 20, 0, 40);
+    QTest::newRow("largest height") << "Height" << INT_MAX << QRect(10, 20, 30, wide);
+}
+
+// Whatever a property write (the file, the grid) or a resize (the mouse) asks, a component's
+// edges stay far from where sums overflow, and its view follows without overflowing either.
+void TestComponents::geometryStaysWithinBounds() {
+    QFETCH(QString, property);
+    QFETCH(int, value);
+    QFETCH(QRect, geometry);
+    TTestComponent component(owner.get());
+    component.setGeometry(10, 20, 30, 40);
+    QVERIFY(component.setProperty(qPrintable(property), value));
+    QCOMPARE(component.geometry(), geometry);
+    QCOMPARE(component.View()->geometry(), component.rect());
+    component.resize(INT_MAX, INT_MAX);
+    QCOMPARE(component.size(),
+             QSize(TOrvexGraphicComponent::MaxExtent, TOrvexGraphicComponent::MaxExtent));
 }
 
 // ---------------------------------------------------------------- painting

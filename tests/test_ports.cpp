@@ -1,6 +1,7 @@
 // Ports, bus, driven ports, selectors and lines on a board: host accesses, decoding, latching,
 // pictures, orientation, names and published properties.
 #include <QMetaProperty>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include "components/drivenports.h"
@@ -63,6 +64,7 @@ private slots:
     void hostAccesses_data();
     void hostAccesses();
     void portSpace();
+    void mirroringFollowsChanges();
     void selectorDecoding_data();
     void selectorDecoding();
     void decodedOutputDrivesItsNet();
@@ -299,6 +301,87 @@ void TestPorts::portSpace() {
     QCOMPARE(port->PortPin(0)->GetResistence(), 10000000);
     port->SetSpace(ops_DATA);
     QCOMPARE(port->PortPin(0)->GetResistence(), 1000);
+}
+
+// Whether a host pin's level is mirrored into `component` (the rule of MirrorPinToBoard).
+bool showsBit(QObject* component, TPortSpace space, int address, int pinNumber) {
+    ComponentRole* role = RoleOf(component);
+    if (!role) return false;
+    if (TOrvexPortDriver* port = role->MirroredPort())
+        if (port->Space() == space && port->Address() == address) return true;
+    if (TOrvexPin* pin = role->MirroredPin())
+        return pin->Space() == space && pin->Address() == address && pin->PinNumber() == pinNumber;
+    return false;
+}
+
+// The board finds the components that show a bit through an index: after any mix of new and
+// deleted components and changed addresses, spaces and bits it finds exactly those a look at
+// every component finds, and a pin's level reaches them.
+void TestPorts::mirroringFollowsChanges() {
+    BoardFixture f;
+    f.form->winId(); // a port takes a new address only with the window there
+    TBoardSurface* board = f.form->Board();
+    QRandomGenerator random(7);
+    int made = 0;
+    const auto place = [&] {
+        const QString name = QStringLiteral("C%1").arg(++made);
+        switch (random.bounded(4)) {
+        case 0:
+            f.Place<TUPort>(name);
+            break;
+        case 1:
+            f.Place<TBUS>(name);
+            break;
+        case 2:
+            f.Place<TSwitch>(name);
+            break;
+        default:
+            f.Place<TUPin>(name);
+        }
+    };
+    for (int i = 0; i < 24; ++i)
+        place();
+    const TPortSpace spaces[] = {ops_DATA, ops_XDATA, ops_BIT};
+    for (int step = 0; step < 400; ++step) {
+        const QList<QObject*> all = board->BoardComponents();
+        QObject* component = all[random.bounded(int(all.size()))];
+        const int address = 128 + random.bounded(3);
+        const TPortSpace space = spaces[random.bounded(3)];
+        switch (random.bounded(6)) {
+        case 0:
+            component->setProperty("Address", address);
+            break;
+        case 1:
+            component->setProperty("Space", QVariant::fromValue(space));
+            break;
+        case 2:
+            component->setProperty("PinNumber", random.bounded(8));
+            break;
+        case 3:
+            delete component;
+            break;
+        case 4:
+            place();
+            break;
+        default:
+            if (auto* pin = qobject_cast<TUPin*>(component)) {
+                const int level = random.bounded(2) ? 5000 : 0;
+                pin->HostPin()->SetValue(level);
+                for (QObject* other : board->BoardComponents())
+                    if (auto* shown = qobject_cast<TUPin*>(other);
+                        shown && showsBit(shown, pin->Space(), pin->Address(), pin->PinNumber()))
+                        QCOMPARE(shown->HostPin()->Value(), level);
+            }
+        }
+        const int pinNumber = random.bounded(8);
+        QSet<QObject*> expected;
+        for (QObject* other : board->BoardComponents())
+            if (showsBit(other, space, address, pinNumber)) expected.insert(other);
+        QSet<QObject*> found;
+        for (QObject* other : board->MirrorCandidates(space, address, pinNumber))
+            if (showsBit(other, space, address, pinNumber)) found.insert(other);
+        QCOMPARE(found, expected);
+    }
 }
 
 // ---------------------------------------------------------------- selector
