@@ -1,8 +1,10 @@
 // Measures how building and running a board scales with its size. Each figure is printed for n
 // and 2n components with their ratio: about 2 means linear, about 4 quadratic.
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QUndoStack>
 #include <cstdio>
 #include <functional>
 
@@ -11,9 +13,12 @@
 #include "components/pins.h"
 #include "components/switches.h"
 #include "editor/boardfile.h"
+#include "editor/brelvanfrm.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/keystate.h"
+#include "properties/brelvanprop.h"
+#include "properties/propertyeditor.h"
 #include "simulation/simform.h"
 
 namespace {
@@ -139,6 +144,57 @@ double openHostPins(int n) {
     return ms;
 }
 
+struct EditTimings {
+    double select = 0; // the grid shows a switch: its class lists hold every contact
+    double write = 0;  // one property write through the grid, recorded for undo
+    double undo = 0;
+    double remove = 0; // deleting one wired switch, recorded for undo
+    double restore = 0;
+};
+
+// The editor on a chain of n wired switches: the costs of one edit must not grow with the board
+// faster than linearly.
+EditTimings editingSteps(int n) {
+    EditTimings t;
+    TfrmPlugin window;
+    TBoardSurface* board = window.Board();
+    auto* vcc = new TVcc(board);
+    vcc->SetName(QStringLiteral("Vcc1"));
+    TOrvexPinDriver* previous = vcc->Pin();
+    TSwitch* middle = nullptr;
+    for (int i = 0; i < n; ++i) {
+        auto* sw = new TSwitch(board);
+        sw->SetName(QStringLiteral("S%1").arg(i + 1));
+        sw->SetContact1(previous);
+        previous = sw->SwitchControl()->Contact2();
+        window.WireComponent(sw);
+        if (i == n / 2) middle = sw;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    window.ObjectClick(middle, false);
+    t.select = timer.nsecsElapsed() / 1e6;
+    auto* list = qobject_cast<QComboBox*>(
+        window.PropertiesWindow()->PropEdit()->Row("HasAretation")->Editor);
+    timer.restart();
+    list->setCurrentIndex(1);
+    t.write = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    window.UndoStack()->undo();
+    t.undo = timer.nsecsElapsed() / 1e6;
+    auto* doomed =
+        qobject_cast<TOrvexGraphicComponent*>(board->FindOwnedName(QStringLiteral("S2")));
+    window.ObjectClick(doomed, false);
+    timer.restart();
+    window.ObjectKeyDown(Qt::Key_Delete, Qt::NoModifier);
+    t.remove = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    window.UndoStack()->undo();
+    t.restore = timer.nsecsElapsed() / 1e6;
+    window.UndoStack()->clear();
+    return t;
+}
+
 void report(const char* what, double a, double b, int n) {
     std::printf("%-28s n=%-6d %9.1f ms   2n %9.1f ms   ratio %.2f\n", what, n, a, b,
                 a > 0 ? b / a : 0.0);
@@ -165,5 +221,14 @@ int main(int argc, char* argv[]) {
     std::printf("%-28s %9.1f ms until the spread budget stops it\n", "inverter fed back on itself",
                 oscillatingInverter());
     report("Ctrl probe of a node", groundNodeListing(n), groundNodeListing(2 * n), n);
+    editingSteps(100);
+    const EditTimings ea = editingSteps(n);
+    const EditTimings eb = editingSteps(2 * n);
+    std::printf("Editing a chain of %d and %d wired switches\n", n, 2 * n);
+    report("select (grid rows)", ea.select, eb.select, n);
+    report("grid write + undo step", ea.write, eb.write, n);
+    report("undo of the write", ea.undo, eb.undo, n);
+    report("delete one (undo step)", ea.remove, eb.remove, n);
+    report("undo of the delete", ea.restore, eb.restore, n);
     return 0;
 }

@@ -700,10 +700,11 @@ struct TBlock {
     QStringList Geometry;
 };
 
-QList<TBlock> writeBlocks(const TBoardSurface* board, int topOffset) {
+QList<TBlock> writeBlocks(const TBoardSurface* board,
+                          const QList<TOrvexGraphicComponent*>& components, int topOffset) {
     QList<TBlock> blocks;
     TDefaults defaults;
-    for (const TOrvexGraphicComponent* component : board->OwnedComponents()) {
+    for (const TOrvexGraphicComponent* component : components) {
         const TOrvexGraphicComponent* fresh = defaults.For(component);
         TBlock block{component, {}, {}, {}, {}};
         // Plain values first, then references, then the geometry, so that setters that size the
@@ -839,7 +840,7 @@ QStringList describe(const std::set<TWireKey>& wires) {
 TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
     TWriteResult result;
     if (!board) return result;
-    QList<TBlock> blocks = writeBlocks(board, topOffset);
+    QList<TBlock> blocks = writeBlocks(board, board->OwnedComponents(), topOffset);
     result.Text = joinBlocks(blocks);
     // A component without a name has a block that no reader takes: the file would lose it.
     int line = 1;
@@ -884,6 +885,15 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
     result.Lost = describe(difference.Missing);
     result.Added = describe(difference.Extra);
     return result;
+}
+
+QString WriteComponents(const TBoardSurface* board,
+                        const QList<TOrvexGraphicComponent*>& components, int topOffset) {
+    if (!board) return QString();
+    QList<TOrvexGraphicComponent*> named;
+    for (TOrvexGraphicComponent* component : components)
+        if (!component->Name().isEmpty()) named.append(component); // no header could name it
+    return joinBlocks(writeBlocks(board, named, topOffset));
 }
 
 } // namespace BoardFile

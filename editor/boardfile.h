@@ -116,4 +116,10 @@ struct TWriteResult {
 // contact's further partners are written as further lines of its property.
 TWriteResult WriteBoard(const TBoardSurface* board, int topOffset);
 
+// The blocks of some components of the board only, written as WriteBoard writes them, in the
+// order given; references to components outside them are written as they stand. Wires are not
+// checked: the caller keeps what the blocks cannot hold.
+QString WriteComponents(const TBoardSurface* board,
+                        const QList<TOrvexGraphicComponent*>& components, int topOffset);
+
 } // namespace BoardFile

@@ -16,13 +16,17 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWheelEvent>
 #include <optional>
+#include <utility>
 
 #include "editor/brelvanclasses.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "properties/brelvanprop.h"
+#include "properties/propertyeditor.h"
 #include "resources/pictures.h"
 
 namespace {
@@ -79,6 +83,27 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     SetSuspended(true);
     setWindowTitle(QStringLiteral("Brelvan"));
     SetPopupMenu(nullptr);
+    m_undo = new QUndoStack(this);
+    connect(m_undo, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        m_modified = !clean;
+        UpdateTitle();
+    });
+    // The properties window: a window of its own that stays on top, hidden at start.
+    m_frmProp = new TfrmProp(this);
+    m_frmProp->hide();
+    TBoardSurface* board = Board();
+    m_frmProp->SetSearchRoot(PropertyText::TPathRoot{
+        board, [board] { return board->OwnedObjects(); },
+        [board](const QString& name) { return board->FindOwnedName(name); }});
+    m_frmProp->OnModified = [this] {
+        // A write the undo stack took marks the board through it.
+        if (std::exchange(m_writeRecorded, false)) return;
+        SetModified(true);
+    };
+    m_frmProp->PropEdit()->OnWriteProperty = [this](QObject* obj, const QString& propName,
+                                                    const std::function<void()>& write) {
+        WriteProperty(obj, propName, write);
+    };
     CreateMenus();
     CreateToolBar();
     m_statusLabel = new QLabel(this);
@@ -94,17 +119,16 @@ TfrmPlugin::~TfrmPlugin() {
         SetSuspended(true);
     }
     Board()->removeEventFilter(this);
+    ScrollArea()->removeEventFilter(this);
+    // The grid lets go of its object and the steps of the board go before the components do.
+    m_frmProp->PropEdit()->OnWriteProperty = nullptr;
+    m_frmProp->OnModified = nullptr;
+    m_frmProp->PropEdit()->SetObject(nullptr);
+    m_undo->disconnect(this);
+    m_undo->clear();
     for (TOrvexGraphicComponent* component : Board()->OwnedComponents()) {
         component->OnMouseDown = nullptr;
         component->OnMouseMove = nullptr;
-    }
-}
-
-template <typename F> void TfrmPlugin::Guard(F&& command) {
-    try {
-        command();
-    } catch (const std::exception& error) {
-        ReportError(this, error);
     }
 }
 
@@ -123,6 +147,8 @@ void TfrmPlugin::FormCreate() {
     m_selectRect->hide();
     m_fileName.clear();
     Board()->installEventFilter(this);
+    ScrollArea()->installEventFilter(this);
+    UpdateTitle();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         resize(QSize(900, 640).boundedTo(screen->availableGeometry().size()));
     else
@@ -150,9 +176,14 @@ void TfrmPlugin::CreateMenus() {
             [this] { miSaveAsClick(); });
     addItem(m_mnuFile, "miLoad", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
             [this] { miLoadClick(); });
+    m_mnuRecent = m_mnuFile->addMenu(QStringLiteral("Open &Recent"));
+    m_mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    UpdateRecentMenu();
     m_mnuFile->addSeparator()->setObjectName(QStringLiteral("N1"));
     addItem(m_mnuFile, "miExit", QStringLiteral("E&xit"), QKeySequence(),
             [this] { miExitClick(); });
+
+    CreateEditMenu();
 
     m_mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     m_mnuView->setObjectName(QStringLiteral("Objects1"));
@@ -325,9 +356,13 @@ void TfrmPlugin::UpdateRunControls() {
     for (QToolButton* button : m_buttons)
         if (button != m_tbRun) button->setEnabled(!m_running);
     // Disabled with the menu, its shortcuts must not reach its commands either.
-    m_mnuFile->menuAction()->setEnabled(!m_running);
-    for (QAction* action : m_mnuFile->actions())
-        action->setEnabled(!m_running);
+    for (QMenu* menu : {m_mnuFile, m_mnuEdit}) {
+        menu->menuAction()->setEnabled(!m_running);
+        for (QAction* action : menu->actions())
+            action->setEnabled(!m_running);
+    }
+    UpdateUndoActions();
+    UpdateRecentMenu();
     UpdateStatus();
     Board()->update();
 }
@@ -346,14 +381,15 @@ bool TfrmPlugin::ClearBoard() {
     const QList<TOrvexGraphicComponent*> owned = Board()->OwnedComponents();
     for (auto it = owned.crbegin(); it != owned.crend(); ++it)
         delete *it;
-    m_modified = false;
     m_fileName.clear();
+    ClearUndo();
     m_oscillation.clear();
     UpdateStatus();
     return true;
 }
 
 bool TfrmPlugin::FormClose() {
+    if (!QuerySaveChanges()) return false;
     if (!ClearBoard()) return false;
     HidePropertiesWindow();
     return true;
@@ -377,10 +413,36 @@ void TfrmPlugin::MessageError(const QString& text) {
 void TfrmPlugin::CyclePropFrmExecute() {
     if (m_running) return;
     PropertiesFormResize();
-    if (PropertiesWindowVisible())
+    if (PropertiesWindowVisible()) {
         HidePropertiesWindow();
-    else
+    } else {
         ShowPropertiesWindow();
+        m_frmProp->activateWindow();
+    }
+}
+
+// ---------------------------------------------------------------- the properties window
+
+void TfrmPlugin::SetEditedObject(QObject* object) {
+    m_edited = object;
+    m_frmProp->PropEdit()->SetObject(object);
+}
+
+void TfrmPlugin::PropertiesFormResize() {
+    m_frmProp->FormResize();
+}
+
+bool TfrmPlugin::PropertiesWindowVisible() const {
+    return m_frmProp->isVisible();
+}
+
+void TfrmPlugin::ShowPropertiesWindow() {
+    m_frmProp->show();
+    m_frmProp->raise();
+}
+
+void TfrmPlugin::HidePropertiesWindow() {
+    m_frmProp->hide();
 }
 
 void TfrmPlugin::Gridsize1Click() {
@@ -439,6 +501,13 @@ void TfrmPlugin::miStayOnTopClick() {
 // ---------------------------------------------------------------- the board's events
 
 bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ScrollArea() && event->type() == QEvent::KeyPress) {
+        // The arrow keys move the selection before the scroll area scrolls with them.
+        auto* key = static_cast<QKeyEvent*>(event);
+        bool taken = false;
+        Guard([&] { taken = ObjectKeyDown(key->key(), key->modifiers()); });
+        return taken;
+    }
     if (watched != Board()) return TSimForm::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Paint: {

@@ -5,7 +5,9 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
+#include "platform/dialogs.h"
 #include "simulation/simform.h"
 
 class QAction;
@@ -13,7 +15,10 @@ class QActionGroup;
 class QLabel;
 class QToolBar;
 class QToolButton;
+class QUndoStack;
 class TSelectRect;
+class TfrmProp;
+struct TBoardState;
 
 // The main window: the editor. It is the board form itself, so every component the user places
 // belongs to its board. It adds the tool bar (one button per placeable class and Run), the menus,
@@ -50,9 +55,20 @@ public:
     // The board file last opened or saved; empty at start and after New.
     const QString& FileName() const { return m_fileName; }
     void SetFileName(const QString& name) { m_fileName = name; }
-    // Set by placing, moving and resizing; recomputed by deleting; cleared by New and loading.
+    // Every change a user makes sets it (through the undo stack, whose clean state clears it
+    // again); cleared by New, Open and Save. The running simulation never sets it.
     bool Modified() const { return m_modified; }
-    void SetModified(bool on) { m_modified = on; }
+    void SetModified(bool on);
+    // "Save changes to NAME?" while the board is modified: true when the board may be replaced
+    // (saved, or the user discards it), false when the user cancelled or the save failed.
+    bool QuerySaveChanges();
+    // The name the title and the save question show: the file's name, or "untitled".
+    QString DisplayName() const;
+    QUndoStack* UndoStack() const { return m_undo; }
+    TfrmProp* PropertiesWindow() const { return m_frmProp; }
+    // The boards last opened or saved, the latest first (at most MaxRecentFiles).
+    static constexpr int MaxRecentFiles = 8;
+    QStringList RecentFiles() const;
     int GridSize() const { return m_gridSize; }
     // Clamped to 1..MaxGridSize; repaints the board.
     void SetGridSize(int size);
@@ -71,6 +87,8 @@ public:
     const QList<QToolButton*>& ToolButtons() const { return m_buttons; }
     QToolButton* RunButton() const { return m_tbRun; }
     QMenu* FileMenu() const { return m_mnuFile; }
+    QMenu* RecentMenu() const { return m_mnuRecent; }
+    QMenu* EditMenu() const { return m_mnuEdit; }
     QMenu* ViewMenu() const { return m_mnuView; }
     QMenu* VisibilityMenu() const { return m_mnuVisibility; }
     // The visibility items of Tag 0 (schematic), 1 (hybrid) and 2 (components only).
@@ -80,11 +98,19 @@ public:
     // ---- commands (the menu and tool bar handlers)
     void ButtonClick(QToolButton* sender);
     void tbRunClick();
-    void miNewClick() { ClearBoard(); }
+    void miNewClick();
     void miSaveClick();
     void miSaveAsClick();
     void miLoadClick();
     void miExitClick() { close(); }
+    // Opens a board after the save question (Open Recent, the command line). False when the
+    // user cancelled or the file did not open.
+    bool OpenFile(const QString& fileName);
+    void CutClick();
+    void CopyClick();
+    void PasteClick();
+    void DuplicateClick();
+    void SelectAllClick();
     void CyclePropFrmExecute();
     void Gridsize1Click();
     void VisibilityClick(QAction* sender);
@@ -131,14 +157,29 @@ public:
     // FileName. True on success.
     bool ClearBoard();
     // Open: replaces the board with the file's components and reports how many were loaded.
-    // A file that cannot be read as a whole leaves an empty board and FileName empty; so does one
-    // of which parts were left out, so that Save asks before overwriting it.
-    void LoadFromFile(const QString& fileName);
+    // The file is read completely first: one that cannot be read as a whole, or that holds no
+    // component, leaves the board, FileName and Modified as they were and returns false. One of
+    // which parts were left out opens with FileName empty, so that Save asks before overwriting it.
+    bool LoadFromFile(const QString& fileName);
     // Writes the board to the file in one step (a failed write leaves the old file); reports a
     // failure and returns false. Clears Modified on success.
     bool SaveToFile(const QString& fileName);
     void MessageError(const QString& text);
 
+    // ---- editing through the undo stack
+    // The selected components (the multi-selection, else the edited object), in ownership order.
+    QList<TOrvexGraphicComponent*> SelectedComponents() const;
+    // The selection as board-file text (the writer of Save), wires to components outside it left
+    // out; empty with nothing selected.
+    QString SelectionText() const;
+    // Adds the components of board-file text, renamed where their names are taken, one grid step
+    // right and down, and selects them. Throws on text that is no board.
+    void PasteText(const QString& text);
+    // Removes the components named by removeNames and brings back those of state, as one step
+    // of the undo stack does; the brought-back components become the selection.
+    void ApplyBoardState(const QStringList& removeNames, const TBoardState& state);
+    // Moves or resizes the named components to the rectangles (an undo step).
+    void ApplyGeometry(const QStringList& names, const QList<QRect>& rects);
     // ---- board form reactions: the simulation runs from the Run button only
     void BoardActivated() override {}
     void BuildSchematic() override {}
@@ -158,6 +199,7 @@ protected:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool) override { return false; }
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     // No context menu for hiding the tool bar or the menus.
@@ -168,7 +210,13 @@ private:
     void CreateToolBar();
     void FormCreate();
     // Runs a command, showing anything it throws instead of letting it cross Qt's dispatch.
-    template <typename F> void Guard(F&& command);
+    template <typename F> void Guard(F&& command) {
+        try {
+            command();
+        } catch (const std::exception& error) {
+            ReportError(this, error);
+        }
+    }
     void UpdateRunControls();
     void UpdateStatus();
     void PaintGrid(QPainter& painter, const QRect& exposed);
@@ -176,15 +224,32 @@ private:
     bool InSelection(QObject* object) const;
     bool HasMultiSelection() const;
     void UnmarkEdited();
-    void SetEditedObject(QObject* object) { m_edited = object; }
+    void SetEditedObject(QObject* object);
 
-    // The properties window comes with a later change. These are the points where this window
-    // drives it; until it exists they do nothing and it counts as hidden.
-    void PropertiesFormResize() {}
-    bool PropertiesWindowVisible() const { return false; }
-    void ShowPropertiesWindow() {}
-    void HidePropertiesWindow() {}
+    void PropertiesFormResize();
+    bool PropertiesWindowVisible() const;
+    void ShowPropertiesWindow();
+    void HidePropertiesWindow();
 
+    void CreateEditMenu();
+    // Undo and Redo are enabled when the stack has a step for them, and never while running.
+    void UpdateUndoActions();
+    void UpdateTitle();
+    void AddRecentFile(const QString& fileName);
+    void UpdateRecentMenu();
+    void ClearUndo();
+    // Writes a property of a placed component through the undo stack.
+    void WriteProperty(QObject* obj, const QString& propName, const std::function<void()>& write);
+    // Pushes the step that took the board from before to after (both of the same names).
+    void PushStateStep(const QString& text, TBoardState before, TBoardState after);
+    // Moves the components by whole grid steps as one undo step (the arrow keys).
+    void MoveSelectionBy(int dx, int dy);
+    // Runs a geometry change of components as one undo step; merged with the steps of the same
+    // drag.
+    void GeometryStep(const QString& text, const QList<QWidget*>& widgets,
+                      const std::function<void()>& change);
+    void DeleteSelected(const QString& text);
+    void ShowRestored(const QList<TOrvexGraphicComponent*>& restored);
     int m_downX = -1;
     int m_downY = -1;
     int m_currentTool = 0;
@@ -209,6 +274,15 @@ private:
     QList<int> m_buttonTags; // parallel to m_buttons; 0 for Run
     QToolButton* m_tbRun = nullptr;
     QMenu* m_mnuFile = nullptr;
+    QMenu* m_mnuRecent = nullptr;
+    QMenu* m_mnuEdit = nullptr;
+    QAction* m_miUndo = nullptr;
+    QAction* m_miRedo = nullptr;
+    QUndoStack* m_undo = nullptr;
+    TfrmProp* m_frmProp = nullptr; // a window of its own, deleted with this one
+    int m_dragSession = 0;         // moves of one drag merge into one undo step
+    bool m_applying = false;       // an undo step is changing the board
+    bool m_writeRecorded = false;  // the grid's last write went through the undo stack
     QMenu* m_mnuView = nullptr;
     QMenu* m_mnuVisibility = nullptr;
     QActionGroup* m_visibilityGroup = nullptr;

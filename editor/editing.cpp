@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QToolButton>
 
+#include "editor/boardedits.h"
 #include "editor/brelvanclasses.h"
 #include "editor/brelvanfrm.h"
 #include "editor/componenttable.h"
@@ -53,9 +54,10 @@ void TfrmPlugin::ReleaseTool() {
 void TfrmPlugin::CreateComponent(int tag, bool atCentre, const QPoint& at) {
     const ComponentRow* row = ComponentTable::Row(tag);
     if (!row || !row->Create) return; // a class not built yet places nothing
-    m_modified = true;
     TOrvexGraphicComponent* component = row->Create(Board());
     PlaceComponent(component, row->Width, row->Height, atCentre, at);
+    PushStateStep(QStringLiteral("Place %1").arg(component->Name()), TBoardState(),
+                  BoardEdits::Capture(Board(), {component}));
 }
 
 void TfrmPlugin::FormClick(const QPoint& pos) {
@@ -76,7 +78,6 @@ void TfrmPlugin::FormClick(const QPoint& pos) {
 void TfrmPlugin::PlaceComponent(TOrvexGraphicComponent* component, int width, int height,
                                 bool atCentre, const QPoint& at) {
     if (!component) return;
-    m_modified = true;
     if (component->parent() != Board()) component->setParent(Board());
     NameComponent(component);
     component->show();
@@ -202,6 +203,7 @@ void TfrmPlugin::ObjectMouseDown(QObject* sender, Qt::MouseButton button, Qt::Ke
     if (m_running) return;
     m_downX = pos.x();
     m_downY = pos.y();
+    ++m_dragSession; // what this press drags is one undo step
     // A press on a member of the multi-selection starts dragging all of it.
     if (InSelection(sender)) return;
     ObjectClick(sender, button == Qt::RightButton);
@@ -261,15 +263,14 @@ void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::
             const int dx = snap(pos.x() - m_downX, g);
             const int dy = snap(pos.y() - m_downY, g);
             const QList<TOrvexGraphicComponent*> selection = Selection();
-            if (selection.isEmpty()) {
-                MoveComponentBy(control, dx, dy);
-            } else {
-                for (TOrvexGraphicComponent* component : selection)
-                    MoveComponentBy(component, dx, dy);
-            }
+            QList<QWidget*> moving(selection.cbegin(), selection.cend());
+            if (moving.isEmpty()) moving.append(control);
+            GeometryStep(QStringLiteral("Move"), moving, [&] {
+                for (QWidget* widget : moving)
+                    MoveComponentBy(widget, dx, dy);
+            });
             return;
         }
-        m_modified = true;
         int w = qMax(snap(pos.x(), g), 6 * g);
         int h = qMax(snap(pos.y(), g), 6 * g);
         // A line keeps its thickness across its length.
@@ -280,7 +281,7 @@ void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::
             else
                 h = thin;
         }
-        control->resize(w, h);
+        GeometryStep(QStringLiteral("Resize"), {control}, [&] { control->resize(w, h); });
         return;
     }
     if (buttons != Qt::NoButton) return;
@@ -303,36 +304,44 @@ void TfrmPlugin::MoveComponentBy(QWidget* component, int dx, int dy) {
     if (t >= 0 && t != component->y() &&
         (t + component->height() < client.top() + client.height() || multi || dy < 0)) {
         component->move(component->x(), t);
-        m_modified = true;
     }
     const int l = component->x() + dx;
     if (l >= 4 && l != component->x() &&
         (l + component->width() < client.left() + client.width() || multi || dx < 0)) {
         component->move(l, component->y());
-        m_modified = true;
     }
 }
 
 // ---------------------------------------------------------------- deleting
 
 bool TfrmPlugin::ObjectKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    if (key != Qt::Key_Delete) return false;
-    if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return false;
     if (m_running) return false;
-    if (!m_selection.isEmpty()) {
-        const QList<TOrvexGraphicComponent*> doomed = Selection();
-        m_selection.clear();
-        for (TOrvexGraphicComponent* component : doomed)
-            delete component;
-    } else if (auto* edited = qobject_cast<TOrvexGraphicComponent*>(m_edited.data());
-               edited && edited->parent() == Board()) {
-        SetEditedObject(nullptr);
-        delete edited;
-    } else {
+    modifiers &= ~Qt::KeypadModifier;
+    const int g = m_gridSize;
+    QPoint step;
+    switch (key) {
+    case Qt::Key_Left:
+        step = QPoint(-g, 0);
+        break;
+    case Qt::Key_Right:
+        step = QPoint(g, 0);
+        break;
+    case Qt::Key_Up:
+        step = QPoint(0, -g);
+        break;
+    case Qt::Key_Down:
+        step = QPoint(0, g);
+        break;
+    case Qt::Key_Delete:
+        if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return false;
         // Nothing selected: nothing changes, Modified included.
+        DeleteSelected(QStringLiteral("Delete"));
         return true;
+    default:
+        return false;
     }
-    ClearSelection(nullptr);
-    m_modified = !Board()->ComponentsInChildOrder().isEmpty();
+    // The arrow keys move the selection one grid step; with nothing selected they scroll.
+    if (modifiers != Qt::NoModifier || SelectedComponents().isEmpty()) return false;
+    MoveSelectionBy(step.x(), step.y());
     return true;
 }

@@ -1,10 +1,15 @@
 // The File menu's Open, Save and Save As: the main window's side of board files.
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
+#include <QSettings>
+#include <QUndoStack>
 
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
 #include "platform/dialogs.h"
+#include "simulation/simform.h"
 
 namespace {
 
@@ -69,40 +74,70 @@ QString wiringReport(const QString& fileName, const BoardFile::TWriteResult& wri
 
 } // namespace
 
-void TfrmPlugin::LoadFromFile(const QString& fileName) {
-    if (!ClearBoard()) return;
-    m_fileName.clear();
+bool TfrmPlugin::LoadFromFile(const QString& fileName) {
+    const QString shown = QDir::toNativeSeparators(fileName);
     QByteArray bytes;
     try {
         bytes = BoardFile::ReadFile(fileName);
     } catch (const BoardFile::BoardFileError& error) {
-        m_modified = false;
         ReportError(this, error);
-        return;
+        return false;
     }
     const QStringList lines = BoardFile::SplitLines(BoardFile::DecodeText(bytes));
     bytes.clear();
+    // The file is read once out of sight first: only a file that opens as a whole replaces the
+    // board, so a failure leaves the board, its file name and its modified mark as they were.
+    BoardFile::TReadResult trial;
+    {
+        ScopedDialogRecorder quiet;
+        TBoardSurface scratch(nullptr);
+        trial = BoardFile::ReadBoard(&scratch, lines, m_gridSize);
+    }
+    if (trial.Error) {
+        ShowErrorBox(
+            this, QStringLiteral("%1 was not opened.\n\n%2").arg(shown, trial.Error->Describe()));
+        return false;
+    }
+    if (trial.Count == 0) {
+        if (QFileInfo(fileName).suffix().compare(u"dfm", Qt::CaseInsensitive) == 0)
+            ShowErrorBox(this, loadReport(fileName, 0));
+        else if (!trial.Warnings.isEmpty())
+            ShowErrorBox(this, QStringLiteral("%1 was not opened: none of its components can be "
+                                              "built.\n\n%2")
+                                   .arg(shown, trial.Warnings.first().Describe()));
+        else
+            ShowErrorBox(this, QStringLiteral("%1 was not opened: it is not a board file (it "
+                                              "holds no component).")
+                                   .arg(shown));
+        return false;
+    }
+
+    if (!ClearBoard()) return false;
     const BoardFile::TReadResult result =
         BoardFile::ReadBoard(Board(), lines, m_gridSize, [this](TOrvexGraphicComponent* component) {
             // As placing does: the hint is kept but not shown, the mouse comes to this window.
             component->setToolTip(QString());
             WireComponent(component);
         });
-    m_modified = false;
+    ClearUndo();
     if (result.Error) {
-        // Nothing of the file stays on the board, and FileName stays empty: a Save cannot put a
-        // part of the board over the file that failed.
-        ShowErrorBox(this, QStringLiteral("%1 was not opened.\n\n%2")
-                               .arg(QDir::toNativeSeparators(fileName), result.Error->Describe()));
-        return;
+        ShowErrorBox(
+            this, QStringLiteral("%1 was not opened.\n\n%2").arg(shown, result.Error->Describe()));
+        UpdateTitle();
+        return false;
     }
     ShowInformationBox(this, loadReport(fileName, result.Count));
+    AddRecentFile(fileName);
     if (!result.Warnings.isEmpty()) {
+        // FileName stays empty: Save asks for a name rather than overwrite the file.
+        UpdateTitle();
         Dialogs().ShowMessage(this, MessageIcon::Warning, QStringLiteral("Warning"),
                               leftOutReport(fileName, result.Warnings));
-        return;
+        return true;
     }
     m_fileName = fileName;
+    UpdateTitle();
+    return true;
 }
 
 bool TfrmPlugin::SaveToFile(const QString& fileName) {
@@ -121,7 +156,8 @@ bool TfrmPlugin::SaveToFile(const QString& fileName) {
         ReportError(this, error);
         return false;
     }
-    m_modified = false;
+    SetModified(false);
+    AddRecentFile(fileName);
     if (!written.Lost.isEmpty() || !written.Added.isEmpty())
         Dialogs().ShowMessage(this, MessageIcon::Warning, QStringLiteral("Warning"),
                               wiringReport(fileName, written));
@@ -129,10 +165,21 @@ bool TfrmPlugin::SaveToFile(const QString& fileName) {
 }
 
 void TfrmPlugin::miLoadClick() {
+    if (!QuerySaveChanges()) return;
     const QString fileName = Dialogs().OpenFileName(
         this, fileDialog(QStringLiteral("Open"), BoardFilter + QStringLiteral(";;") + FormFilter,
                          QString()));
     if (!fileName.isEmpty()) LoadFromFile(fileName);
+}
+
+bool TfrmPlugin::OpenFile(const QString& fileName) {
+    if (m_running || !QuerySaveChanges()) return false;
+    return LoadFromFile(fileName);
+}
+
+void TfrmPlugin::miNewClick() {
+    if (!QuerySaveChanges()) return;
+    ClearBoard();
 }
 
 void TfrmPlugin::miSaveClick() {
@@ -146,5 +193,91 @@ void TfrmPlugin::miSaveAsClick() {
     const QString fileName = Dialogs().SaveFileName(
         this, fileDialog(QStringLiteral("Save As"), BoardFilter, m_fileName));
     // The board belongs to the new name only once it is there.
-    if (!fileName.isEmpty() && SaveToFile(fileName)) m_fileName = fileName;
+    if (!fileName.isEmpty() && SaveToFile(fileName)) {
+        m_fileName = fileName;
+        UpdateTitle();
+    }
+}
+
+// ---------------------------------------------------------------- never losing work
+
+void TfrmPlugin::SetModified(bool on) {
+    if (on) {
+        // A change outside the undo stack: no undo step brings the saved board back.
+        if (m_undo->isClean()) m_undo->resetClean();
+    } else {
+        m_undo->setClean();
+    }
+    m_modified = on;
+    UpdateTitle();
+}
+
+QString TfrmPlugin::DisplayName() const {
+    return m_fileName.isEmpty() ? QStringLiteral("untitled") : QFileInfo(m_fileName).fileName();
+}
+
+void TfrmPlugin::UpdateTitle() {
+    setWindowTitle(DisplayName() + QStringLiteral("[*] - Brelvan"));
+    setWindowModified(m_modified);
+}
+
+bool TfrmPlugin::QuerySaveChanges() {
+    if (!m_modified) return true;
+    switch (Dialogs().AskSave(this, QStringLiteral("Brelvan"),
+                              QStringLiteral("Save changes to %1?").arg(DisplayName()))) {
+    case SaveAnswer::Save:
+        if (m_running) tbRunClick();
+        miSaveClick();
+        return !m_modified; // a failed or cancelled save keeps the board
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TfrmPlugin::ClearUndo() {
+    m_undo->clear();
+    m_undo->setClean();
+    m_modified = false;
+    UpdateTitle();
+    UpdateUndoActions();
+}
+
+namespace {
+QSettings recentSettings() {
+    return QSettings(QStringLiteral("Brelvan"), QStringLiteral("Brelvan"));
+}
+const QString RecentKey = QStringLiteral("RecentFiles");
+} // namespace
+
+QStringList TfrmPlugin::RecentFiles() const {
+    QStringList files = recentSettings().value(RecentKey).toStringList();
+    files.removeAll(QString());
+    return files.mid(0, MaxRecentFiles);
+}
+
+void TfrmPlugin::AddRecentFile(const QString& fileName) {
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    recentSettings().setValue(RecentKey, files.mid(0, MaxRecentFiles));
+    UpdateRecentMenu();
+}
+
+void TfrmPlugin::UpdateRecentMenu() {
+    m_mnuRecent->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* action = m_mnuRecent->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+        action->setToolTip(QDir::toNativeSeparators(path));
+        action->setData(path);
+        connect(action, &QAction::triggered, this,
+                [this, path] { Guard([&] { OpenFile(path); }); });
+    }
+    m_mnuRecent->menuAction()->setEnabled(!files.isEmpty() && !m_running);
 }

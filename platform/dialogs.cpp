@@ -54,6 +54,11 @@ QString DialogRecorder::SaveFileName(QObject*, const FileDialogOptions& options)
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }
 
+SaveAnswer DialogRecorder::AskSave(QObject*, const QString&, const QString& text) {
+    saveQuestions.append(text);
+    return saveQuestionAnswers.isEmpty() ? SaveAnswer::Cancel : saveQuestionAnswers.takeFirst();
+}
+
 ScopedDialogRecorder::ScopedDialogRecorder() : m_previous(g_service) {
     g_service = &m_recorder;
 }

@@ -10,6 +10,9 @@ class QObject;
 
 enum class MessageIcon { Error, Information, Warning };
 
+// The answers to "Save changes to NAME?".
+enum class SaveAnswer { Save, Discard, Cancel };
+
 struct FileDialogOptions {
     QString caption;
     QString defaultSuffix; // without the dot
@@ -31,6 +34,8 @@ public:
     // Empty string when the user cancelled.
     virtual QString OpenFileName(QObject* parent, const FileDialogOptions& options) = 0;
     virtual QString SaveFileName(QObject* parent, const FileDialogOptions& options) = 0;
+    // A question with the buttons Save, Discard and Cancel; closing the box is Cancel.
+    virtual SaveAnswer AskSave(QObject* parent, const QString& caption, const QString& text) = 0;
 };
 
 // The installed service (a recorder until the application installs the Qt one). Not owned.
@@ -59,8 +64,12 @@ public:
                                      const QString& initial) override;
     QString OpenFileName(QObject* parent, const FileDialogOptions& options) override;
     QString SaveFileName(QObject* parent, const FileDialogOptions& options) override;
+    // Records the question's text and answers from saveQuestionAnswers (Cancel when empty).
+    SaveAnswer AskSave(QObject* parent, const QString& caption, const QString& text) override;
 
     QList<Message> messages;
+    QStringList saveQuestions;
+    QList<SaveAnswer> saveQuestionAnswers;
     QList<std::optional<QString>> inputAnswers;
     QStringList openAnswers;
     QStringList saveAnswers;

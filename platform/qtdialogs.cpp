@@ -50,3 +50,19 @@ QString QtDialogService::OpenFileName(QObject* parent, const FileDialogOptions& 
 QString QtDialogService::SaveFileName(QObject* parent, const FileDialogOptions& options) {
     return runFileDialog(parent, options, QFileDialog::AcceptSave);
 }
+
+SaveAnswer QtDialogService::AskSave(QObject* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                    windowOf(parent));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveAnswer::Save;
+    case QMessageBox::Discard:
+        return SaveAnswer::Discard;
+    default:
+        return SaveAnswer::Cancel;
+    }
+}

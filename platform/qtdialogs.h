@@ -11,4 +11,5 @@ public:
                                      const QString& initial) override;
     QString OpenFileName(QObject* parent, const FileDialogOptions& options) override;
     QString SaveFileName(QObject* parent, const FileDialogOptions& options) override;
+    SaveAnswer AskSave(QObject* parent, const QString& caption, const QString& text) override;
 };

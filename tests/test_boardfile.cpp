@@ -687,32 +687,45 @@ void TestBoardFile::countReport_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("report");
+    QTest::addColumn<bool>("opens"); // a file without components is refused
     const QString hint = QStringLiteral(
         " No objects were loaded, therefore you should check whether the DFM file is saved in "
         "text mode.\r\nBinary DFMs are not supported.");
     const QByteArray three = block("A: TLED", "").toUtf8() + block("B: TLED", "").toUtf8() +
                              block("C: TGND", "").toUtf8();
-    QTest::newRow("three components") << "three.ovd" << three << "3 objects loaded.";
-    QTest::newRow("empty board file") << "empty.ovd" << QByteArray() << "0 objects loaded.";
-    QTest::newRow("empty form file") << "empty.dfm" << QByteArray() << "0 objects loaded." + hint;
+    QTest::newRow("three components") << "three.ovd" << three << "3 objects loaded." << true;
+    QTest::newRow("empty board file")
+        << "empty.ovd" << QByteArray() << "it is not a board file (it holds no component)" << false;
+    QTest::newRow("empty form file")
+        << "empty.dfm" << QByteArray() << "0 objects loaded." + hint << false;
     QTest::newRow("extension in any case")
-        << "EMPTY.DFM" << QByteArray() << "0 objects loaded." + hint;
+        << "EMPTY.DFM" << QByteArray() << "0 objects loaded." + hint << false;
     QTest::newRow("binary form file") << "binary.dfm"
                                       << QByteArray("TPF0\x06TForm1\x05"
                                                     "Form1\x04Left\x02\x10\x00\x00",
                                                     26)
-                                      << "0 objects loaded." + hint;
-    QTest::newRow("form file with components") << "three.dfm" << three << "3 objects loaded.";
+                                      << "0 objects loaded." + hint << false;
+    QTest::newRow("form file with components")
+        << "three.dfm" << three << "3 objects loaded." << true;
 }
 
 void TestBoardFile::countReport() {
     QFETCH(QString, fileName);
     QFETCH(QByteArray, content);
     QFETCH(QString, report);
+    QFETCH(bool, opens);
     Editor e;
     e.window->SetModified(true);
-    e.window->LoadFromFile(e.write(fileName, content));
+    QCOMPARE(e.window->LoadFromFile(e.write(fileName, content)), opens);
     QCOMPARE(e.messages().size(), 1);
+    if (!opens) {
+        // Refused before the board is touched: it stays as it was, modified mark included.
+        QCOMPARE(e.messages()[0].caption, QStringLiteral("Error"));
+        QVERIFY2(e.messages()[0].text.contains(report), qPrintable(e.messages()[0].text));
+        QCOMPARE(e.window->FileName(), QString());
+        QVERIFY(e.window->Modified());
+        return;
+    }
     QCOMPARE(e.messages()[0].icon, MessageIcon::Information);
     QCOMPARE(e.messages()[0].caption, QStringLiteral("Information"));
     QCOMPARE(e.messages()[0].text, report);
@@ -806,13 +819,13 @@ void TestBoardFile::unreadableFiles() {
     e.load(block("LED1: TLED", ""), "before.ovd");
     QCOMPARE(e.components().size(), 1);
     e.dialogs->Clear();
-    e.window->LoadFromFile(e.path(name));
-    QVERIFY(e.components().isEmpty());
-    QCOMPARE(e.messages().size(), 1); // no count report
+    QVERIFY(!e.window->LoadFromFile(e.path(name)));
+    QCOMPARE(e.components().size(), 1); // the board is kept
+    QCOMPARE(e.messages().size(), 1);   // no count report
     QCOMPARE(e.messages()[0].caption, QStringLiteral("Error"));
     QVERIFY2(e.messages()[0].text.contains(reason), qPrintable(e.errors()));
     QVERIFY(e.messages()[0].text.contains(QDir::toNativeSeparators(e.path(name))));
-    QCOMPARE(e.window->FileName(), QString());
+    QCOMPARE(e.window->FileName(), e.path("before.ovd"));
 }
 
 // ---------------------------------------------------------------- loaded components

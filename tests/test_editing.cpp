@@ -1,0 +1,499 @@
+// Editing that never loses work: the modified mark and the title, the save question, Open that
+// reads before it replaces, Open Recent, undo and redo of every kind of change, the clipboard and
+// the arrow keys. Also a board built only through the property grid.
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollArea>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QtTest>
+#include <algorithm>
+#include <memory>
+
+#include "components/drivenports.h"
+#include "components/leds.h"
+#include "components/pins.h"
+#include "components/ports.h"
+#include "components/switches.h"
+#include "editor/boardfile.h"
+#include "editor/brelvanfrm.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "properties/brelvanprop.h"
+#include "properties/propertyeditor.h"
+#include "properties/propertytext.h"
+
+namespace {
+
+constexpr int TagLED = 1;
+constexpr int TagSwitch = 4;
+constexpr int TagVcc = 13;
+constexpr int TagGND = 14;
+
+struct Editor {
+    Editor() : window(std::make_unique<TfrmPlugin>()) {
+        window->resize(800, 600);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
+    }
+    TBoardSurface* board() const { return window->Board(); }
+    TOrvexGraphicComponent* placeAt(int tag, QPoint pos) {
+        QTest::mouseClick(window->ToolButton(tag), Qt::LeftButton);
+        QTest::mouseClick(board(), Qt::LeftButton, Qt::NoModifier, pos);
+        const QList<TOrvexGraphicComponent*> owned = board()->OwnedComponents();
+        return owned.isEmpty() ? nullptr : owned.last();
+    }
+    template <typename T> T* put(const QString& name, QPoint at) {
+        auto* component = new T(board());
+        component->SetName(name);
+        component->setGeometry(QRect(at, QSize(32, 32)));
+        window->WireComponent(component);
+        return component;
+    }
+    TOrvexGraphicComponent* find(const QString& name) const {
+        return qobject_cast<TOrvexGraphicComponent*>(board()->FindOwnedName(name));
+    }
+    QStringList names() const {
+        QStringList result;
+        for (const TOrvexGraphicComponent* component : board()->OwnedComponents())
+            result << component->Name();
+        result.sort();
+        return result;
+    }
+    QString property(const QString& component, const char* prop) const {
+        return PropertyText::PropertyToText(find(component), QString::fromLatin1(prop), board());
+    }
+    TPropertyEditor* grid() const { return window->PropertiesWindow()->PropEdit(); }
+    // Selects an entry of a list row of the grid, as the user does.
+    void choose(const QString& prop, const QString& entry) {
+        TPropertyEditorsItem* row = grid()->Row(prop);
+        QVERIFY2(row, qPrintable(prop));
+        auto* list = qobject_cast<QComboBox*>(row->Editor);
+        QVERIFY(list);
+        const int index = list->findText(entry);
+        QVERIFY2(index >= 0, qPrintable(entry));
+        list->setCurrentIndex(index);
+    }
+    void type(const QString& prop, const QString& text) {
+        auto* edit = qobject_cast<QLineEdit*>(grid()->Row(prop)->Editor);
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    // The board as its file holds it, blocks in name order: the same for the same components,
+    // properties and wires whatever their ownership order.
+    QString text() const {
+        const QString all = BoardFile::WriteBoard(board(), window->GridSize()).Text;
+        QStringList blocks = all.split(QStringLiteral("end\r\n"), Qt::SkipEmptyParts);
+        blocks.sort();
+        return blocks.join(QStringLiteral("end\r\n"));
+    }
+    QUndoStack* undo() const { return window->UndoStack(); }
+
+    ScopedDialogRecorder dialogs;
+    ScopedManualClock clock;
+    std::unique_ptr<TfrmPlugin> window;
+};
+
+void dragWithLeft(QWidget* widget, QPoint from, QPoint to) {
+    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), widget->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// SW1 - LED1 - GND1 wired, with a wire held by each side: the switch names the LED's anode, the
+// LED names the ground pin.
+void wiredBoard(Editor& e) {
+    auto* sw = e.put<TSwitch>("SW1", QPoint(40, 40));
+    auto* led = e.put<TLED>("LED1", QPoint(100, 40));
+    auto* gnd = e.put<TGND>("GND1", QPoint(160, 40));
+    sw->SetContact2(led->DiodeControl()->Contact1());
+    led->SetCathode(gnd->Pin());
+}
+
+} // namespace
+
+class TestEditing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void wireThroughGrid();
+    void titleAndModifiedMark();
+    void saveQuestion_data();
+    void saveQuestion();
+    void badOpenKeepsBoard();
+    void recentFiles();
+    void undoRedo_data();
+    void undoRedo();
+    void undoToSavedState();
+    void stackClearedByNewAndOpen();
+    void copyPasteBetweenBoards();
+    void duplicateAndSelectAll();
+    void arrowKeys();
+
+private:
+    QTemporaryDir m_settings;
+};
+
+void TestEditing::initTestCase() {
+    // Recent files go to a scratch place, never the user's settings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+}
+
+void TestEditing::wireThroughGrid() {
+    Editor e;
+    auto* vcc = e.placeAt(TagVcc, QPoint(40, 40));
+    auto* sw = e.placeAt(TagSwitch, QPoint(120, 40));
+    auto* led = e.placeAt(TagLED, QPoint(200, 40));
+    auto* gnd = e.placeAt(TagGND, QPoint(280, 40));
+    QCOMPARE(e.names(), (QStringList{"GND1", "LED1", "Switch1", "Vcc1"}));
+    QTest::mouseClick(sw, Qt::RightButton);
+    QVERIFY(e.window->PropertiesWindow()->isVisible());
+    e.choose("Contact1", "Vcc1.Pin");
+    QTest::mouseClick(led, Qt::LeftButton);
+    e.choose("Anode", "Switch1.Contact2");
+    e.choose("Cathode", "GND1.Pin");
+    QCOMPARE(e.undo()->count(), 7);
+    QVERIFY(e.window->Modified());
+
+    e.window->tbRunClick();
+    auto* lit = static_cast<TLED*>(led)->Control();
+    QVERIFY(!lit->Lit());
+    QTest::mousePress(sw, Qt::LeftButton, Qt::NoModifier, QPoint(16, 16));
+    QVERIFY(lit->Lit());
+    QTest::mouseRelease(sw, Qt::LeftButton, Qt::NoModifier, QPoint(16, 16));
+    QVERIFY(!lit->Lit());
+    e.window->tbRunClick();
+    QVERIFY(e.window->Modified()); // running changed nothing of the board, and kept the mark
+    QCOMPARE(e.undo()->count(), 7);
+    Q_UNUSED(vcc);
+    Q_UNUSED(gnd);
+
+    // Ctrl+Y redoes as well as Ctrl+Shift+Z.
+    QVERIFY(e.window->EditMenu()->findChild<QAction*>("miRedo")->shortcuts().contains(
+        QKeySequence("Ctrl+Y")));
+    for (int step = 0; step < 7; ++step)
+        e.window->EditMenu()->findChild<QAction*>("miUndo")->trigger();
+    QVERIFY(e.names().isEmpty());
+    QVERIFY(!e.window->Modified());
+    QVERIFY(!e.undo()->canUndo());
+    // And forward again: the same wired board.
+    for (int step = 0; step < 7; ++step)
+        e.undo()->redo();
+    QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("Switch1.Contact2"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin"));
+    QCOMPARE(e.property("Switch1", "Contact1"), QStringLiteral("Vcc1.Pin"));
+}
+
+void TestEditing::titleAndModifiedMark() {
+    QTemporaryDir dir;
+    Editor e;
+    QCOMPARE(e.window->windowTitle(), QStringLiteral("untitled[*] - Brelvan"));
+    QVERIFY(!e.window->isWindowModified());
+    e.placeAt(TagLED, QPoint(40, 40));
+    QVERIFY(e.window->isWindowModified());
+    QVERIFY(e.window->SaveToFile(dir.filePath("lamp.ovd")));
+    e.window->SetFileName(dir.filePath("lamp.ovd"));
+    e.window->miSaveClick(); // a Save under the name keeps it and clears the mark
+    QVERIFY(!e.window->isWindowModified());
+    QVERIFY(!e.window->Modified());
+    e.dialogs->saveAnswers << dir.filePath("other.ovd");
+    e.window->miSaveAsClick();
+    QCOMPARE(e.window->windowTitle(), QStringLiteral("other.ovd[*] - Brelvan"));
+}
+
+void TestEditing::saveQuestion_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<SaveAnswer>("answer");
+    QTest::addColumn<bool>("saveAs"); // the Save As dialog gives a name (else it is cancelled)
+    QTest::addColumn<bool>("goesOn");
+    for (const char* command : {"new", "open", "exit"}) {
+        QTest::addRow("%s, save", command) << command << SaveAnswer::Save << true << true;
+        QTest::addRow("%s, save cancelled", command)
+            << command << SaveAnswer::Save << false << false;
+        QTest::addRow("%s, discard", command) << command << SaveAnswer::Discard << false << true;
+        QTest::addRow("%s, cancel", command) << command << SaveAnswer::Cancel << false << false;
+    }
+}
+
+void TestEditing::saveQuestion() {
+    QFETCH(QString, command);
+    QFETCH(SaveAnswer, answer);
+    QFETCH(bool, saveAs);
+    QFETCH(bool, goesOn);
+    QTemporaryDir dir;
+    Editor e;
+    QFile other(dir.filePath("other.ovd"));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("object Bulb7: TBulb\r\nend\r\n");
+    other.close();
+    e.placeAt(TagLED, QPoint(40, 40));
+    e.dialogs->saveQuestionAnswers << answer;
+    if (saveAs) e.dialogs->saveAnswers << dir.filePath("saved.ovd");
+    e.dialogs->openAnswers << other.fileName();
+    bool closed = false;
+    if (command == "new") e.window->miNewClick();
+    if (command == "open") e.window->miLoadClick();
+    if (command == "exit") closed = e.window->close();
+
+    QCOMPARE(e.dialogs->saveQuestions, QStringList{"Save changes to untitled?"});
+    QCOMPARE(QFile::exists(dir.filePath("saved.ovd")), saveAs);
+    if (!goesOn) {
+        QCOMPARE(e.names(), QStringList{"LED1"});
+        QVERIFY(e.window->Modified());
+        QVERIFY(!closed);
+        QVERIFY(e.undo()->canUndo());
+        return;
+    }
+    if (command == "new") QVERIFY(e.names().isEmpty());
+    if (command == "open") QCOMPARE(e.names(), QStringList{"Bulb7"});
+    if (command == "exit") QVERIFY(closed);
+    QVERIFY(!e.window->Modified());
+}
+
+void TestEditing::badOpenKeepsBoard() {
+    QTemporaryDir dir;
+    Editor e;
+    wiredBoard(e);
+    e.window->SetFileName(dir.filePath("mine.ovd"));
+    e.window->SetModified(true);
+    const QString before = e.text();
+    QFile bad(dir.filePath("bad.ovd"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("object LED9: TLED\r\n  Color = cled_PURPLE\r\nend\r\n");
+    bad.close();
+    // The question comes first; cancelled, nothing is read.
+    QVERIFY(!e.window->OpenFile(bad.fileName()));
+    QCOMPARE(e.dialogs->saveQuestions.size(), 1);
+    QVERIFY(e.dialogs->messages.isEmpty());
+    e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
+    QVERIFY(!e.window->OpenFile(bad.fileName()));
+    QCOMPARE(e.text(), before);
+    QCOMPARE(e.window->FileName(), dir.filePath("mine.ovd"));
+    QVERIFY(e.window->Modified());
+    QCOMPARE(e.dialogs->messages.last().caption, QStringLiteral("Error"));
+    QVERIFY(e.dialogs->messages.last().text.contains("cled_PURPLE"));
+}
+
+void TestEditing::recentFiles() {
+    QTemporaryDir dir;
+    QSettings(QStringLiteral("Brelvan"), QStringLiteral("Brelvan")).clear();
+    Editor e;
+    e.placeAt(TagLED, QPoint(40, 40));
+    for (int i = 1; i <= 10; ++i)
+        QVERIFY(e.window->SaveToFile(dir.filePath(QStringLiteral("b%1.ovd").arg(i))));
+    QVERIFY(e.window->SaveToFile(dir.filePath("b5.ovd")));
+    const QStringList recent = e.window->RecentFiles();
+    QCOMPARE(recent.size(), TfrmPlugin::MaxRecentFiles);
+    QCOMPARE(recent[0], dir.filePath("b5.ovd"));
+    QCOMPARE(recent[1], dir.filePath("b10.ovd"));
+    QCOMPARE(recent.count(dir.filePath("b5.ovd")), 1);
+    QCOMPARE(e.window->RecentMenu()->actions().size(), TfrmPlugin::MaxRecentFiles);
+
+    // A second window finds them, and opening one asks first.
+    Editor second;
+    QCOMPARE(second.window->RecentFiles(), recent);
+    second.placeAt(TagSwitch, QPoint(40, 40));
+    second.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
+    second.window->RecentMenu()->actions().at(1)->trigger();
+    QCOMPARE(second.dialogs->saveQuestions.size(), 1);
+    QCOMPARE(second.names(), QStringList{"LED1"});
+    QCOMPARE(second.window->FileName(), dir.filePath("b10.ovd"));
+}
+
+void TestEditing::undoRedo_data() {
+    QTest::addColumn<QString>("edit");
+    for (const char* edit : {"place", "move", "resize", "colour", "rename", "wire", "unwire",
+                             "delete wired", "delete all", "delete port", "paste", "arrow"})
+        QTest::newRow(edit) << edit;
+}
+
+void TestEditing::undoRedo() {
+    QFETCH(QString, edit);
+    Editor e;
+    wiredBoard(e);
+    // A reference that is no wire: the latch reads the port.
+    auto* port = e.put<TUPort>("UPort1", QPoint(40, 200));
+    auto* latch = e.put<TUDrivenPort>("UDrivenPort1", QPoint(200, 200));
+    latch->SetInputPort(port->Port());
+    auto* led = e.find("LED1");
+    // A saved board: emptying it is a change as well.
+    e.window->SetFileName(QStringLiteral("board.ovd"));
+    e.window->SetModified(false);
+    const QString before = e.text();
+    if (edit == "place") e.placeAt(TagLED, QPoint(300, 200));
+    if (edit == "move") dragWithLeft(led, QPoint(10, 10), QPoint(30, 50));
+    if (edit == "resize") {
+        QTest::mouseMove(led, QPoint(30, 30));
+        QMouseEvent hover(QEvent::MouseMove, QPointF(30, 30), led->mapToGlobal(QPointF(30, 30)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(led, &hover);
+        dragWithLeft(led, QPoint(30, 30), QPoint(60, 50));
+    }
+    if (edit == "colour" || edit == "rename" || edit == "wire" || edit == "unwire") {
+        QTest::mouseClick(led, Qt::LeftButton);
+        if (edit == "colour") e.choose("Color", "cled_GREEN");
+        if (edit == "rename") e.type("Name", "Lamp");
+        if (edit == "wire") e.choose("Cathode", "SW1.Contact1");
+        if (edit == "unwire") e.choose("Anode", "nil");
+    }
+    if (edit == "delete wired") {
+        QTest::mouseClick(led, Qt::LeftButton);
+        QTest::keyClick(e.window.get(), Qt::Key_Delete);
+    }
+    if (edit == "delete port") {
+        QTest::mouseClick(port, Qt::LeftButton);
+        QTest::keyClick(e.window.get(), Qt::Key_Delete);
+        QCOMPARE(e.property("UDrivenPort1", "InputPort"), QStringLiteral("nil"));
+    }
+    if (edit == "delete all") {
+        e.window->SelectAllClick();
+        QTest::keyClick(e.window.get(), Qt::Key_Delete);
+    }
+    if (edit == "paste") {
+        QTest::mouseClick(led, Qt::LeftButton);
+        e.window->PasteText(e.window->SelectionText());
+    }
+    if (edit == "arrow") {
+        QTest::mouseClick(led, Qt::LeftButton);
+        QTest::keyClick(e.window.get(), Qt::Key_Down);
+    }
+    const QString after = e.text();
+    QVERIFY(after != before);
+    QVERIFY(e.window->Modified());
+    QCOMPARE(e.undo()->count(), 1);
+    e.undo()->undo();
+    QCOMPARE(e.text(), before);
+    QVERIFY(!e.window->Modified());
+    QCOMPARE(e.property("UDrivenPort1", "InputPort"), QStringLiteral("UPort1.Port"));
+    e.undo()->redo();
+    QCOMPARE(e.text(), after);
+    QVERIFY(e.window->Modified());
+    e.undo()->undo();
+    QCOMPARE(e.text(), before);
+}
+
+void TestEditing::undoToSavedState() {
+    QTemporaryDir dir;
+    Editor e;
+    e.placeAt(TagLED, QPoint(40, 40));
+    e.placeAt(TagLED, QPoint(100, 40));
+    QVERIFY(e.window->SaveToFile(dir.filePath("two.ovd")));
+    QVERIFY(!e.window->Modified());
+    e.undo()->undo();
+    QVERIFY(e.window->Modified()); // back beyond the saved board
+    e.undo()->redo();
+    QVERIFY(!e.window->Modified());
+    e.placeAt(TagLED, QPoint(160, 40));
+    QVERIFY(e.window->Modified());
+    e.undo()->undo();
+    QVERIFY(!e.window->Modified());
+}
+
+void TestEditing::stackClearedByNewAndOpen() {
+    QTemporaryDir dir;
+    Editor e;
+    e.placeAt(TagLED, QPoint(40, 40));
+    QVERIFY(e.window->SaveToFile(dir.filePath("one.ovd")));
+    e.placeAt(TagLED, QPoint(100, 40));
+    e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
+    QVERIFY(e.window->OpenFile(dir.filePath("one.ovd")));
+    QVERIFY(!e.undo()->canUndo());
+    QVERIFY(!e.window->EditMenu()->findChild<QAction*>("miUndo")->isEnabled());
+    e.placeAt(TagLED, QPoint(100, 40));
+    e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
+    e.window->miNewClick();
+    QVERIFY(!e.undo()->canUndo());
+    QVERIFY(e.names().isEmpty());
+}
+
+void TestEditing::copyPasteBetweenBoards() {
+    Editor a;
+    wiredBoard(a);
+    a.find("GND1")->move(400, 300);
+    dragWithLeft(a.board(), QPoint(30, 30), QPoint(140, 80)); // SW1 and LED1
+    QCOMPARE(a.window->Selection().size(), 2);
+    const QString text = a.window->SelectionText();
+    QVERIFY(text.contains("object SW1: TSwitch"));
+    QVERIFY(text.contains("object LED1: TLED"));
+    QVERIFY(!text.contains("GND1")); // neither the block nor the wire to it
+
+    Editor b;
+    b.put<TLED>("LED1", QPoint(300, 300));
+    b.put<TSwitch>("Switch1", QPoint(300, 200));
+    b.window->PasteText(text);
+    QCOMPARE(b.names(), (QStringList{"LED1", "LED2", "SW1", "Switch1"}));
+    QCOMPARE(b.property("LED2", "Anode"), QStringLiteral("SW1.Contact2"));
+    QCOMPARE(b.property("SW1", "Contact2"), QStringLiteral("LED2.Anode"));
+    const auto wires = [&](const char* led, bool anode) {
+        TDiodeCtl* control = static_cast<TLED*>(b.find(QLatin1String(led)))->DiodeControl();
+        return (anode ? control->Contact1() : control->Contact2())->ConnectionCount();
+    };
+    QCOMPARE(wires("LED2", false), 0); // the ground it had was not copied
+    QCOMPARE(wires("LED1", true), 0);  // the board's own LED1 took nothing
+    QCOMPARE(b.find("LED2")->pos(), a.find("LED1")->pos() + QPoint(4, 4));
+    QCOMPARE(b.find("SW1")->pos(), a.find("SW1")->pos() + QPoint(4, 4));
+    QCOMPARE(b.window->Selection().size(), 2);
+    QVERIFY(b.find("LED2")->Selected());
+    b.undo()->undo();
+    QCOMPARE(b.names(), (QStringList{"LED1", "Switch1"}));
+
+    // Text that is no board pastes nothing and says so.
+    QGuiApplication::clipboard()->setText(QStringLiteral("just some words"));
+    b.window->EditMenu()->findChild<QAction*>("miPaste")->trigger();
+    QCOMPARE(b.names(), (QStringList{"LED1", "Switch1"}));
+    QCOMPARE(b.dialogs->messages.size(), 1);
+    QVERIFY(b.dialogs->LastText().startsWith("Nothing was pasted"));
+    // The clipboard carries the text the copy wrote.
+    a.window->EditMenu()->findChild<QAction*>("miCopy")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+}
+
+void TestEditing::duplicateAndSelectAll() {
+    Editor e;
+    wiredBoard(e);
+    e.window->SelectAllClick();
+    QCOMPARE(e.window->Selection().size(), 3);
+    e.window->DuplicateClick();
+    QCOMPARE(e.names(), (QStringList{"GND1", "GND2", "LED1", "LED2", "SW1", "Switch1"}));
+    QCOMPARE(e.property("LED2", "Anode"), QStringLiteral("Switch1.Contact2"));
+    QCOMPARE(e.property("LED2", "Cathode"), QStringLiteral("GND2.Pin"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin"));
+    QCOMPARE(e.window->Selection().size(), 3);
+}
+
+void TestEditing::arrowKeys() {
+    Editor e;
+    wiredBoard(e);
+    auto* led = e.find("LED1");
+    const QPoint at = led->pos();
+    QTest::keyClick(e.window.get(), Qt::Key_Right); // nothing selected: nothing moves
+    QCOMPARE(led->pos(), at);
+    QTest::mouseClick(led, Qt::LeftButton);
+    QTest::keyClick(e.window.get(), Qt::Key_Right);
+    QTest::keyClick(e.window.get(), Qt::Key_Down);
+    QCOMPARE(led->pos(), at + QPoint(4, 4));
+    e.window->SetGridSize(8);
+    QTest::keyClick(e.window->ScrollArea(), Qt::Key_Left);
+    QCOMPARE(led->pos(), at + QPoint(-4, 4));
+    QCOMPARE(e.undo()->count(), 3);
+    e.undo()->undo();
+    e.undo()->undo();
+    e.undo()->undo();
+    QCOMPARE(e.find("LED1")->pos(), at);
+}
+
+QTEST_MAIN(TestEditing)
+#include "test_editing.moc"
