@@ -2,14 +2,16 @@
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 BENCH_DIR ?= build-bench
+FUZZ_DIR  ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS      ?= $(shell nproc)
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR    ?= OFF
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
-                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim
+                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev
 
-.PHONY: deps build run test test-asan bench clean contact-sheet format firmware
+.PHONY: deps build run test test-asan bench fuzz clean contact-sheet format firmware
 
 # Installs only what is missing, so it is cheap to run every time.
 deps:
@@ -40,7 +42,7 @@ test-asan: deps
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELVAN_BENCH=ON
-	cmake --build $(BENCH_DIR) -j $(JOBS)
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target brelvan-bench
 	./$(BENCH_DIR)/bench/brelvan-bench
 
 # Rebuilds the example firmware from its C sources (needs sdcc). The built .ihx files are committed,
@@ -57,6 +59,17 @@ firmware:
 	  cp $(FIRMWARE_BUILD)/$$name.ihx $$(dirname $$src)/$$name.ihx; \
 	done
 
+# Fuzzes the board-file reader for FUZZ_SECONDS; what it finds lands in $(FUZZ_DIR)/findings (a
+# crash-*, timeout-* or leak-* file): make it a fixture under tests/boards/fuzz/.
+fuzz: deps
+	CXX=clang++-14 CC=clang-14 cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELVAN_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target brelvan-fuzz-boardfile
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/findings
+	cp -n examples/*.ovd tests/boards/*.ovd tests/scenarios/*.ovd $(FUZZ_DIR)/corpus/ 2>/dev/null || true
+	cd $(FUZZ_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  ./fuzz/brelvan-fuzz-boardfile -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	  -max_len=16384 -dict=$(CURDIR)/fuzz/boardfile.dict -artifact_prefix=findings/ corpus
+
 contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png
 
@@ -65,4 +78,4 @@ format:
 	  -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FIRMWARE_BUILD)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FIRMWARE_BUILD) $(FUZZ_DIR)

@@ -890,7 +890,10 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
 QString WriteComponents(const TBoardSurface* board,
                         const QList<TOrvexGraphicComponent*>& components, int topOffset) {
     if (!board) return QString();
-    return joinBlocks(writeBlocks(board, components, topOffset));
+    QList<TOrvexGraphicComponent*> named;
+    for (TOrvexGraphicComponent* component : components)
+        if (!component->Name().isEmpty()) named.append(component); // no header could name it
+    return joinBlocks(writeBlocks(board, named, topOffset));
 }
 
 } // namespace BoardFile

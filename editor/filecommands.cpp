@@ -113,12 +113,15 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     }
 
     if (!ClearBoard()) return false;
+    // Each shown component would repaint through its siblings: one repaint when all are there.
+    Board()->setUpdatesEnabled(false);
     const BoardFile::TReadResult result =
         BoardFile::ReadBoard(Board(), lines, m_gridSize, [this](TOrvexGraphicComponent* component) {
             // As placing does: the hint is kept but not shown, the mouse comes to this window.
             component->setToolTip(QString());
             WireComponent(component);
         });
+    Board()->setUpdatesEnabled(true);
     ClearUndo();
     if (result.Error) {
         ShowErrorBox(

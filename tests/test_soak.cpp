@@ -1,0 +1,192 @@
+// A long editing session: seeded random user operations on one board. After every operation the
+// board saves, opens again out of sight and saves to the same text. A failure names the seed and
+// the operation (SOAK_SEED and SOAK_STEPS repeat or lengthen a run).
+#include <QComboBox>
+#include <QRandomGenerator>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QtTest>
+#include <memory>
+
+#include "components/switches.h"
+#include "editor/boardfile.h"
+#include "editor/brelvanfrm.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "properties/brelvanprop.h"
+#include "properties/propertyeditor.h"
+
+namespace {
+
+class HiddenForm : public TSimForm {
+public:
+    void BuildSchematic() override {}
+    void BoardHidden() override {}
+};
+
+// LED, switch, round button, Vcc and GND buttons of the tool bar.
+constexpr int Tags[] = {1, 4, 5, 13, 14};
+constexpr int MaxComponents = 40;
+
+void drag(QWidget* widget, QPoint from, QPoint to) {
+    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), widget->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+class Soak {
+public:
+    explicit Soak(quint32 seed) : m_random(seed), m_window(std::make_unique<TfrmPlugin>()) {
+        m_window->resize(900, 700);
+        m_window->show();
+    }
+
+    TBoardSurface* Board() const { return m_window->Board(); }
+
+    TOrvexGraphicComponent* Any() {
+        const QList<TOrvexGraphicComponent*> owned = Board()->OwnedComponents();
+        return owned.isEmpty() ? nullptr : owned[m_random.bounded(int(owned.size()))];
+    }
+    QPoint Anywhere() { return QPoint(20 + m_random.bounded(800), 60 + m_random.bounded(560)); }
+
+    // One operation; its name for the failure message.
+    QString Step() {
+        if (m_window->Running()) {
+            const int what = m_random.bounded(10);
+            if (what == 0) {
+                m_window->RunButton()->click();
+                return QStringLiteral("Run off");
+            }
+            auto* sw = qobject_cast<TOrvexSwitch*>(Any());
+            if (!sw) return QStringLiteral("nothing to press");
+            QTest::mouseClick(sw, Qt::LeftButton, {}, sw->rect().center());
+            return QStringLiteral("press ") + sw->Name();
+        }
+        switch (m_random.bounded(11)) {
+        case 0:
+        case 1: {
+            if (Board()->OwnedComponents().size() >= MaxComponents) return QStringLiteral("full");
+            QTest::mouseClick(m_window->ToolButton(Tags[m_random.bounded(5)]), Qt::LeftButton);
+            QTest::mouseClick(Board(), Qt::LeftButton, Qt::NoModifier, Anywhere());
+            return QStringLiteral("place");
+        }
+        case 2: {
+            TOrvexGraphicComponent* component = Any();
+            if (!component) return QStringLiteral("nothing to wire");
+            QTest::mouseClick(component, Qt::LeftButton, {}, QPoint(4, 4));
+            static const char* const rows[] = {"Contact1", "Contact2", "Anode", "Cathode"};
+            TPropertyEditorsItem* row =
+                m_window->PropertiesWindow()->PropEdit()->Row(rows[m_random.bounded(4)]);
+            auto* list = row ? qobject_cast<QComboBox*>(row->Editor) : nullptr;
+            if (!list || list->count() == 0) return QStringLiteral("no wire row");
+            list->setCurrentIndex(m_random.bounded(list->count()));
+            return QStringLiteral("wire ") + component->Name() + QStringLiteral(" to ") +
+                   list->currentText();
+        }
+        case 3: {
+            TOrvexGraphicComponent* component = Any();
+            if (!component) return QStringLiteral("nothing to move");
+            drag(component, QPoint(6, 6),
+                 QPoint(6 + m_random.bounded(-60, 60), 6 + m_random.bounded(-60, 60)));
+            return QStringLiteral("move ") + component->Name();
+        }
+        case 4: {
+            TOrvexGraphicComponent* component = Any();
+            if (!component) return QStringLiteral("nothing to resize");
+            const QPoint corner(component->width() - 2, component->height() - 2);
+            QTest::mouseMove(component, corner);
+            QMouseEvent hover(QEvent::MouseMove, QPointF(corner),
+                              component->mapToGlobal(QPointF(corner)), Qt::NoButton, Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(component, &hover);
+            drag(component, corner,
+                 corner + QPoint(m_random.bounded(-20, 40), m_random.bounded(-20, 40)));
+            return QStringLiteral("resize ") + component->Name();
+        }
+        case 5: {
+            TOrvexGraphicComponent* component = Any();
+            if (!component) return QStringLiteral("nothing to delete");
+            const QString name = component->Name();
+            QTest::mouseClick(component, Qt::LeftButton, {}, QPoint(4, 4));
+            QTest::keyClick(m_window.get(), Qt::Key_Delete);
+            return QStringLiteral("delete ") + name;
+        }
+        case 6:
+            m_window->UndoStack()->undo();
+            return QStringLiteral("undo");
+        case 7:
+            m_window->UndoStack()->redo();
+            return QStringLiteral("redo");
+        case 8: {
+            TOrvexGraphicComponent* component = Any();
+            if (!component) return QStringLiteral("nothing to cut");
+            const QString name = component->Name();
+            QTest::mouseClick(component, Qt::LeftButton, {}, QPoint(4, 4));
+            m_window->CutClick();
+            m_window->PasteClick();
+            return QStringLiteral("cut and paste ") + name;
+        }
+        case 9:
+            m_window->ClearSelection(nullptr);
+            m_window->RunButton()->click();
+            return QStringLiteral("Run on");
+        default:
+            QTest::keyClick(m_window.get(), Qt::Key_Right);
+            return QStringLiteral("arrow key");
+        }
+    }
+
+    // Saves, opens the text on a hidden form and saves again: both texts must agree.
+    QString RoundTrip() const {
+        const BoardFile::TWriteResult first = BoardFile::WriteBoard(Board(), m_window->GridSize());
+        if (first.Unreadable) return QStringLiteral("unreadable: ") + first.Unreadable->Describe();
+        HiddenForm form;
+        const BoardFile::TReadResult read = BoardFile::ReadBoard(
+            form.Board(), BoardFile::SplitLines(first.Text), m_window->GridSize());
+        if (read.Error) return QStringLiteral("does not open: ") + read.Error->Describe();
+        const BoardFile::TWriteResult second =
+            BoardFile::WriteBoard(form.Board(), m_window->GridSize());
+        if (second.Text != first.Text)
+            return QStringLiteral("saves differently:\n%1\n---\n%2").arg(first.Text, second.Text);
+        return QString();
+    }
+
+private:
+    QRandomGenerator m_random;
+    std::unique_ptr<TfrmPlugin> m_window;
+};
+
+} // namespace
+
+class TestSoak : public QObject {
+    Q_OBJECT
+
+private slots:
+    void editingSession();
+};
+
+void TestSoak::editingSession() {
+    ScopedDialogRecorder dialogs;
+    ScopedManualClock clock;
+    const quint32 seed = qEnvironmentVariableIsSet("SOAK_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("SOAK_SEED"))
+                             : 20261210u;
+    const int steps = qEnvironmentVariableIntValue("SOAK_STEPS") > 0
+                          ? qEnvironmentVariableIntValue("SOAK_STEPS")
+                          : 1000;
+    Soak soak(seed);
+    for (int step = 1; step <= steps; ++step) {
+        const QString operation = soak.Step();
+        QCoreApplication::processEvents();
+        const QString problem = soak.RoundTrip();
+        QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("seed %1, operation %2 (%3): %4")
+                                                   .arg(seed)
+                                                   .arg(step)
+                                                   .arg(operation, problem)));
+    }
+}
+
+QTEST_MAIN(TestSoak)
+#include "test_soak.moc"
