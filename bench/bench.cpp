@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QUndoStack>
@@ -18,6 +19,7 @@
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
+#include "editor/wires.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/keystate.h"
@@ -28,6 +30,9 @@
 #ifndef BRELVAN_SOURCE_DIR
 #define BRELVAN_SOURCE_DIR "."
 #endif
+
+// Figures through the paths a user takes (bench/userpaths.cpp).
+void UserPathReport(int runs);
 
 namespace {
 
@@ -263,6 +268,52 @@ double groundNodeListing(int n) {
     return ms;
 }
 
+// The connection lines over a board of n switches in a grid, each wired to its left neighbour
+// and half of them to a ground symbol: one repaint of the lines, and one hover of a contact
+// (its net and the status text).
+struct WireTimings {
+    double paint = 0;
+    double hover = 0;
+};
+
+WireTimings wireLines(int n) {
+    WireTimings t;
+    TfrmPlugin window;
+    window.resize(1200, 900);
+    TBoardSurface* board = window.Board();
+    auto* gnd = new TGND(board);
+    gnd->SetName(QStringLiteral("GND1"));
+    gnd->setGeometry(4, 4, 32, 32);
+    window.WireComponent(gnd);
+    TSwitch* previous = nullptr;
+    for (int i = 0; i < n; ++i) {
+        auto* sw = new TSwitch(board);
+        sw->SetName(QStringLiteral("S%1").arg(i + 1));
+        sw->setGeometry(40 + (i % 40) * 48, 40 + (i / 40) * 48, 32, 32);
+        if (previous) sw->SetContact1(previous->SwitchControl()->Contact2());
+        if (i % 2) sw->SetContact2(gnd->Pin());
+        window.WireComponent(sw);
+        previous = sw;
+    }
+    window.show();
+    TWireOverlay* overlay = window.WireOverlay();
+    overlay->Follow();
+    QImage image(overlay->size(), QImage::Format_ARGB32_Premultiplied);
+    QElapsedTimer timer;
+    timer.start();
+    overlay->render(&image);
+    t.paint = timer.nsecsElapsed() / 1e6;
+    if (overlay->Lines().size() < qsizetype(n) - 1) std::printf("(lines are missing)\n");
+    timer.restart();
+    const QList<TOrvexPinDriver*> net = Wires::Net(gnd->Pin());
+    const QString text = window.NetText(net);
+    overlay->SetHighlight(net);
+    overlay->render(&image);
+    t.hover = timer.nsecsElapsed() / 1e6;
+    if (text.isEmpty()) std::printf("(no net)\n");
+    return t;
+}
+
 void report(const char* what, double a, double b, int n) {
     std::printf("%-28s n=%-6d %9.1f ms   2n %9.1f ms   ratio %.2f\n", what, n, a, b,
                 a > 0 ? b / a : 0.0);
@@ -278,6 +329,11 @@ int main(int argc, char* argv[]) {
     ScopedDialogRecorder dialogs;
     ScopedManualClock clock;
     const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0
+                         ? qEnvironmentVariableIntValue("BENCH_RUNS")
+                         : 3;
+    UserPathReport(runs);
+    if (qEnvironmentVariableIsSet("BENCH_USER_ONLY")) return 0;
     chainOfSwitches(100); // warm up caches (pictures, fonts)
     const Timings a = chainOfSwitches(n);
     const Timings b = chainOfSwitches(2 * n);
@@ -299,6 +355,12 @@ int main(int argc, char* argv[]) {
     report("undo of the write", ea.undo, eb.undo, n);
     report("delete one (undo step)", ea.remove, eb.remove, n);
     report("undo of the delete", ea.restore, eb.restore, n);
+    wireLines(100);
+    const WireTimings wa = wireLines(1000);
+    const WireTimings wb = wireLines(2000);
+    std::printf("Connection lines over 1000 and 2000 wired switches\n");
+    report("repaint all lines", wa.paint, wb.paint, 1000);
+    report("hover: net of ground, repaint", wa.hover, wb.hover, 1000);
     report("Ctrl probe of a node", groundNodeListing(n), groundNodeListing(2 * n), n);
     BenchMcs51();
     TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
