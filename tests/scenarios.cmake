@@ -9,7 +9,7 @@ function(brelvan_add_scenario name scenario)
                      -DSCENARIO=${scenario} ${ARGN}
                      -P ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/run.cmake)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
-        "XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/test-config")
+        "XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/test-config/${name}")
 endfunction()
 foreach(file ${scenario_files})
     get_filename_component(name ${file} NAME_WE)
