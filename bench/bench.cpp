@@ -8,8 +8,10 @@
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QUndoStack>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "components/gates.h"
 #include "components/leds.h"
@@ -269,14 +271,24 @@ double groundNodeListing(int n) {
 }
 
 // The connection lines over a board of n switches in a grid, each wired to its left neighbour
-// and half of them to a ground symbol: one repaint of the lines, and one hover of a contact
-// (its net and the status text).
+// and half of them to a ground symbol (long lines across the board), medians of `runs`: the first
+// paint of the lines (the wires found), a repaint of all lines, and through the event loop as a
+// user has them (the board repainted where the lines changed): hovering a contact of a net of two
+// and the ground pin's net of n contacts, and moving one switch.
 struct WireTimings {
+    double first = 0;
     double paint = 0;
     double hover = 0;
+    double hoverGround = 0;
+    double move = 0;
 };
 
-WireTimings wireLines(int n) {
+double wireMedian(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+WireTimings wireLines(int n, int runs) {
     WireTimings t;
     TfrmPlugin window;
     window.resize(1200, 900);
@@ -286,6 +298,7 @@ WireTimings wireLines(int n) {
     gnd->setGeometry(4, 4, 32, 32);
     window.WireComponent(gnd);
     TSwitch* previous = nullptr;
+    QList<TSwitch*> switches;
     for (int i = 0; i < n; ++i) {
         auto* sw = new TSwitch(board);
         sw->SetName(QStringLiteral("S%1").arg(i + 1));
@@ -293,24 +306,58 @@ WireTimings wireLines(int n) {
         if (previous) sw->SetContact1(previous->SwitchControl()->Contact2());
         if (i % 2) sw->SetContact2(gnd->Pin());
         window.WireComponent(sw);
+        switches.append(sw);
         previous = sw;
     }
     window.show();
+    const auto settle = [] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    };
+    settle();
     TWireOverlay* overlay = window.WireOverlay();
     overlay->Follow();
     QImage image(overlay->size(), QImage::Format_ARGB32_Premultiplied);
     QElapsedTimer timer;
-    timer.start();
-    overlay->render(&image);
-    t.paint = timer.nsecsElapsed() / 1e6;
-    if (overlay->Lines().size() < qsizetype(n) - 1) std::printf("(lines are missing)\n");
-    timer.restart();
-    const QList<TOrvexPinDriver*> net = Wires::Net(gnd->Pin());
-    const QString text = window.NetText(net);
-    overlay->SetHighlight(net);
-    overlay->render(&image);
-    t.hover = timer.nsecsElapsed() / 1e6;
-    if (text.isEmpty()) std::printf("(no net)\n");
+    std::vector<double> first, paint, hover, hoverGround, move;
+    const auto hoverAt = [&](TOrvexGraphicComponent* component, QPointF at) {
+        QMouseEvent event(QEvent::MouseMove, at, component->mapToGlobal(at), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        timer.restart();
+        QCoreApplication::sendEvent(component, &event);
+        settle();
+        return timer.nsecsElapsed() / 1e6;
+    };
+    TSwitch* middle = switches[n / 2 + 1]; // its first contact: wired to one other, not to ground
+    const QPointF away(16, 4), contact1(0, 16);
+    for (int run = 0; run < runs; ++run) {
+        overlay->Invalidate();
+        timer.restart();
+        overlay->render(&image);
+        first.push_back(timer.nsecsElapsed() / 1e6);
+        timer.restart();
+        overlay->render(&image);
+        paint.push_back(timer.nsecsElapsed() / 1e6);
+        if (overlay->Lines().size() < qsizetype(n) - 1) std::printf("(lines are missing)\n");
+        settle();
+        hover.push_back(hoverAt(middle, contact1));
+        hoverAt(middle, away);
+        hoverGround.push_back(hoverAt(gnd, QPointF(16, 2)));
+        if (overlay->Highlight().size() < n / 2) std::printf("(no net)\n");
+        hoverAt(gnd, QPointF(30, 30));
+        const QPoint from = middle->pos();
+        timer.restart();
+        middle->move(from + QPoint(8, 8));
+        settle();
+        move.push_back(timer.nsecsElapsed() / 1e6);
+        middle->move(from);
+        settle();
+    }
+    t.first = wireMedian(first);
+    t.paint = wireMedian(paint);
+    t.hover = wireMedian(hover);
+    t.hoverGround = wireMedian(hoverGround);
+    t.move = wireMedian(move);
     return t;
 }
 
@@ -355,12 +402,15 @@ int main(int argc, char* argv[]) {
     report("undo of the write", ea.undo, eb.undo, n);
     report("delete one (undo step)", ea.remove, eb.remove, n);
     report("undo of the delete", ea.restore, eb.restore, n);
-    wireLines(100);
-    const WireTimings wa = wireLines(1000);
-    const WireTimings wb = wireLines(2000);
-    std::printf("Connection lines over 1000 and 2000 wired switches\n");
+    wireLines(100, 1);
+    const WireTimings wa = wireLines(1000, runs);
+    const WireTimings wb = wireLines(2000, runs);
+    std::printf("Connection lines over 1000 and 2000 wired switches (medians of %d runs)\n", runs);
+    report("first paint of the lines", wa.first, wb.first, 1000);
     report("repaint all lines", wa.paint, wb.paint, 1000);
-    report("hover: net of ground, repaint", wa.hover, wb.hover, 1000);
+    report("hover: net of 2, repaint", wa.hover, wb.hover, 1000);
+    report("hover: net of ground, repaint", wa.hoverGround, wb.hoverGround, 1000);
+    report("move a switch, repaint", wa.move, wb.move, 1000);
     report("Ctrl probe of a node", groundNodeListing(n), groundNodeListing(2 * n), n);
     BenchMcs51();
     TFirmwareUi::SetSettingsFile(QStringLiteral("-"));

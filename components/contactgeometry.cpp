@@ -458,17 +458,3 @@ QList<ContactSpot> ContactStubs(TOrvexGraphicComponent* component) {
         stub.Point = turnedPoint(stub.Point, quarters, component->width(), component->height());
     return stubs;
 }
-
-ContactSpot StubAt(TOrvexGraphicComponent* component, QPointF at, double radius) {
-    ContactSpot nearest;
-    double best = radius * radius;
-    for (const ContactSpot& stub : ContactStubs(component)) {
-        const QPointF d = stub.Point - at;
-        const double distance = QPointF::dotProduct(d, d);
-        if (distance <= best) {
-            best = distance;
-            nearest = stub;
-        }
-    }
-    return nearest;
-}

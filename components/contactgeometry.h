@@ -60,9 +60,6 @@ QList<ContactSpot> ContactSpots(TOrvexGraphicComponent* component);
 // electrode. Wires are drawn to, dragged from and highlighted at these points.
 QList<ContactSpot> ContactStubs(TOrvexGraphicComponent* component);
 
-// The contact whose stub lies within `radius` pixels of `at` (the nearest one), or Nothing.
-ContactSpot StubAt(TOrvexGraphicComponent* component, QPointF at, double radius);
-
 // x rounded to the nearest integer, halves to the even one; false when x is not finite or lies
 // outside the int range (a component of no height has no rows).
 bool RoundHalfEven(double x, int& result);

@@ -98,6 +98,7 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
         [board](const QString& name) { return board->FindOwnedName(name); }});
     m_frmProp->OnModified = [this] {
         // A write the undo stack took marks the board through it.
+        if (m_wireOverlay) m_wireOverlay->Invalidate(); // a write may change wires
         if (std::exchange(m_writeRecorded, false)) return;
         SetModified(true);
     };
@@ -528,6 +529,9 @@ bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::ChildAdded:
     case QEvent::ChildRemoved:
+        // A component placed, deleted or read from a file: its wires come and go with it.
+        if (m_wireOverlay) m_wireOverlay->Invalidate();
+        [[fallthrough]];
     case QEvent::Resize:
         // New components stack above the lines; the lines follow the board's size.
         if (m_wireOverlay) m_wireOverlay->Follow();

@@ -1,8 +1,10 @@
 #include "editor/wires.h"
 
+#include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QRegion>
 #include <QSet>
+#include <algorithm>
 
 #include "components/contactgeometry.h"
 #include "components/orvexcomponent.h"
@@ -95,10 +97,10 @@ QList<TWireEnd> EndsOf(TOrvexGraphicComponent* component) {
     return ends;
 }
 
-TWireEnd EndAt(TOrvexGraphicComponent* component, QPointF at, double radius) {
+TWireEnd NearestEnd(const QList<TWireEnd>& ends, QPointF at, double radius) {
     TWireEnd nearest;
     double best = radius * radius;
-    for (const TWireEnd& end : EndsOf(component)) {
+    for (const TWireEnd& end : ends) {
         const QPointF d = end.Point - at;
         const double distance = QPointF::dotProduct(d, d);
         if (distance <= best) {
@@ -107,6 +109,10 @@ TWireEnd EndAt(TOrvexGraphicComponent* component, QPointF at, double radius) {
         }
     }
     return nearest;
+}
+
+TWireEnd EndAt(TOrvexGraphicComponent* component, QPointF at, double radius) {
+    return NearestEnd(EndsOf(component), at, radius);
 }
 
 QList<TOrvexPinDriver*> Partners(const TOrvexPinDriver* contact) {
@@ -149,44 +155,163 @@ void TWireOverlay::Follow() {
 }
 
 void TWireOverlay::SetLinesShown(bool on) {
+    if (on == m_linesShown) return;
     m_linesShown = on;
     update();
 }
 
 void TWireOverlay::SetRunning(bool on) {
     m_running = on;
-    update();
+    // Starting and stopping builds and clears the circuit: find the wires anew.
+    Invalidate();
 }
 
+namespace {
+
+// Around a line: its width and the dots at its ends.
+constexpr int LineMargin = 4;
+// Around a highlighted stub: its ring.
+constexpr int RingMargin = 8;
+// More separate rectangles than this are repainted as one.
+constexpr qsizetype ManyRects = 64;
+
+QRect lineExtent(const QLineF& line) {
+    return QRectF(line.p1(), line.p2())
+        .normalized()
+        .toAlignedRect()
+        .adjusted(-LineMargin, -LineMargin, LineMargin, LineMargin);
+}
+
+QRect ringExtent(QPointF at) {
+    return QRectF(at.x() - RingMargin, at.y() - RingMargin, 2 * RingMargin, 2 * RingMargin)
+        .toAlignedRect();
+}
+
+} // namespace
+
 void TWireOverlay::SetRubberLine(QPointF from, QPointF to) {
+    const QRect before = m_rubber ? lineExtent({m_rubberFrom, m_rubberTo}) : QRect();
     m_rubber = true;
     m_rubberFrom = from;
     m_rubberTo = to;
-    update();
+    update(before.united(lineExtent({from, to})));
 }
 
 void TWireOverlay::ClearRubberLine() {
+    if (!m_rubber) return;
     m_rubber = false;
-    update();
+    update(lineExtent({m_rubberFrom, m_rubberTo}));
 }
 
 void TWireOverlay::SetHighlight(const QList<TOrvexPinDriver*>& net) {
     if (net == m_highlight) return;
+    if (m_highlight.size() + net.size() > ManyRects || !m_linesValid) {
+        m_highlight = net;
+        update();
+        return;
+    }
+    // Only the rings that come and go.
+    QRegion changed;
+    for (const QList<TOrvexPinDriver*>* list :
+         std::initializer_list<const QList<TOrvexPinDriver*>*>{&m_highlight, &net})
+        for (const TOrvexPinDriver* contact : *list) {
+            const auto stub = m_stubs.constFind(contact);
+            if (stub != m_stubs.cend()) changed += ringExtent(BoardPoint(*stub));
+        }
     m_highlight = net;
+    update(changed);
+}
+
+const QList<TWireEnd>& TWireOverlay::EndsOf(TOrvexGraphicComponent* component) {
+    auto cached = m_ends.find(component);
+    if (cached == m_ends.end()) cached = m_ends.insert(component, Wires::EndsOf(component));
+    return *cached;
+}
+
+TWireEnd TWireOverlay::EndAt(TOrvexGraphicComponent* component, QPointF at, double radius) {
+    return Wires::NearestEnd(EndsOf(component), at, radius);
+}
+
+void TWireOverlay::Invalidate() {
+    m_ends.clear();
+    m_linesValid = false;
     update();
 }
 
-void TWireOverlay::Collect() {
-    m_lines.clear();
-    m_levels.clear();
-    m_points.clear();
-    const QList<TOrvexGraphicComponent*> components = m_board->OwnedComponents();
+void TWireOverlay::ComponentResized(TOrvexGraphicComponent* component) {
+    m_ends.remove(component);
+    m_linesValid = false;
+    update();
+}
+
+void TWireOverlay::ComponentMoved(TOrvexGraphicComponent* component) {
+    if (!m_linesValid) {
+        update();
+        return;
+    }
+    const QList<qsizetype> lines = m_linesOf.value(component);
+    if (lines.size() > ManyRects) {
+        update();
+        return;
+    }
+    for (const qsizetype i : lines)
+        UpdateLine(m_wireLines[i]);
+    const auto ring = [&](const TOrvexPinDriver* contact) {
+        const auto stub = m_stubs.constFind(contact);
+        return stub != m_stubs.cend() && stub->Component == component;
+    };
+    if (std::any_of(m_highlight.cbegin(), m_highlight.cend(), ring)) update();
+}
+
+void TWireOverlay::UpdateLine(TLine& line) {
+    const QLineF now = Current(line);
+    if (now == line.Shown) return;
+    update(lineExtent(line.Shown).united(lineExtent(now)));
+    line.Shown = now;
+}
+
+void TWireOverlay::LevelsChanged() {
+    if (!m_linesShown) return;
+    if (!m_linesValid) {
+        update();
+        return;
+    }
+    QRegion changed;
+    qsizetype count = 0;
+    for (TLine& line : m_wireLines) {
+        const int level = wireLevel(line.A, line.B);
+        if (level == line.Level) continue;
+        line.Level = level;
+        if (++count > ManyRects) break;
+        changed += lineExtent(Current(line));
+    }
+    if (count > ManyRects)
+        update();
+    else if (count > 0)
+        update(changed);
+}
+
+QPointF TWireOverlay::BoardPoint(const TStub& stub) const {
+    const TOrvexGraphicComponent* component = stub.Component;
+    return component->parentWidget() == m_board ? component->pos() + stub.Point
+                                                : component->mapTo(m_board, stub.Point);
+}
+
+QLineF TWireOverlay::Current(const TLine& line) const {
+    return QLineF(BoardPoint({line.ComponentA, line.PointA}),
+                  BoardPoint({line.ComponentB, line.PointB}));
+}
+
+void TWireOverlay::EnsureLines() {
+    if (m_linesValid) return;
+    m_wireLines.clear();
+    m_linesOf.clear();
+    m_stubs.clear();
     QList<TWireEnd> ends;
-    for (TOrvexGraphicComponent* component : components) {
+    for (TOrvexGraphicComponent* component : m_board->OwnedComponents()) {
         if (!component->isVisible()) continue;
-        for (const TWireEnd& end : Wires::EndsOf(component)) {
-            m_points.insert(end.Contact, component->mapTo(m_board, end.Point.toPoint()) +
-                                             (end.Point - end.Point.toPoint()));
+        for (const TWireEnd& end : EndsOf(component)) {
+            m_stubs.insert(end.Contact, TStub{component, end.Point});
             ends.append(end);
         }
     }
@@ -197,11 +322,26 @@ void TWireOverlay::Collect() {
         done.insert(end.Contact);
         for (TOrvexPinDriver* partner : Wires::Partners(end.Contact)) {
             if (done.contains(partner)) continue;
-            const auto other = m_points.constFind(partner);
-            if (other == m_points.cend()) continue;
-            m_lines.append({m_points.value(end.Contact), *other});
-            m_levels.append(wireLevel(end.Contact, partner));
+            const auto other = m_stubs.constFind(partner);
+            if (other == m_stubs.cend()) continue;
+            TLine line{end.Component, other->Component, end.Contact, partner,
+                       end.Point,     other->Point,     QLineF(),    -1};
+            line.Shown = Current(line);
+            const qsizetype index = m_wireLines.size();
+            m_wireLines.append(line);
+            m_linesOf[end.Component].append(index);
+            if (other->Component != end.Component) m_linesOf[other->Component].append(index);
         }
+    }
+    m_linesValid = true;
+}
+
+void TWireOverlay::Collect() {
+    EnsureLines();
+    m_lines.clear();
+    for (TLine& line : m_wireLines) {
+        line.Shown = Current(line);
+        m_lines.append({line.Shown.p1(), line.Shown.p2()});
     }
 }
 
@@ -214,31 +354,47 @@ QColor levelColour(int level) {
 
 } // namespace
 
-void TWireOverlay::paintEvent(QPaintEvent*) {
+void TWireOverlay::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_linesShown || !m_highlight.isEmpty()) Collect();
     if (m_linesShown) {
-        const QColor editing(0x10, 0x70, 0x60, 200);
-        for (qsizetype i = 0; i < m_lines.size(); ++i) {
-            const QColor colour = m_running ? levelColour(m_levels[i]) : editing;
-            painter.setPen(QPen(colour, m_running ? 2.0 : 1.5));
-            painter.drawLine(m_lines[i].first, m_lines[i].second);
+        // Opaque colours: the painter blends translucent strokes of long lines far slower.
+        const QColor editing(0x10, 0x70, 0x60);
+        const QRect exposed = event->rect();
+        QSet<const TOrvexPinDriver*> dotted;
+        QList<QPointF> dots;
+        for (TLine& line : m_wireLines) {
+            const QLineF& at = line.Shown;
+            const QRect extent = lineExtent(at);
+            if (!extent.intersects(exposed)) continue;
+            const int level = m_running ? wireLevel(line.A, line.B) : LevelUndefined;
+            // A line drawn in part keeps the level it shows elsewhere, to be repainted whole.
+            if (exposed.contains(extent)) line.Level = level;
+            const QColor colour = m_running ? levelColour(level) : editing;
+            painter.setPen(QPen(colour, m_running ? 2.0 : 1.0));
+            painter.drawLine(at);
+            // The wired ends as dots, so that a line's end is found on a busy board; one each.
+            if (!dotted.contains(line.A)) {
+                dotted.insert(line.A);
+                dots.append(at.p1());
+            }
+            if (!dotted.contains(line.B)) {
+                dotted.insert(line.B);
+                dots.append(at.p2());
+            }
         }
-        // The wired ends as dots, so that a line's end is found on a busy board.
         painter.setPen(Qt::NoPen);
         painter.setBrush(m_running ? QColor(0x30, 0x30, 0x30) : editing);
-        for (const auto& line : m_lines) {
-            painter.drawEllipse(line.first, 2.5, 2.5);
-            painter.drawEllipse(line.second, 2.5, 2.5);
-        }
+        for (const QPointF& dot : dots)
+            painter.drawEllipse(dot, 2.5, 2.5);
     }
     if (!m_highlight.isEmpty()) {
         painter.setPen(QPen(QColor(0xff, 0x80, 0x00), 2.0));
         painter.setBrush(QColor(0xff, 0xb0, 0x30, 160));
         for (const TOrvexPinDriver* contact : m_highlight) {
-            const auto at = m_points.constFind(contact);
-            if (at != m_points.cend()) painter.drawEllipse(*at, 5.0, 5.0);
+            const auto stub = m_stubs.constFind(contact);
+            if (stub != m_stubs.cend()) painter.drawEllipse(BoardPoint(*stub), 5.0, 5.0);
         }
     }
     if (m_rubber) {

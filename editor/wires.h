@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QPointer>
@@ -27,7 +28,9 @@ namespace Wires {
 
 // The stubs of ContactStubs with their own contacts and properties.
 QList<TWireEnd> EndsOf(TOrvexGraphicComponent* component);
-// The end whose stub is nearest to `at` within `radius` pixels, or an invalid end.
+// The end whose stub is nearest to `at` within `radius` pixels (the last of equally near ones),
+// or an invalid end.
+TWireEnd NearestEnd(const QList<TWireEnd>& ends, QPointF at, double radius);
 TWireEnd EndAt(TOrvexGraphicComponent* component, QPointF at, double radius);
 // The wired partners of a contact that are contacts of components (not the hidden rails).
 QList<TOrvexPinDriver*> Partners(const TOrvexPinDriver* contact);
@@ -39,7 +42,12 @@ QList<TOrvexPinDriver*> Net(TOrvexPinDriver* contact);
 // The connection lines drawn over the board: a thin line between the stubs of every two wired
 // contacts, the rubber line of a wire being drawn and the highlighted net. It covers the board
 // and takes no mouse input; the editor's handlers on the components (wire dragging, Disconnect,
-// hovering) feed it. Its owner schedules repaints on every change of the board.
+// hovering) feed it.
+//
+// Finding the stubs and the wired pairs reads every component's properties and contact lists, far
+// too slow for every repaint of a large board: both are kept until the owner reports a change
+// that alters them. Positions are not kept: each line is drawn from its components' positions as
+// they are at the paint, so a moved component never leaves its lines behind.
 class TWireOverlay : public QWidget {
     Q_OBJECT
 
@@ -63,10 +71,45 @@ public:
     // Follows the board's size and stays above the components.
     void Follow();
 
+    // The ends of a component as Wires::EndsOf finds them, kept until a change is reported.
+    const QList<TWireEnd>& EndsOf(TOrvexGraphicComponent* component);
+    TWireEnd EndAt(TOrvexGraphicComponent* component, QPointF at, double radius);
+
+    // Changes reported by the owner. Anything may have changed its wires or stubs (a property
+    // write, an undo step, a component placed, deleted or shown, a file read): all is found anew.
+    void Invalidate();
+    // The component's size changed: its stubs moved within it.
+    void ComponentResized(TOrvexGraphicComponent* component);
+    // The component moved: only its lines are repainted.
+    void ComponentMoved(TOrvexGraphicComponent* component);
+    // Running: repaints the lines whose level changed since they were drawn.
+    void LevelsChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // A wire between two stubs; its ends in their components' coordinates.
+    struct TLine {
+        TOrvexGraphicComponent* ComponentA;
+        TOrvexGraphicComponent* ComponentB;
+        TOrvexPinDriver* A;
+        TOrvexPinDriver* B;
+        QPointF PointA, PointB;
+        QLineF Shown;   // where it was drawn last, or is to be drawn by a pending repaint
+        int Level = -1; // the level it was drawn in while running
+    };
+    // A stub on the board: its component and its point there.
+    struct TStub {
+        TOrvexGraphicComponent* Component;
+        QPointF Point;
+    };
+
+    void EnsureLines();
+    QLineF Current(const TLine& line) const;
+    QPointF BoardPoint(const TStub& stub) const;
+    void UpdateLine(TLine& line);
+
     TBoardSurface* m_board;
     bool m_linesShown = true;
     bool m_running = false;
@@ -74,6 +117,10 @@ private:
     QPointF m_rubberFrom, m_rubberTo;
     QList<TOrvexPinDriver*> m_highlight;
     QList<std::pair<QPointF, QPointF>> m_lines;
-    QList<int> m_levels; // per line: the level it shows while running
-    QHash<const TOrvexPinDriver*, QPointF> m_points;
+
+    QHash<const TOrvexGraphicComponent*, QList<TWireEnd>> m_ends;
+    bool m_linesValid = false;
+    QList<TLine> m_wireLines;
+    QHash<const TOrvexGraphicComponent*, QList<qsizetype>> m_linesOf; // indices into m_wireLines
+    QHash<const TOrvexPinDriver*, TStub> m_stubs;                     // every visible stub
 };

@@ -44,8 +44,9 @@ void TfrmPlugin::CreateWireView() {
     m_wireOverlay = new TWireOverlay(Board());
     m_wireLevels = new QTimer(this);
     m_wireLevels->setInterval(100);
-    connect(m_wireLevels, &QTimer::timeout, m_wireOverlay, qOverload<>(&QWidget::update));
-    connect(m_undo, &QUndoStack::indexChanged, m_wireOverlay, qOverload<>(&QWidget::update));
+    connect(m_wireLevels, &QTimer::timeout, m_wireOverlay, &TWireOverlay::LevelsChanged);
+    // Every step done or undone may change wires or move stubs (a turned picture).
+    connect(m_undo, &QUndoStack::indexChanged, m_wireOverlay, &TWireOverlay::Invalidate);
     UpdateWireView();
 }
 
@@ -81,7 +82,7 @@ void TfrmPlugin::WritePropertyText(QObject* obj, const QString& propName, const 
     WriteProperty(obj, propName,
                   [&] { TextToProperty(obj, propName, text, root, TTextForm::Editor); });
     if (obj == m_edited) m_frmProp->PropEdit()->UpdateValues();
-    m_wireOverlay->update();
+    m_wireOverlay->Invalidate();
 }
 
 QString TfrmPlugin::NetText(const QList<TOrvexPinDriver*>& net) const {
@@ -153,7 +154,7 @@ QString TfrmPlugin::DisconnectEnd(const TWireEnd& end) {
         end.Contact->Disconnect(partner);
     TBoardState after = BoardEdits::Capture(Board(), {end.Component});
     PushStateStep(QStringLiteral("Disconnect %1").arg(name), std::move(before), std::move(after));
-    m_wireOverlay->update();
+    m_wireOverlay->Invalidate();
     return QString();
 }
 
@@ -165,7 +166,7 @@ TWireEnd TfrmPlugin::WireEndAtBoard(const QPoint& boardPos) const {
         if (!component->isVisible()) continue;
         if (!component->geometry().adjusted(-reach, -reach, reach, reach).contains(boardPos))
             continue;
-        const TWireEnd end = Wires::EndAt(component, boardPos - component->pos(), WireSnap);
+        const TWireEnd end = m_wireOverlay->EndAt(component, boardPos - component->pos(), WireSnap);
         if (end.IsValid()) return end;
     }
     return TWireEnd();
@@ -193,10 +194,14 @@ void TfrmPlugin::ClearNetHighlight() {
 bool TfrmPlugin::ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* event) {
     switch (event->type()) {
     case QEvent::Move:
+        m_wireOverlay->ComponentMoved(component);
+        return false;
     case QEvent::Resize:
+        m_wireOverlay->ComponentResized(component);
+        return false;
     case QEvent::Show:
     case QEvent::Hide:
-        m_wireOverlay->update();
+        m_wireOverlay->Invalidate();
         return false;
     default:
         break;
