@@ -130,6 +130,7 @@ private slots:
     void cancelledDrags();
     void disconnectUndoRedo();
     void linesFollowTheBoard();
+    void linesFollowEditsAfterCaching();
     void netHighlight();
     void showWiresRemembered();
 
@@ -418,6 +419,54 @@ void TestWires::linesFollowTheBoard() {
     // Above every component, also one placed later.
     e.put<TLED>("LED1", QPoint(300, 40));
     QCOMPARE(e.board()->children().last(), overlay);
+}
+
+void TestWires::linesFollowEditsAfterCaching() {
+    // The overlay keeps the stubs and wires it found: every edit that moves a stub or changes a
+    // wire must show in the next lines, never the kept ones.
+    Editor e;
+    e.put<TVcc>("VCC1", QPoint(40, 40));
+    e.put<TSwitch>("SW1", QPoint(100, 40));
+    TWireOverlay* overlay = e.window->WireOverlay();
+    overlay->Collect();
+    QVERIFY(overlay->Lines().isEmpty());
+    // Where a fresh look at the components puts the switch's line.
+    const auto expected = [&] {
+        auto* sw = e.find("SW1");
+        return sw ? sw->pos() + stubOf(sw, ContactRole::Contact1) : QPointF(-1, -1);
+    };
+    const auto shown = [&] {
+        overlay->Collect();
+        return overlay->Lines().size() == 1 ? overlay->Lines().first().second : QPointF(-2, -2);
+    };
+    e.window->WritePropertyText(e.find("SW1"), "Contact1", "VCC1.Pin");
+    QCOMPARE(shown(), QPointF(100, 56));
+    // Stood up through the grid, and back by undo and again by redo.
+    e.window->WritePropertyText(e.find("SW1"), "Orientation", "opo_VerticalPositive");
+    QCOMPARE(shown(), QPointF(116, 40));
+    e.undo()->undo();
+    QCOMPARE(shown(), QPointF(100, 56));
+    e.undo()->redo();
+    QCOMPARE(shown(), expected());
+    // Resized and moved.
+    e.find("SW1")->setGeometry(120, 80, 64, 48);
+    QCOMPARE(shown(), expected());
+    QCOMPARE(shown(), QPointF(152, 80));
+    // Hidden: no line; shown again: the line.
+    e.find("SW1")->hide();
+    overlay->Collect();
+    QVERIFY(overlay->Lines().isEmpty());
+    e.find("SW1")->show();
+    QCOMPARE(shown(), expected());
+    e.undo()->undo(); // the turn
+    e.undo()->undo(); // the wire
+    overlay->Collect();
+    QVERIFY(overlay->Lines().isEmpty());
+    // A stub under the pointer is found where the component is now (the kept ends).
+    auto* sw = e.find("SW1");
+    QCOMPARE(
+        e.window->WireEndAtBoard((sw->pos() + stubOf(sw, ContactRole::Contact2)).toPoint()).Contact,
+        e.end("SW1.Contact2").Contact);
 }
 
 void TestWires::netHighlight() {
