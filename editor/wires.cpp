@@ -362,6 +362,7 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
         // Opaque colours: the painter blends translucent strokes of long lines far slower.
         const QColor editing(0x10, 0x70, 0x60);
         const QRect exposed = event->rect();
+        const QRect visible = m_running ? visibleRegion().boundingRect() : QRect();
         QSet<const TOrvexPinDriver*> dotted;
         QList<QPointF> dots;
         for (TLine& line : m_wireLines) {
@@ -370,7 +371,7 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
             if (!extent.intersects(exposed)) continue;
             const int level = m_running ? wireLevel(line.A, line.B) : LevelUndefined;
             // A line drawn in part keeps the level it shows elsewhere, to be repainted whole.
-            if (exposed.contains(extent)) line.Level = level;
+            if (m_running && exposed.contains(extent & visible)) line.Level = level;
             const QColor colour = m_running ? levelColour(level) : editing;
             painter.setPen(QPen(colour, m_running ? 2.0 : 1.0));
             painter.drawLine(at);
