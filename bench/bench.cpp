@@ -271,11 +271,12 @@ double groundNodeListing(int n) {
 }
 
 // The connection lines over a board of n switches in a grid, each wired to its left neighbour
-// and half of them to a ground symbol (long lines across the board), medians of `runs`: the first
-// paint of the lines (the wires found), a repaint of all lines, and through the event loop as a
-// user has them (the board repainted where the lines changed): hovering a contact of a net of two
-// and the ground pin's net of n contacts, and moving one switch.
+// and half of them to a ground symbol (long lines across the board), medians of `runs`: finding
+// the stubs and wires, the first paint of the lines (the wires found), a repaint of all lines, and
+// through the event loop as a user has them (the board repainted where the lines changed): hovering
+// a contact of a net of two and the ground pin's net of n contacts, and moving one switch.
 struct WireTimings {
+    double find = 0;
     double first = 0;
     double paint = 0;
     double hover = 0;
@@ -319,7 +320,7 @@ WireTimings wireLines(int n, int runs) {
     overlay->Follow();
     QImage image(overlay->size(), QImage::Format_ARGB32_Premultiplied);
     QElapsedTimer timer;
-    std::vector<double> first, paint, hover, hoverGround, move;
+    std::vector<double> find, first, paint, hover, hoverGround, move;
     const auto hoverAt = [&](TOrvexGraphicComponent* component, QPointF at) {
         QMouseEvent event(QEvent::MouseMove, at, component->mapToGlobal(at), Qt::NoButton,
                           Qt::NoButton, Qt::NoModifier);
@@ -331,6 +332,10 @@ WireTimings wireLines(int n, int runs) {
     TSwitch* middle = switches[n / 2 + 1]; // its first contact: wired to one other, not to ground
     const QPointF away(16, 4), contact1(0, 16);
     for (int run = 0; run < runs; ++run) {
+        overlay->Invalidate();
+        timer.restart();
+        overlay->Collect();
+        find.push_back(timer.nsecsElapsed() / 1e6);
         overlay->Invalidate();
         timer.restart();
         overlay->render(&image);
@@ -353,6 +358,7 @@ WireTimings wireLines(int n, int runs) {
         middle->move(from);
         settle();
     }
+    t.find = wireMedian(find);
     t.first = wireMedian(first);
     t.paint = wireMedian(paint);
     t.hover = wireMedian(hover);
@@ -406,6 +412,7 @@ int main(int argc, char* argv[]) {
     const WireTimings wa = wireLines(1000, runs);
     const WireTimings wb = wireLines(2000, runs);
     std::printf("Connection lines over 1000 and 2000 wired switches (medians of %d runs)\n", runs);
+    report("find stubs and wires", wa.find, wb.find, 1000);
     report("first paint of the lines", wa.first, wb.first, 1000);
     report("repaint all lines", wa.paint, wb.paint, 1000);
     report("hover: net of 2, repaint", wa.hover, wb.hover, 1000);
