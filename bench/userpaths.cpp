@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <map>
 #include <vector>
 
@@ -34,11 +35,10 @@ void settle() {
     QCoreApplication::processEvents();
 }
 
-long residentKiB() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
+// Heap bytes in use: the resident size does not grow once earlier runs have left freed memory
+// in the heap, so it would count nothing.
+double heapKiB() {
+    return mallinfo2().uordblks / 1024.0;
 }
 
 QString block(const QString& header, const QStringList& lines) {
@@ -158,7 +158,9 @@ double chainToggle(const QString& path, int n) {
     if (!led->Control()->Lit()) std::printf("(the chain does not light its LED)\n");
     std::vector<double> times;
     QElapsedTimer timer;
-    for (int i = 0; i < 6; ++i) {
+    // BENCH_TOGGLES raises the number of clicks, for a profiler.
+    const int clicks = std::max(6, qEnvironmentVariableIntValue("BENCH_TOGGLES"));
+    for (int i = 0; i < clicks; ++i) {
         timer.restart();
         QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
         settle();
@@ -222,12 +224,17 @@ void userReport(const char* what, const std::vector<int>& sizes,
 void UserPathReport(int runs) {
     QTemporaryDir dir;
     std::printf("Through the user's paths (medians of %d runs)\n", runs);
+    // BENCH_PART=paths|toggle|repaint|startup|memory runs one part alone (for a profiler).
+    const QString part = qEnvironmentVariable("BENCH_PART");
+    const auto wanted = [&](const char* name) {
+        return part.isEmpty() || part == QLatin1String(name);
+    };
     const std::vector<int> sizes{1000, 10000, 20000};
     std::map<int, QString> files;
     for (int n : sizes)
         files[n] = writeBoard(dir, QStringLiteral("groups%1.ovd").arg(n), groupsBoard(n));
     std::map<int, std::vector<UserTimings>> timings;
-    for (int r = 0; r < runs; ++r)
+    for (int r = 0; r < runs && wanted("paths"); ++r)
         for (int n : sizes)
             timings[n].push_back(userPaths(files[n], n));
     auto row = [&](const char* what, double UserTimings::*field) {
@@ -242,26 +249,31 @@ void UserPathReport(int runs) {
         }
         std::printf("   ratio %.2f\n", figures[1] > 0 ? figures[2] / figures[1] : 0.0);
     };
-    row("open file", &UserTimings::open);
-    row("Run on (button)", &UserTimings::runOn);
-    row("Run off (button)", &UserTimings::runOff);
-    row("destroy (New)", &UserTimings::destroy);
+    if (wanted("paths")) {
+        row("open file", &UserTimings::open);
+        row("Run on (button)", &UserTimings::runOn);
+        row("Run off (button)", &UserTimings::runOff);
+        row("destroy (New)", &UserTimings::destroy);
+    }
     const QString chain1k = writeBoard(dir, QStringLiteral("chain1000.ovd"), chainBoard(1000));
     const QString chain10k = writeBoard(dir, QStringLiteral("chain10000.ovd"), chainBoard(10000));
-    userReport(
-        "toggle a switch chain", {1000, 10000},
-        [&](int n) { return chainToggle(n == 1000 ? chain1k : chain10k, n); }, 1);
+    if (wanted("toggle"))
+        userReport(
+            "toggle a switch chain", {1000, 10000},
+            [&](int n) { return chainToggle(n == 1000 ? chain1k : chain10k, n); }, 1);
     const QString lit = writeBoard(dir, QStringLiteral("lit.ovd"), litBoard(1000));
-    userReport(
-        "repaint 1,000 lit LEDs", {1000}, [&](int n) { return litRepaint(lit, n); }, runs);
-    userReport(
-        "start-up to a shown window", {0}, [](int) { return startUp(); }, runs);
-    {
-        const long before = residentKiB();
+    if (wanted("repaint"))
+        userReport(
+            "repaint 1,000 lit LEDs", {1000}, [&](int n) { return litRepaint(lit, n); }, runs);
+    if (wanted("startup"))
+        userReport(
+            "start-up to a shown window", {0}, [](int) { return startUp(); }, runs);
+    if (wanted("memory")) {
+        const double before = heapKiB();
         TfrmPlugin window;
         window.LoadFromFile(files[10000]);
         settle();
-        const long after = residentKiB();
+        const double after = heapKiB();
         std::printf("%-28s  %.2f KiB per component (10,000 opened)\n", "memory",
                     (after - before) / 10000.0);
         window.ClearBoard();

@@ -41,6 +41,9 @@ TOrvexGraphicComponent::~TOrvexGraphicComponent() {
     // The control, its view and its contacts go first, while the board and the engine can still
     // ask this component about them; Qt would delete them later, from a bare QObject.
     delete m_control.data();
+    // Contacts left to Qt go after this component has stopped being one.
+    for (TOrvexDriver* driver : findChildren<TOrvexDriver*>())
+        driver->ForgetOwnerRole();
 }
 
 // ---------------------------------------------------------------- published properties
@@ -209,9 +212,9 @@ void TOrvexGraphicComponent::LoadPicture(const QString& name) {
 
 void TOrvexGraphicComponent::PictureChanged() {
     if (m_autoSize && !m_pictureName.isEmpty() && !m_pictureSize.isEmpty()) resize(m_pictureSize);
-    const bool covers =
-        m_stretch || (m_pictureSize.width() >= width() && m_pictureSize.height() >= height());
-    setAttribute(Qt::WA_OpaquePaintEvent, !m_pictureName.isEmpty() && !m_transparent && covers);
+    // Never marked opaque, although a covering picture is: the board's repaints compose every
+    // dirty component under the wire overlay (see TBoardSurface), and an opaque widget would be
+    // painted alone, over the lines above it.
     if (!m_drawing) update();
 }
 

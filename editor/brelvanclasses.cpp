@@ -92,7 +92,6 @@ QStringList wrapLines(const QString& text, int maxColumns) {
 TSelectRect::TSelectRect(QWidget* parent) : QWidget(parent) {
     // The board keeps the mouse: it sees the press that starts a drag and every move after it.
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
 }
 

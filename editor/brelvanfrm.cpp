@@ -390,6 +390,7 @@ bool TfrmPlugin::ClearBoard() {
         if (component) component->SetSelected(false);
     }
     const QList<TOrvexGraphicComponent*> owned = Board()->OwnedComponents();
+    TBoardSurface::DeliverPolishRequests();
     for (auto it = owned.crbegin(); it != owned.crend(); ++it)
         delete *it;
     m_fileName.clear();

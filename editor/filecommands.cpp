@@ -113,15 +113,19 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     }
 
     if (!ClearBoard()) return false;
-    // Each shown component would repaint through its siblings: one repaint when all are there.
-    Board()->setUpdatesEnabled(false);
+    // The components are made on a hidden board and shown together. On a shown board each new
+    // one would post layout and repaint requests that Qt merges by scanning its whole event
+    // queue, which holds a few requests of every earlier component: the square of their number.
+    const bool hadFocus = Board()->hasFocus();
+    Board()->hide();
     const BoardFile::TReadResult result =
         BoardFile::ReadBoard(Board(), lines, m_gridSize, [this](TOrvexGraphicComponent* component) {
             // As placing does: the hint is kept but not shown, the mouse comes to this window.
             component->setToolTip(QString());
             WireComponent(component);
         });
-    Board()->setUpdatesEnabled(true);
+    Board()->show();
+    if (hadFocus) Board()->setFocus();
     ClearUndo();
     if (result.Error) {
         ShowErrorBox(

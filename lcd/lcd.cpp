@@ -26,7 +26,6 @@ TLCDDispView::TLCDDispView(TLCD* module, TLCDControl* controller, int dotsWide, 
       m_module(module) {
     // The module under the view takes the mouse, as if the view were not there.
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     m_origin = QPoint(8 * m_dotSize + 2, 8 * m_dotSize + 2);
 }
 

@@ -22,6 +22,16 @@ BoardLink* TOrvexDriver::OwnerForm() const {
     return owner ? FindBoard(owner->parent()) : nullptr;
 }
 
+ComponentRole* TOrvexDriver::OwnerRole() const {
+    const QObject* owner = parent();
+    if (owner != m_roleOwner || !m_role) {
+        // An owner still being built may not show its role yet: only a found role is kept.
+        m_role = RoleOf(owner);
+        m_roleOwner = owner;
+    }
+    return m_role;
+}
+
 void TOrvexDriver::FireChange() {
     if (OnChange) OnChange(this);
 }

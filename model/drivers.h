@@ -9,6 +9,7 @@
 #include "model/enums.h"
 
 class BoardLink;
+class ComponentRole;
 class TOrvexControl;
 
 // Every electrical connection point of a board: a level (mV), a resistance (ohms) and, for
@@ -56,6 +57,11 @@ public:
 
     // The board this driver lives on: the first board above its owner.
     BoardLink* OwnerForm() const;
+    // What the owning component is (gate, diode, switch...), or nullptr. Asked at every step of a
+    // chain walk, so the answer is kept for as long as the owner stays the same.
+    ComponentRole* OwnerRole() const;
+    // The owner is going: asked after this, the role is looked up afresh.
+    void ForgetOwnerRole() { m_role = nullptr; }
 
     TPortChangeEvent OnChange;
 
@@ -77,6 +83,10 @@ protected:
     int m_nodeIndex = -1;
     QPointer<TOrvexControl> m_ownerControl;
     QPointer<QObject> m_controlRef;
+
+private:
+    mutable const QObject* m_roleOwner = nullptr;
+    mutable ComponentRole* m_role = nullptr;
 };
 
 // A contact: a driver that can be wired to other contacts. Wiring is symmetric and a destroyed

@@ -3,9 +3,13 @@
 #include "platform/errors.h"
 
 #include <QDir>
+#include <QHash>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QSet>
 #include <QSvgRenderer>
+
+#include <cmath>
 
 #include <memory>
 #include <unordered_map>
@@ -96,31 +100,8 @@ QSize turned(QSize size, int quarters) {
     return quarters % 2 ? size.transposed() : size;
 }
 
-} // namespace
-
-namespace Pictures {
-
-bool Exists(const QString& name) {
-    Resolved resolved;
-    return Registry::instance().resolve(name, resolved);
-}
-
-int Quarters(const QString& name) {
-    Resolved resolved;
-    return Registry::instance().resolve(name, resolved) ? resolved.quarters : 0;
-}
-
-QSize NominalSize(const QString& name) {
-    Registry& registry = Registry::instance();
-    const Resolved resolved = registry.resolveOrThrow(name);
-    return turned(registry.renderer(resolved.base).defaultSize(), resolved.quarters);
-}
-
-void Paint(QPainter& painter, const QRectF& target, const QString& name) {
-    Registry& registry = Registry::instance();
-    const Resolved resolved = registry.resolveOrThrow(name);
-    QSvgRenderer& renderer = registry.renderer(resolved.base);
-
+void paintDrawing(QPainter& painter, const QRectF& target, const Resolved& resolved,
+                  QSvgRenderer& renderer) {
     painter.save();
     // Strokes along a picture's edge may reach past its view box; keep them inside the target.
     painter.setClipRect(target, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
@@ -148,6 +129,110 @@ void Paint(QPainter& painter, const QRectF& target, const QString& name) {
     painter.rotate(90.0 * resolved.quarters);
     renderer.render(&painter, resolved.quarters % 2 ? QRectF(0, 0, h, w) : QRectF(0, 0, w, h));
     painter.restore();
+}
+
+bool whole(qreal value) {
+    return value == std::floor(value);
+}
+
+// Drawn pictures by name and pixel size. Parsing the SVG paths again on every repaint cost a
+// board of a thousand lit LEDs a tenth of a second; a cached picture is a single image copy.
+class DrawnCache {
+public:
+    static DrawnCache& instance() {
+        static DrawnCache cache;
+        return cache;
+    }
+
+    // The picture drawn at size (in device-independent pixels) for a device of the given pixel
+    // ratio; the size in device pixels must be whole.
+    const QImage& image(const QString& name, QSize size, qreal ratio) {
+        const Key key{name, size, ratio};
+        auto it = m_images.constFind(key);
+        if (it != m_images.constEnd()) return *it;
+        Registry& registry = Registry::instance();
+        const Resolved resolved = registry.resolveOrThrow(name);
+        QSvgRenderer& renderer = registry.renderer(resolved.base);
+        QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            paintDrawing(painter, QRectF(QPointF(0, 0), QSizeF(size)), resolved, renderer);
+        }
+        // Sizes typed for components are few; should a session run through many, start over
+        // rather than grow without bound.
+        if (m_bytes + image.sizeInBytes() > MaxBytes) {
+            m_images.clear();
+            m_bytes = 0;
+        }
+        m_bytes += image.sizeInBytes();
+        return *m_images.insert(key, image);
+    }
+
+private:
+    struct Key {
+        QString name;
+        QSize size;
+        qreal ratio;
+        bool operator==(const Key& other) const {
+            return size == other.size && ratio == other.ratio && name == other.name;
+        }
+    };
+    friend size_t qHash(const Key& key, size_t seed) {
+        return qHashMulti(seed, key.name, key.size.width(), key.size.height(), key.ratio);
+    }
+
+    static constexpr qsizetype MaxBytes = 64 * 1024 * 1024;
+    QHash<Key, QImage> m_images;
+    qsizetype m_bytes = 0;
+};
+
+} // namespace
+
+namespace Pictures {
+
+namespace {
+// Larger pictures are drawn each time: they are few on a board and would crowd out the rest.
+constexpr qreal MaxCachedArea = 512.0 * 512.0;
+} // namespace
+
+bool Exists(const QString& name) {
+    Resolved resolved;
+    return Registry::instance().resolve(name, resolved);
+}
+
+int Quarters(const QString& name) {
+    Resolved resolved;
+    return Registry::instance().resolve(name, resolved) ? resolved.quarters : 0;
+}
+
+QSize NominalSize(const QString& name) {
+    Registry& registry = Registry::instance();
+    const Resolved resolved = registry.resolveOrThrow(name);
+    return turned(registry.renderer(resolved.base).defaultSize(), resolved.quarters);
+}
+
+void Paint(QPainter& painter, const QRectF& target, const QString& name) {
+    // Where the picture lands on whole device pixels it is the same image every time: copy it
+    // from the cache. Turned, scaled or half-pixel targets are drawn from the SVG.
+    const QPaintDevice* device = painter.device();
+    const qreal ratio = device ? device->devicePixelRatio() : 1.0;
+    const QTransform& transform = painter.worldTransform();
+    const bool cacheable = transform.type() <= QTransform::TxTranslate && whole(transform.dx()) &&
+                           whole(transform.dy()) && whole(target.x()) && whole(target.y()) &&
+                           whole(target.width()) && whole(target.height()) &&
+                           whole(target.width() * ratio) && whole(target.height() * ratio) &&
+                           target.width() > 0 && target.height() > 0 &&
+                           target.width() * target.height() <= MaxCachedArea;
+    if (cacheable) {
+        const QImage& image = DrawnCache::instance().image(name, target.size().toSize(), ratio);
+        painter.drawImage(target.topLeft(), image);
+        return;
+    }
+    Registry& registry = Registry::instance();
+    const Resolved resolved = registry.resolveOrThrow(name);
+    paintDrawing(painter, target, resolved, registry.renderer(resolved.base));
 }
 
 QImage Render(const QString& name, const QSize& size) {

@@ -14,7 +14,7 @@
 namespace {
 
 ComponentRole* roleOf(const TOrvexPinDriver* contact) {
-    return contact ? RoleOf(contact->parent()) : nullptr;
+    return contact ? contact->OwnerRole() : nullptr;
 }
 
 bool isDiodeContact(const TOrvexPinDriver* contact) {
@@ -47,20 +47,68 @@ bool IsGateContact(const TOrvexPinDriver* contact) {
     return role && role->IsGateComponent();
 }
 
+size_t TContactSet::Slot(const TOrvexPinDriver* contact, size_t mask) {
+    auto bits = quint64(reinterpret_cast<quintptr>(contact));
+    bits ^= bits >> 33;
+    bits *= 0xff51afd7ed558ccdULL;
+    bits ^= bits >> 33;
+    return size_t(bits) & mask;
+}
+
+bool TContactSet::Contains(const TOrvexPinDriver* contact) const {
+    if (!contact || m_slots.empty()) return false;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = Slot(contact, mask);; i = (i + 1) & mask) {
+        if (m_slots[i] == contact) return true;
+        if (!m_slots[i]) return false;
+    }
+}
+
+void TContactSet::Insert(const TOrvexPinDriver* contact) {
+    if (!contact) return;
+    // At most half full, so a search always meets a free slot soon.
+    if (2 * (m_count + 1) > m_slots.size()) Grow();
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = Slot(contact, mask);; i = (i + 1) & mask) {
+        if (m_slots[i] == contact) return;
+        if (!m_slots[i]) {
+            m_slots[i] = contact;
+            ++m_count;
+            return;
+        }
+    }
+}
+
+void TContactSet::Grow() {
+    std::vector<const TOrvexPinDriver*> old = std::move(m_slots);
+    m_slots.assign(std::max<size_t>(64, 2 * old.size()), nullptr);
+    m_count = 0;
+    for (const TOrvexPinDriver* contact : old)
+        if (contact) Insert(contact);
+}
+
+const TComponentList& TChain::Items() const {
+    m_items = std::make_unique<TComponentList>(m_owner);
+    for (TOrvexPinDriver* pin : m_pins)
+        m_items->Add(pin, pin->objectName());
+    return *m_items;
+}
+
 // Most chains are a handful of contacts: those are scanned, longer ones get a hash.
 bool ChainContains(const TOrvexPinDriver* contact, const TChain& chain) {
-    if (chain.m_members.isEmpty()) return chain.m_items.IndexOf(contact) >= 0;
-    return chain.m_members.contains(contact);
+    if (chain.m_members.IsEmpty())
+        return std::find(chain.m_pins.begin(), chain.m_pins.end(), contact) != chain.m_pins.end();
+    return chain.m_members.Contains(contact);
 }
 
 void ChainAdd(TOrvexPinDriver* contact, TChain& chain, bool clearSettled) {
     if (clearSettled) contact->SetSettled(false);
-    chain.m_items.Add(contact, contact->objectName());
-    if (!chain.m_members.isEmpty()) {
-        chain.m_members.insert(contact);
-    } else if (chain.m_items.Count() > TChain::ScannedLength) {
-        for (const TComponentItem& item : chain.m_items)
-            chain.m_members.insert(item.Pin);
+    chain.m_pins.push_back(contact);
+    if (!chain.m_members.IsEmpty()) {
+        chain.m_members.Insert(contact);
+    } else if (chain.Count() > TChain::ScannedLength) {
+        for (TOrvexPinDriver* pin : chain.m_pins)
+            chain.m_members.Insert(pin);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QSet>
+#include <memory>
+#include <vector>
 
 #include "model/collections.h"
 
@@ -25,25 +26,46 @@ constexpr int SpreadWalkBudget = 100000;
 // bounded whatever the board.
 constexpr int SpreadNestingLimit = 32;
 
+// A set of contacts for membership questions on long chains: open addressing over one array, as
+// a walk through thousands of contacts asks once per step and a node-based hash spends most of
+// that time allocating.
+class TContactSet {
+public:
+    bool IsEmpty() const { return m_count == 0; }
+    bool Contains(const TOrvexPinDriver* contact) const;
+    void Insert(const TOrvexPinDriver* contact);
+
+private:
+    static size_t Slot(const TOrvexPinDriver* contact, size_t mask);
+    void Grow();
+
+    std::vector<const TOrvexPinDriver*> m_slots; // nullptr: free
+    size_t m_count = 0;
+};
+
 // The contacts one walk has collected, in walk order; long chains keep a hash for the membership
-// questions.
+// questions. The list with each contact's name is only made when asked for: a walk through a long
+// chain of switches would otherwise spend a good part of its time copying names nobody reads.
 class TChain {
 public:
-    explicit TChain(QObject* owner = nullptr) : m_items(owner) {}
+    explicit TChain(QObject* owner = nullptr) : m_owner(owner) {}
 
-    int Count() const { return m_items.Count(); }
-    bool IsEmpty() const { return m_items.IsEmpty(); }
-    TOrvexPinDriver* At(int index) const { return m_items.Items(index).Pin; }
-    TOrvexPinDriver* Last() const { return At(Count() - 1); }
-    const TComponentList& Items() const { return m_items; }
+    int Count() const { return int(m_pins.size()); }
+    bool IsEmpty() const { return m_pins.empty(); }
+    TOrvexPinDriver* At(int index) const { return m_pins[size_t(index)]; }
+    TOrvexPinDriver* Last() const { return m_pins.back(); }
+    // The contacts with their names, as they are now.
+    const TComponentList& Items() const;
 
 private:
     static constexpr int ScannedLength = 16;
     friend bool ChainContains(const TOrvexPinDriver* contact, const TChain& chain);
     friend void ChainAdd(TOrvexPinDriver* contact, TChain& chain, bool clearSettled);
 
-    TComponentList m_items;
-    QSet<const TOrvexPinDriver*> m_members;
+    QObject* m_owner;
+    std::vector<TOrvexPinDriver*> m_pins;
+    TContactSet m_members;
+    mutable std::unique_ptr<TComponentList> m_items;
 };
 
 // True when the contact's owning component is a gate or an inverter; false for nullptr.

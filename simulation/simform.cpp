@@ -1,6 +1,7 @@
 #include "simulation/simform.h"
 
 #include <QChildEvent>
+#include <QCoreApplication>
 #include <QHideEvent>
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +18,18 @@
 #include "simulation/circuit.h"
 
 namespace {
+
+// Qt looks, for every widget that asked for a repaint, through all the siblings above it for
+// opaque ones that hide part of it. A board has thousands of components side by side, so a Run
+// start or a file open that repaints them all would cost the square of their number. Nothing on
+// the board is marked opaque (each component is composed with the wire lines above it), so the
+// search would save no painting there: switch it off before the first repaint, unless the user
+// set it.
+[[maybe_unused]] const bool g_siblingSearchOff = [] {
+    if (!qEnvironmentVariableIsSet("QT_NO_SUBTRACTOPAQUESIBLINGS"))
+        qputenv("QT_NO_SUBTRACTOPAQUESIBLINGS", "1");
+    return true;
+}();
 
 MessageTarget* g_applicationMainWindow = nullptr;
 
@@ -58,11 +71,20 @@ TBoardSurface::TBoardSurface(TSimForm* form) : m_form(form) {
 }
 
 TBoardSurface::~TBoardSurface() {
+    DeliverPolishRequests();
     // Placed components go while the board can still answer their questions, the last owned
     // first.
     const QList<QPointer<QObject>> owned = m_owned;
     for (auto it = owned.crbegin(); it != owned.crend(); ++it)
         delete it->data();
+}
+
+void TBoardSurface::DeliverPolishRequests() {
+    // Every new widget waits in the event queue for its polish until the event loop runs, and Qt
+    // takes a destroyed widget's waiting events out by scanning the whole queue: destroying
+    // thousands of components read out of sight (an Open's trial read) would cost the square of
+    // their number. Delivered in one pass, the queue holds nothing of theirs.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::PolishRequest);
 }
 
 QList<QObject*> TBoardSurface::OwnedObjects() const {

@@ -47,6 +47,8 @@ public:
     QList<TOrvexGraphicComponent*> OwnedComponents() const;
     // The graphic components in child (z) order.
     QList<TOrvexGraphicComponent*> ComponentsInChildOrder() const;
+    // Call before destroying many components at once (see the definition).
+    static void DeliverPolishRequests();
 
     // ---- BoardLink, answered by the form
     bool Suspended() const override;
