@@ -22,6 +22,13 @@ bool isInside(const QObject* object, const QObject* component) {
     return false;
 }
 
+bool isWiredTo(const TOrvexPinDriver* contact, const TOrvexPinDriver* partner) {
+    if (const TComponentList* list = contact->ComponentList())
+        for (const TComponentItem& item : *list)
+            if (item.Pin == partner) return true;
+    return false;
+}
+
 // Contacts a user can wire: named ones, not the hidden rail contacts of drivers and inputs.
 bool isWirable(const TOrvexPinDriver* contact) {
     return contact && !contact->objectName().isEmpty() &&
@@ -68,6 +75,8 @@ QList<TWireEnd> EndsOf(TOrvexGraphicComponent* component) {
         properties.append({prop.Name(), prop.Meta().read(component).value<QObject*>()});
     }
     QSet<const TOrvexPinDriver*> taken;
+    QList<TOrvexPinDriver*> contacts;
+    bool contactsFound = false;
     for (const ContactSpot& stub : ContactStubs(component)) {
         TOrvexPinDriver* seen = stub.Contact;
         if (!seen) continue;
@@ -76,12 +85,24 @@ QList<TWireEnd> EndsOf(TOrvexGraphicComponent* component) {
             own = seen;
         } else if (const TComponentList* list = seen->ComponentList()) {
             // A wired contact reads its partner: its own contact is the one of this component
-            // in the partner's list that no other stub has claimed.
-            for (const TComponentItem& item : *list)
-                if (item.Pin && isInside(item.Pin, component) && !taken.contains(item.Pin)) {
-                    own = item.Pin;
-                    break;
-                }
+            // in the partner's list that no other stub has claimed. The partner's list may hold
+            // a whole board (a ground pin's), so the component's few contacts are asked first
+            // (wires are two-sided); only where several share the partner does its list decide.
+            if (!contactsFound) {
+                contacts = component->findChildren<TOrvexPinDriver*>();
+                contactsFound = true;
+            }
+            int candidates = 0;
+            for (TOrvexPinDriver* mine : contacts)
+                if (!taken.contains(mine) && isWiredTo(mine, seen) && ++candidates == 1) own = mine;
+            if (candidates > 1) {
+                own = nullptr;
+                for (const TComponentItem& item : *list)
+                    if (item.Pin && isInside(item.Pin, component) && !taken.contains(item.Pin)) {
+                        own = item.Pin;
+                        break;
+                    }
+            }
         }
         if (!own || taken.contains(own) || !isWirable(own)) continue;
         taken.insert(own);
