@@ -386,6 +386,7 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
         const QRect visible = m_running ? visibleRegion().boundingRect() : QRect();
         QSet<const TOrvexPinDriver*> dotted;
         QList<QPointF> dots;
+        QColor penColour;
         for (TLine& line : m_wireLines) {
             const QLineF& at = line.Shown;
             const QRect extent = lineExtent(at);
@@ -394,7 +395,10 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
             // A line drawn in part keeps the level it shows elsewhere, to be repainted whole.
             if (m_running && exposed.contains(extent & visible)) line.Level = level;
             const QColor colour = m_running ? levelColour(level) : editing;
-            painter.setPen(QPen(colour, m_running ? 2.0 : 1.0));
+            if (colour != penColour) {
+                painter.setPen(QPen(colour, m_running ? 2.0 : 1.0));
+                penColour = colour;
+            }
             painter.drawLine(at);
             // The wired ends as dots, so that a line's end is found on a busy board; one each.
             if (!dotted.contains(line.A)) {
