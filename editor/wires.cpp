@@ -178,6 +178,7 @@ void TWireOverlay::Follow() {
 void TWireOverlay::SetLinesShown(bool on) {
     if (on == m_linesShown) return;
     m_linesShown = on;
+    m_layerAll = true;
     update();
 }
 
@@ -256,12 +257,14 @@ TWireEnd TWireOverlay::EndAt(TOrvexGraphicComponent* component, QPointF at, doub
 void TWireOverlay::Invalidate() {
     m_ends.clear();
     m_linesValid = false;
+    m_layerAll = true;
     update();
 }
 
 void TWireOverlay::ComponentResized(TOrvexGraphicComponent* component) {
     m_ends.remove(component);
     m_linesValid = false;
+    m_layerAll = true;
     update();
 }
 
@@ -287,7 +290,10 @@ void TWireOverlay::ComponentMoved(TOrvexGraphicComponent* component) {
 void TWireOverlay::UpdateLine(TLine& line) {
     const QLineF now = Current(line);
     if (now == line.Shown) return;
-    update(lineExtent(line.Shown).united(lineExtent(now)));
+    const QRect before = lineExtent(line.Shown), after = lineExtent(now);
+    update(before.united(after));
+    m_layerDirty += before;
+    m_layerDirty += after;
     line.Shown = now;
 }
 
@@ -361,7 +367,13 @@ void TWireOverlay::Collect() {
     EnsureLines();
     m_lines.clear();
     for (TLine& line : m_wireLines) {
-        line.Shown = Current(line);
+        const QLineF now = Current(line);
+        if (now != line.Shown) {
+            // Moved without a word: the drawn lines must not keep it where it was.
+            m_layerDirty += lineExtent(line.Shown);
+            m_layerDirty += lineExtent(now);
+            line.Shown = now;
+        }
         m_lines.append({line.Shown.p1(), line.Shown.p2()});
     }
 }
@@ -375,45 +387,73 @@ QColor levelColour(int level) {
 
 } // namespace
 
+void TWireOverlay::DrawLines(QPainter& painter, const QRect& within) {
+    // Opaque colours: the painter blends translucent strokes of long lines far slower.
+    const QColor editing(0x10, 0x70, 0x60);
+    const QRect visible = m_running ? visibleRegion().boundingRect() : QRect();
+    QSet<const TOrvexPinDriver*> dotted;
+    QList<QPointF> dots;
+    QColor penColour;
+    for (TLine& line : m_wireLines) {
+        const QLineF& at = line.Shown;
+        const QRect extent = lineExtent(at);
+        if (!extent.intersects(within)) continue;
+        const int level = m_running ? wireLevel(line.A, line.B) : LevelUndefined;
+        // A line drawn in part keeps the level it shows elsewhere, to be repainted whole.
+        if (m_running && within.contains(extent & visible)) line.Level = level;
+        const QColor colour = m_running ? levelColour(level) : editing;
+        if (colour != penColour) {
+            painter.setPen(QPen(colour, m_running ? 2.0 : 1.0));
+            penColour = colour;
+        }
+        painter.drawLine(at);
+        // The wired ends as dots, so that a line's end is found on a busy board; one each.
+        if (!dotted.contains(line.A)) {
+            dotted.insert(line.A);
+            dots.append(at.p1());
+        }
+        if (!dotted.contains(line.B)) {
+            dotted.insert(line.B);
+            dots.append(at.p2());
+        }
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_running ? QColor(0x30, 0x30, 0x30) : editing);
+    for (const QPointF& dot : dots)
+        painter.drawEllipse(dot, 2.5, 2.5);
+}
+
 void TWireOverlay::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_linesShown || !m_highlight.isEmpty()) Collect();
-    if (m_linesShown) {
-        // Opaque colours: the painter blends translucent strokes of long lines far slower.
-        const QColor editing(0x10, 0x70, 0x60);
-        const QRect exposed = event->rect();
-        const QRect visible = m_running ? visibleRegion().boundingRect() : QRect();
-        QSet<const TOrvexPinDriver*> dotted;
-        QList<QPointF> dots;
-        QColor penColour;
-        for (TLine& line : m_wireLines) {
-            const QLineF& at = line.Shown;
-            const QRect extent = lineExtent(at);
-            if (!extent.intersects(exposed)) continue;
-            const int level = m_running ? wireLevel(line.A, line.B) : LevelUndefined;
-            // A line drawn in part keeps the level it shows elsewhere, to be repainted whole.
-            if (m_running && exposed.contains(extent & visible)) line.Level = level;
-            const QColor colour = m_running ? levelColour(level) : editing;
-            if (colour != penColour) {
-                painter.setPen(QPen(colour, m_running ? 2.0 : 1.0));
-                penColour = colour;
-            }
-            painter.drawLine(at);
-            // The wired ends as dots, so that a line's end is found on a busy board; one each.
-            if (!dotted.contains(line.A)) {
-                dotted.insert(line.A);
-                dots.append(at.p1());
-            }
-            if (!dotted.contains(line.B)) {
-                dotted.insert(line.B);
-                dots.append(at.p2());
-            }
+    const bool layered = m_linesShown && !m_running && qint64(width()) * height() <= LayerPixels;
+    if (!layered) m_layer = QImage();
+    if (layered) {
+        // The lines of the whole board drawn once: a repaint copies them, and only what changed
+        // since is drawn again.
+        if (m_layer.size() != size()) {
+            m_layer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+            m_layerAll = true;
         }
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(m_running ? QColor(0x30, 0x30, 0x30) : editing);
-        for (const QPointF& dot : dots)
-            painter.drawEllipse(dot, 2.5, 2.5);
+        if (m_layerAll || !m_layerDirty.isEmpty()) {
+            // One rectangle: the painter clips long lines to a rectangle far faster than to a
+            // region of several.
+            const QRect dirty = m_layerAll ? rect() : m_layerDirty.boundingRect() & rect();
+            m_layerAll = false;
+            m_layerDirty = QRegion();
+            QPainter layer(&m_layer);
+            layer.setCompositionMode(QPainter::CompositionMode_Source);
+            layer.fillRect(dirty, Qt::transparent);
+            layer.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            layer.setClipRect(dirty);
+            layer.setRenderHint(QPainter::Antialiasing);
+            DrawLines(layer, dirty);
+        }
+        const QRect exposed = event->rect();
+        painter.drawImage(exposed.topLeft(), m_layer, exposed);
+    } else if (m_linesShown) {
+        DrawLines(painter, event->rect());
     }
     if (!m_highlight.isEmpty()) {
         painter.setPen(QPen(QColor(0xff, 0x80, 0x00), 2.0));

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QHash>
+#include <QImage>
 #include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QPointer>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <functional>
 
+class QPainter;
 class TBoardSurface;
 class TOrvexGraphicComponent;
 class TOrvexPinDriver;
@@ -109,6 +112,8 @@ private:
     QLineF Current(const TLine& line) const;
     QPointF BoardPoint(const TStub& stub) const;
     void UpdateLine(TLine& line);
+    // The lines (and their end dots) whose extents meet `within`.
+    void DrawLines(QPainter& painter, const QRect& within);
 
     TBoardSurface* m_board;
     bool m_linesShown = true;
@@ -123,4 +128,11 @@ private:
     QList<TLine> m_wireLines;
     QHash<const TOrvexGraphicComponent*, QList<qsizetype>> m_linesOf; // indices into m_wireLines
     QHash<const TOrvexPinDriver*, TStub> m_stubs;                     // every visible stub
+
+    // The lines drawn while editing, kept for repaints; a board larger than LayerPixels is drawn
+    // directly instead. What changed since the last paint is drawn again there.
+    static constexpr qint64 LayerPixels = 8 * 1024 * 1024;
+    QImage m_layer;
+    QRegion m_layerDirty;
+    bool m_layerAll = true;
 };

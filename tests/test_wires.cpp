@@ -400,7 +400,19 @@ void TestWires::linesFollowTheBoard() {
     // One line, none to the supply's hidden rail.
     QCOMPARE(overlay->Lines().size(), 1);
     QCOMPARE(overlay->Lines().first(), std::make_pair(QPointF(56, 71), QPointF(100, 56)));
+    // The strongest pixel around a point of the picture (the lines are kept drawn between paints).
+    const auto ink = [overlay](QPoint at) {
+        const QImage picture = overlay->grab().toImage();
+        int alpha = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                alpha = qMax(alpha, qAlpha(picture.pixel(at + QPoint(dx, dy))));
+        return alpha;
+    };
+    QVERIFY(ink(QPoint(78, 63)) > 0);
     sw->move(200, 100);
+    QCOMPARE(ink(QPoint(78, 63)), 0);
+    QVERIFY(ink(QPoint(128, 93)) > 0);
     overlay->Collect();
     QCOMPARE(overlay->Lines().first().second, QPointF(200, 116));
     // Shown in editing, hidden in Run until the user shows them.
