@@ -427,13 +427,18 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_linesShown || !m_highlight.isEmpty()) Collect();
-    const bool layered = m_linesShown && !m_running && qint64(width()) * height() <= LayerPixels;
+    // On a high-density screen the image has the screen's pixels, so lines stay as sharp.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    const bool layered =
+        m_linesShown && !m_running && qint64(pixels.width()) * pixels.height() <= LayerPixels;
     if (!layered) m_layer = QImage();
     if (layered) {
         // The lines of the whole board drawn once: a repaint copies them, and only what changed
         // since is drawn again.
-        if (m_layer.size() != size()) {
-            m_layer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        if (m_layer.size() != pixels || m_layer.devicePixelRatio() != ratio) {
+            m_layer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            m_layer.setDevicePixelRatio(ratio);
             m_layerAll = true;
         }
         if (m_layerAll || !m_layerDirty.isEmpty()) {
@@ -450,8 +455,9 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
             layer.setRenderHint(QPainter::Antialiasing);
             DrawLines(layer, dirty);
         }
-        const QRect exposed = event->rect();
-        painter.drawImage(exposed.topLeft(), m_layer, exposed);
+        const QRectF exposed = event->rect();
+        painter.drawImage(exposed, m_layer,
+                          QRectF(exposed.topLeft() * ratio, exposed.size() * ratio));
     } else if (m_linesShown) {
         DrawLines(painter, event->rect());
     }

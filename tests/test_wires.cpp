@@ -403,10 +403,13 @@ void TestWires::linesFollowTheBoard() {
     // The strongest pixel around a point of the picture (the lines are kept drawn between paints).
     const auto ink = [overlay](QPoint at) {
         const QImage picture = overlay->grab().toImage();
+        const double ratio = picture.devicePixelRatio();
+        const QPoint centre = (QPointF(at) * ratio).toPoint();
+        const int reach = qCeil(ratio);
         int alpha = 0;
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                alpha = qMax(alpha, qAlpha(picture.pixel(at + QPoint(dx, dy))));
+        for (int dx = -reach; dx <= reach; ++dx)
+            for (int dy = -reach; dy <= reach; ++dy)
+                alpha = qMax(alpha, qAlpha(picture.pixel(centre + QPoint(dx, dy))));
         return alpha;
     };
     QVERIFY(ink(QPoint(78, 63)) > 0);
