@@ -86,6 +86,24 @@ QString chainBoard(int n) {
     return text;
 }
 
+// A switch to ground feeding a chain of n inverters, the last one lighting an LED.
+QString gateBoard(int n) {
+    QString text = block(QStringLiteral("object G1: TGND"), {geometry(0, 100)});
+    text += block(QStringLiteral("object S1: TSwitch"),
+                  {QStringLiteral("  HasAretation = True"), QStringLiteral("  Contact2 = G1.Pin"),
+                   geometry(1, 100)});
+    for (int i = 1; i <= n; ++i) {
+        const QString from =
+            i == 1 ? QStringLiteral("S1.Contact1") : QStringLiteral("I%1.Output").arg(i - 1);
+        text += block(QStringLiteral("object I%1: TInvertor").arg(i),
+                      {QStringLiteral("  Input = %1").arg(from), geometry(i + 1, 100)});
+    }
+    text += block(QStringLiteral("object L1: TLED"),
+                  {QStringLiteral("  Anode = I%1.Output").arg(n),
+                   QStringLiteral("  Cathode = G1.Pin"), geometry(n + 2, 100)});
+    return text;
+}
+
 // One Vcc and one GND with n LEDs between them, laid out to fill a 1,700 x 1,000 window.
 QString litBoard(int n) {
     QString text = block(QStringLiteral("object V1: TVcc"), {geometry(0, 42)});
@@ -172,6 +190,35 @@ double chainToggle(const QString& path, int n) {
     return median(times);
 }
 
+// Clicks the switch in front of the inverter chain while running: every click spreads a new
+// level through all of it.
+double gateSpread(const QString& path) {
+    TfrmPlugin window;
+    window.resize(1200, 800);
+    window.show();
+    window.LoadFromFile(path);
+    window.RunButton()->click();
+    settle();
+    auto* sw = qobject_cast<TOrvexSwitch*>(window.Board()->FindOwnedName(QStringLiteral("S1")));
+    auto* led =
+        qobject_cast<TOrvexGraphicComponent*>(window.Board()->FindOwnedName(QStringLiteral("L1")));
+    std::vector<double> times;
+    QElapsedTimer timer;
+    bool changes = true;
+    for (int i = 0; i < 6; ++i) {
+        const bool before = led->Control()->Lit();
+        timer.restart();
+        QTest::mouseClick(sw, Qt::LeftButton, {}, sw->rect().center());
+        settle();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+        changes = changes && led->Control()->Lit() != before;
+    }
+    if (!changes) std::printf("(the LED does not follow the switch)\n");
+    window.RunButton()->click();
+    window.ClearBoard();
+    return median(times);
+}
+
 double litRepaint(const QString& path, int n) {
     TfrmPlugin window;
     window.resize(1700, 1100);
@@ -224,7 +271,7 @@ void userReport(const char* what, const std::vector<int>& sizes,
 void UserPathReport(int runs) {
     QTemporaryDir dir;
     std::printf("Through the user's paths (medians of %d runs)\n", runs);
-    // BENCH_PART=paths|toggle|repaint|startup|memory runs one part alone (for a profiler).
+    // BENCH_PART=paths|toggle|gates|repaint|startup|memory runs one part alone (for a profiler).
     const QString part = qEnvironmentVariable("BENCH_PART");
     const auto wanted = [&](const char* name) {
         return part.isEmpty() || part == QLatin1String(name);
@@ -261,6 +308,14 @@ void UserPathReport(int runs) {
         userReport(
             "toggle a switch chain", {1000, 10000},
             [&](int n) { return chainToggle(n == 1000 ? chain1k : chain10k, n); }, 1);
+    if (wanted("gates")) {
+        const QString gates1k = writeBoard(dir, QStringLiteral("gates1000.ovd"), gateBoard(1000));
+        const QString gates10k =
+            writeBoard(dir, QStringLiteral("gates10000.ovd"), gateBoard(10000));
+        userReport(
+            "spread through inverters", {1000, 10000},
+            [&](int n) { return gateSpread(n == 1000 ? gates1k : gates10k); }, 1);
+    }
     const QString lit = writeBoard(dir, QStringLiteral("lit.ovd"), litBoard(1000));
     if (wanted("repaint"))
         userReport(

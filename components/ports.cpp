@@ -183,7 +183,12 @@ TLine::TLine(QWidget* owner) : TOrvexGraphicComponent(owner) {
 }
 
 void TLine::SetOrientation(TOrientation value) {
-    if (isVertical(value) == isVertical(Orientation())) return;
+    // Within one axis the picture and the size stay, but the value is kept: a line turned to the
+    // other horizontal orientation by way of a vertical one is saved so, and must open so.
+    if (isVertical(value) == isVertical(Orientation())) {
+        TOrvexGraphicComponent::SetOrientation(value);
+        return;
+    }
     const int length = std::max(width(), height());
     TOrvexGraphicComponent::SetOrientation(value);
     if (isVertical(value))

@@ -109,7 +109,7 @@ class TLine : public TOrvexGraphicComponent {
 public:
     explicit TLine(QWidget* owner = nullptr);
 
-    // Turning within one axis changes nothing; turning to the other axis keeps the length.
+    // Turning within one axis changes only the value; turning to the other axis keeps the length.
     void SetOrientation(TOrientation value) override;
 };
 

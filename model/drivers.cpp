@@ -107,13 +107,13 @@ void TOrvexPinDriver::UnwireAll() {
     if (!m_componentList) return;
     // The partner's Disconnect calls back and removes its item from this list; the index is
     // clamped each round in case a partner took more than one item with it.
-    for (int i = m_componentList->Count() - 1; i >= 0; --i) {
-        if (i >= m_componentList->Count()) i = m_componentList->Count() - 1;
+    const TComponentList& list = *m_componentList; // read without giving up its index
+    for (int i = list.Count() - 1; i >= 0; --i) {
+        if (i >= list.Count()) i = list.Count() - 1;
         if (i < 0) break;
-        TOrvexPinDriver* partner = m_componentList->Items(i).Pin;
+        TOrvexPinDriver* partner = list.Items(i).Pin;
         if (partner) partner->Disconnect(this);
-        if (i < m_componentList->Count() && m_componentList->Items(i).Pin == partner)
-            m_componentList->Delete(i);
+        if (i < list.Count() && list.Items(i).Pin == partner) m_componentList->Delete(i);
     }
 }
 
@@ -163,19 +163,20 @@ int TOrvexPinDriver::GetResistence() {
 
 QObject* TOrvexPinDriver::GetControl() const {
     if (!m_componentList || m_componentList->IsEmpty()) return OwnerControl();
-    TOrvexPinDriver* first = m_componentList->Items(0).Pin;
+    TOrvexPinDriver* first = m_componentList->First();
     return first ? first->OwnerControl() : nullptr;
 }
 
 TOrvexPinDriver* TOrvexPinDriver::GetComponent(int index) const {
-    if (!m_componentList || index < 0 || index >= m_componentList->Count()) return nullptr;
-    return m_componentList->Items(index).Pin;
+    const TComponentList* list = m_componentList.get();
+    if (!list || index < 0 || index >= list->Count()) return nullptr;
+    return index == 0 ? list->First() : list->Items(index).Pin;
 }
 
 TOrvexPinDriver* TOrvexPinDriver::GetContact() const {
     if (!m_componentList) return nullptr;
     if (m_componentList->IsEmpty()) return const_cast<TOrvexPinDriver*>(this);
-    return m_componentList->Items(0).Pin;
+    return m_componentList->First();
 }
 
 void TOrvexPinDriver::SetContact(TOrvexPinDriver* driver) {
@@ -189,32 +190,29 @@ void TOrvexPinDriver::SetContact(TOrvexPinDriver* driver) {
 
 void TOrvexPinDriver::Connect(TOrvexPinDriver* driver) {
     if (!driver || driver == this || !m_componentList) return;
-    for (int i = m_componentList->Count() - 1; i >= 0; --i)
-        if (!m_componentList->Items(i).Pin) m_componentList->Delete(i);
-    if (m_componentList->IndexOf(driver) >= 0) return;
+    m_componentList->RemoveEmpty();
+    if (m_componentList->Contains(driver)) return;
     m_componentList->Add(driver, driver->objectName());
     if ((m_driver || m_input) && m_value >= 0) driver->AssignValue(m_value);
     // Wiring is always two-sided: a one-sided entry would dangle once this contact is destroyed,
     // because destruction only unwires the partners this contact knows of.
-    if (TComponentList* back = driver->ComponentList(); back && back->IndexOf(this) < 0)
+    if (TComponentList* back = driver->ComponentList(); back && !back->Contains(this))
         driver->Connect(this);
 }
 
 void TOrvexPinDriver::Disconnect(TOrvexPinDriver* driver) {
     if (!driver || driver == this || !m_componentList || m_componentList->IsEmpty()) return;
-    for (int i = m_componentList->Count() - 1; i >= 0; --i) {
-        if (i >= m_componentList->Count()) continue;
-        if (m_componentList->Items(i).Pin != driver) continue;
-        m_componentList->Delete(i);
+    // Each item naming the driver, the last first; the driver then drops its items naming this.
+    while (m_componentList->Remove(driver))
         driver->Disconnect(this);
-    }
 }
 
 void TOrvexPinDriver::DisconnectAll() {
     if (!m_componentList) return;
-    for (int i = m_componentList->Count() - 1; i >= 0; --i) {
-        if (i >= m_componentList->Count()) continue;
-        TOrvexPinDriver* partner = m_componentList->Items(i).Pin;
+    const TComponentList& list = *m_componentList;
+    for (int i = list.Count() - 1; i >= 0; --i) {
+        if (i >= list.Count()) continue;
+        TOrvexPinDriver* partner = list.Items(i).Pin;
         if (!partner) continue;
         m_componentList->Delete(i);
         partner->Disconnect(this);

@@ -75,6 +75,7 @@ private slots:
     void cleanup();
 
     void collections();
+    void longListsKeepOrder();
     void wiringIsSymmetric();
     void connectSkipsDuplicatesAndCleansNil();
     void destroyingAWiredContactUnwiresIt_data();
@@ -148,6 +149,73 @@ void TestModel::collections() {
     QCOMPARE(copy.Name, QStringLiteral("R"));
     QCOMPARE(copy.First->Count(), 1);
     QVERIFY(copy.First.get() != route.First.get());
+}
+
+// Long lists keep where their contacts stand and leave holes when one is removed; whatever the
+// sequence of changes, they must read exactly as a plain list with the same changes would.
+void TestModel::longListsKeepOrder() {
+    QList<TOrvexPinDriver*> pins;
+    for (int i = 0; i < 90; ++i) {
+        pins.append(new TOrvexPinDriver(comp));
+        pins.last()->setObjectName(QStringLiteral("P%1").arg(i));
+    }
+    QRandomGenerator random(7);
+    TComponentList list;
+    std::vector<TOrvexPinDriver*> expected;
+    auto pick = [&] { return pins[random.bounded(int(pins.size()))]; };
+    for (int step = 0; step < 4000; ++step) {
+        const int what = random.bounded(100);
+        QString operation;
+        if (what < 40 || expected.size() < 40) {
+            TOrvexPinDriver* pin = what == 0 ? nullptr : pick();
+            list.Add(pin, QStringLiteral("x"));
+            expected.push_back(pin);
+            operation = QStringLiteral("add");
+        } else if (what < 75) {
+            TOrvexPinDriver* pin = pick();
+            auto it = std::find(expected.rbegin(), expected.rend(), pin);
+            const bool there = it != expected.rend();
+            if (there) expected.erase(std::next(it).base());
+            QCOMPARE(list.Remove(pin), there);
+            operation = QStringLiteral("remove");
+        } else if (what < 85) {
+            const int at = random.bounded(int(expected.size()));
+            list.Delete(at);
+            expected.erase(expected.begin() + at);
+            operation = QStringLiteral("delete");
+        } else if (what < 92) {
+            const int at = random.bounded(int(expected.size()) - 1);
+            std::swap(list.Items(at), list.Items(at + 1));
+            std::swap(expected[size_t(at)], expected[size_t(at) + 1]);
+            operation = QStringLiteral("swap");
+        } else if (what < 97) {
+            list.RemoveEmpty();
+            std::erase(expected, nullptr);
+            operation = QStringLiteral("remove empty");
+        } else if (what == 97) {
+            list.Clear();
+            expected.clear();
+            operation = QStringLiteral("clear");
+        } else {
+            operation = QStringLiteral("read");
+        }
+        const QByteArray where = QStringLiteral("step %1 (%2)").arg(step).arg(operation).toUtf8();
+        const TComponentList& reader = list;
+        QVERIFY2(reader.Count() == int(expected.size()), where);
+        QVERIFY2(reader.First() == (expected.empty() ? nullptr : expected.front()), where);
+        TOrvexPinDriver* probe = pick();
+        const auto found = std::find(expected.begin(), expected.end(), probe);
+        QVERIFY2(reader.Contains(probe) == (found != expected.end()), where);
+        QVERIFY2(reader.IndexOf(probe) ==
+                     (found == expected.end() ? -1 : int(found - expected.begin())),
+                 where);
+        if (step % 7 == 0) {
+            std::vector<TOrvexPinDriver*> read;
+            for (const TComponentItem& item : reader)
+                read.push_back(item.Pin);
+            QVERIFY2(read == expected, where);
+        }
+    }
 }
 
 void TestModel::wiringIsSymmetric() {

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QtTest>
+#include <iterator>
 #include <memory>
 
 #include "components/switches.h"
@@ -13,6 +14,7 @@
 #include "editor/brelvanfrm.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/hostmessages.h"
 #include "properties/brelvanprop.h"
 #include "properties/propertyeditor.h"
 
@@ -24,8 +26,9 @@ public:
     void BoardHidden() override {}
 };
 
-// LED, switch, round button, Vcc and GND buttons of the tool bar.
-constexpr int Tags[] = {1, 4, 5, 13, 14};
+// LED, switch, round button, host pin, host port, Vcc and GND buttons of the tool bar.
+constexpr int Tags[] = {1, 4, 5, 9, 10, 13, 14};
+constexpr int ToolCount = int(std::size(Tags));
 constexpr int MaxComponents = 40;
 
 void drag(QWidget* widget, QPoint from, QPoint to) {
@@ -59,6 +62,7 @@ public:
                 m_window->RunButton()->click();
                 return QStringLiteral("Run off");
             }
+            if (what <= 3) return HostAccess();
             auto* sw = qobject_cast<TOrvexSwitch*>(Any());
             if (!sw) return QStringLiteral("nothing to press");
             QTest::mouseClick(sw, Qt::LeftButton, {}, sw->rect().center());
@@ -68,7 +72,8 @@ public:
         case 0:
         case 1: {
             if (Board()->OwnedComponents().size() >= MaxComponents) return QStringLiteral("full");
-            QTest::mouseClick(m_window->ToolButton(Tags[m_random.bounded(5)]), Qt::LeftButton);
+            QTest::mouseClick(m_window->ToolButton(Tags[m_random.bounded(ToolCount)]),
+                              Qt::LeftButton);
             QTest::mouseClick(Board(), Qt::LeftButton, Qt::NoModifier, Anywhere());
             return QStringLiteral("place");
         }
@@ -136,6 +141,23 @@ public:
             QTest::keyClick(m_window.get(), Qt::Key_Right);
             return QStringLiteral("arrow key");
         }
+    }
+
+    // A bus access of the host as the firmware bridge sends it: a port byte, a pin, or a strobed
+    // external-memory cycle, at the addresses the placed pins and ports default to or anywhere.
+    QString HostAccess() {
+        static const quint32 kinds[] = {2, 4, 0x81, 0x41, 0xC1};
+        const quint32 kind = kinds[m_random.bounded(int(std::size(kinds)))];
+        const quint32 address =
+            m_random.bounded(2) ? 0x80u + 0x10u * m_random.bounded(4) : m_random.bounded(0x10000);
+        const quint32 data = m_random.bounded(0x10000);
+        const quint32 driven = m_random.bounded(0x10000);
+        Board()->HandleMessage(HostMsg::HostAccess, (kind << 24) | address,
+                               qintptr((driven << 16) | data));
+        return QStringLiteral("host access kind %1 at 0x%2 data 0x%3")
+            .arg(kind, 0, 16)
+            .arg(address, 0, 16)
+            .arg(data, 0, 16);
     }
 
     // Saves, opens the text on a hidden form and saves again: both texts must agree.
