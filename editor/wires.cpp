@@ -275,7 +275,7 @@ void TWireOverlay::ComponentMoved(TOrvexGraphicComponent* component) {
     }
     const QList<qsizetype> lines = m_linesOf.value(component);
     if (lines.size() > ManyRects) {
-        update();
+        update(); // the paint finds the lines that moved and draws them again
         return;
     }
     for (const qsizetype i : lines)
