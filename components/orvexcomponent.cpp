@@ -43,7 +43,7 @@ TOrvexGraphicComponent::~TOrvexGraphicComponent() {
     delete m_control.data();
     // Contacts left to Qt go after this component has stopped being one.
     for (TOrvexDriver* driver : findChildren<TOrvexDriver*>())
-        driver->ForgetOwnerRole();
+        driver->ForgetOwners();
 }
 
 // ---------------------------------------------------------------- published properties

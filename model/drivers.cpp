@@ -19,7 +19,18 @@ TOrvexControl* TOrvexDriver::OwnerControl() const {
 BoardLink* TOrvexDriver::OwnerForm() const {
     // The immediate owner is never the board: start one level above it.
     const QObject* owner = parent();
-    return owner ? FindBoard(owner->parent()) : nullptr;
+    if (!owner) return nullptr;
+    const QObject* above = owner->parent();
+    if (m_form && owner == m_formOwner && above == m_formAbove) return m_form;
+    // Asked at every level change, so the answer is kept while owner and board stay the same;
+    // only when the board is right above the owner, as nothing in between could move.
+    if (auto* board = dynamic_cast<BoardLink*>(const_cast<QObject*>(above))) {
+        m_form = board;
+        m_formOwner = owner;
+        m_formAbove = above;
+        return board;
+    }
+    return FindBoard(above);
 }
 
 ComponentRole* TOrvexDriver::OwnerRole() const {
@@ -130,8 +141,8 @@ void TOrvexPinDriver::AssignValue(int level) {
 }
 
 void TOrvexPinDriver::ChangeValue(int level, QObject* sender) {
-    if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
     if (m_settled) return;
+    if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
     m_value = std::min(level, LevelHigh);
     m_settled = true;
     if (TOrvexControl* control = OwnerControl())

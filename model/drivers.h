@@ -60,8 +60,11 @@ public:
     // What the owning component is (gate, diode, switch...), or nullptr. Asked at every step of a
     // chain walk, so the answer is kept for as long as the owner stays the same.
     ComponentRole* OwnerRole() const;
-    // The owner is going: asked after this, the role is looked up afresh.
-    void ForgetOwnerRole() { m_role = nullptr; }
+    // The owner or the board is going: asked after this, role and board are looked up afresh.
+    void ForgetOwners() {
+        m_role = nullptr;
+        m_form = nullptr;
+    }
 
     TPortChangeEvent OnChange;
 
@@ -87,6 +90,9 @@ protected:
 private:
     mutable const QObject* m_roleOwner = nullptr;
     mutable ComponentRole* m_role = nullptr;
+    mutable const QObject* m_formOwner = nullptr;
+    mutable const QObject* m_formAbove = nullptr;
+    mutable BoardLink* m_form = nullptr;
 };
 
 // A contact: a driver that can be wired to other contacts. Wiring is symmetric and a destroyed

@@ -77,6 +77,9 @@ TBoardSurface::~TBoardSurface() {
     const QList<QPointer<QObject>> owned = m_owned;
     for (auto it = owned.crbegin(); it != owned.crend(); ++it)
         delete it->data();
+    // Contacts of anything left go after the board has stopped being one.
+    for (TOrvexDriver* driver : findChildren<TOrvexDriver*>())
+        driver->ForgetOwners();
 }
 
 void TBoardSurface::DeliverPolishRequests() {
