@@ -307,14 +307,14 @@ void UserPathReport(int runs) {
     if (wanted("toggle"))
         userReport(
             "toggle a switch chain", {1000, 10000},
-            [&](int n) { return chainToggle(n == 1000 ? chain1k : chain10k, n); }, 1);
+            [&](int n) { return chainToggle(n == 1000 ? chain1k : chain10k, n); }, runs);
     if (wanted("gates")) {
         const QString gates1k = writeBoard(dir, QStringLiteral("gates1000.ovd"), gateBoard(1000));
         const QString gates10k =
             writeBoard(dir, QStringLiteral("gates10000.ovd"), gateBoard(10000));
         userReport(
             "spread through inverters", {1000, 10000},
-            [&](int n) { return gateSpread(n == 1000 ? gates1k : gates10k); }, 1);
+            [&](int n) { return gateSpread(n == 1000 ? gates1k : gates10k); }, runs);
     }
     const QString lit = writeBoard(dir, QStringLiteral("lit.ovd"), litBoard(1000));
     if (wanted("repaint"))

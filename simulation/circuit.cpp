@@ -81,7 +81,9 @@ void TContactSet::Insert(const TOrvexPinDriver* contact) {
 
 void TContactSet::Grow() {
     std::vector<const TOrvexPinDriver*> old = std::move(m_slots);
-    m_slots.assign(std::max<size_t>(64, 2 * old.size()), nullptr);
+    // Four times larger each time: long chains run to thousands of contacts, and every growth
+    // visits them all again.
+    m_slots.assign(std::max<size_t>(256, 4 * old.size()), nullptr);
     m_count = 0;
     for (const TOrvexPinDriver* contact : old)
         if (contact) Insert(contact);
