@@ -92,6 +92,11 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
         ScopedDialogRecorder quiet;
         TBoardSurface scratch(nullptr);
         trial = BoardFile::ReadBoard(&scratch, lines, m_gridSize);
+        // Nothing watches this board: its components go first made first, the order in which
+        // Qt takes each out of the board's child list without searching or moving the rest.
+        TBoardSurface::DeliverPolishRequests();
+        for (TOrvexGraphicComponent* component : scratch.OwnedComponents())
+            delete component;
     }
     if (trial.Error) {
         ShowErrorBox(
