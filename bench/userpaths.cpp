@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <malloc.h>
 #include <map>
 #include <vector>
@@ -154,15 +155,36 @@ UserTimings userPaths(const QString& path, int n) {
     return t;
 }
 
-// Clicks every switch of the chain closed while running, then times clicks on the first one:
-// each click opens or closes the whole chain.
-double chainToggle(const QString& path, int n) {
-    TfrmPlugin window;
-    window.resize(1200, 800);
+// The window shown at the given size with the file opened and running.
+void openAndRun(TfrmPlugin& window, const QString& path, QSize size) {
+    window.resize(size);
     window.show();
     window.LoadFromFile(path);
     window.RunButton()->click();
     settle();
+}
+
+// Times clicks on the widget, each with the repaints it queued; `after` sees every click end.
+// BENCH_TOGGLES raises the number of clicks, for a profiler.
+double clickMedian(QWidget* widget, const std::function<void()>& after = {}) {
+    std::vector<double> times;
+    QElapsedTimer timer;
+    const int clicks = std::max(6, qEnvironmentVariableIntValue("BENCH_TOGGLES"));
+    for (int i = 0; i < clicks; ++i) {
+        timer.restart();
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+        settle();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+        if (after) after();
+    }
+    return median(times);
+}
+
+// Clicks every switch of the chain closed while running, then times clicks on the first one:
+// each click opens or closes the whole chain.
+double chainToggle(const QString& path, int n) {
+    TfrmPlugin window;
+    openAndRun(window, path, {1200, 800});
     TBoardSurface* board = window.Board();
     for (int i = 1; i <= n; ++i) {
         auto* sw = qobject_cast<TOrvexSwitch*>(board->FindOwnedName(QStringLiteral("S%1").arg(i)));
@@ -174,58 +196,35 @@ double chainToggle(const QString& path, int n) {
     QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center()); // closes the chain
     settle();
     if (!led->Control()->Lit()) std::printf("(the chain does not light its LED)\n");
-    std::vector<double> times;
-    QElapsedTimer timer;
-    // BENCH_TOGGLES raises the number of clicks, for a profiler.
-    const int clicks = std::max(6, qEnvironmentVariableIntValue("BENCH_TOGGLES"));
-    for (int i = 0; i < clicks; ++i) {
-        timer.restart();
-        QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
-        settle();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    if (!led->Control()->Lit()) std::printf("(the chain does not light its LED)\n");
+    const double ms = clickMedian(first);
     window.RunButton()->click();
     window.ClearBoard();
-    return median(times);
+    return ms;
 }
 
 // Clicks the switch in front of the inverter chain while running: every click spreads a new
 // level through all of it.
 double gateSpread(const QString& path) {
     TfrmPlugin window;
-    window.resize(1200, 800);
-    window.show();
-    window.LoadFromFile(path);
-    window.RunButton()->click();
-    settle();
+    openAndRun(window, path, {1200, 800});
     auto* sw = qobject_cast<TOrvexSwitch*>(window.Board()->FindOwnedName(QStringLiteral("S1")));
     auto* led =
         qobject_cast<TOrvexGraphicComponent*>(window.Board()->FindOwnedName(QStringLiteral("L1")));
-    std::vector<double> times;
-    QElapsedTimer timer;
+    bool lit = led->Control()->Lit();
     bool changes = true;
-    for (int i = 0; i < 6; ++i) {
-        const bool before = led->Control()->Lit();
-        timer.restart();
-        QTest::mouseClick(sw, Qt::LeftButton, {}, sw->rect().center());
-        settle();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-        changes = changes && led->Control()->Lit() != before;
-    }
+    const double ms = clickMedian(sw, [&] {
+        changes = changes && led->Control()->Lit() != lit;
+        lit = led->Control()->Lit();
+    });
     if (!changes) std::printf("(the LED does not follow the switch)\n");
     window.RunButton()->click();
     window.ClearBoard();
-    return median(times);
+    return ms;
 }
 
 double litRepaint(const QString& path, int n) {
     TfrmPlugin window;
-    window.resize(1700, 1100);
-    window.show();
-    window.LoadFromFile(path);
-    window.RunButton()->click();
-    settle();
+    openAndRun(window, path, {1700, 1100});
     auto* led = qobject_cast<TOrvexGraphicComponent*>(
         window.Board()->FindOwnedName(QStringLiteral("L%1").arg(n - 1)));
     if (!led || !led->Control()->Lit()) std::printf("(the LEDs are not lit)\n");

@@ -121,16 +121,27 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     // The components are made on a hidden board and shown together. On a shown board each new
     // one would post layout and repaint requests that Qt merges by scanning its whole event
     // queue, which holds a few requests of every earlier component: the square of their number.
-    const bool hadFocus = Board()->hasFocus();
-    Board()->hide();
-    const BoardFile::TReadResult result =
-        BoardFile::ReadBoard(Board(), lines, m_gridSize, [this](TOrvexGraphicComponent* component) {
-            // As placing does: the hint is kept but not shown, the mouse comes to this window.
-            component->setToolTip(QString());
-            WireComponent(component);
-        });
-    Board()->show();
-    if (hadFocus) Board()->setFocus();
+    // Shown again however the read ends, an exception included.
+    struct HiddenBoard {
+        QWidget* board;
+        bool hadFocus;
+        ~HiddenBoard() {
+            board->show();
+            if (hadFocus) board->setFocus();
+        }
+    };
+    BoardFile::TReadResult result;
+    {
+        HiddenBoard hidden{Board(), Board()->hasFocus()};
+        Board()->hide();
+        result = BoardFile::ReadBoard(Board(), lines, m_gridSize,
+                                      [this](TOrvexGraphicComponent* component) {
+                                          // As placing does: the hint is kept but not shown, the
+                                          // mouse comes to this window.
+                                          component->setToolTip(QString());
+                                          WireComponent(component);
+                                      });
+    }
     ClearUndo();
     if (result.Error) {
         ShowErrorBox(

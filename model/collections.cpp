@@ -61,18 +61,12 @@ void TComponentList::Delete(int index) {
 }
 
 bool TComponentList::Remove(const TOrvexPinDriver* pin) {
-    if (!Indexed()) {
-        for (int i = Count() - 1; i >= 0; --i) {
-            if (m_items[size_t(i)].Pin != pin) continue;
-            Delete(i);
-            return true;
-        }
-        return false;
-    }
-    auto it = m_places.find(pin);
-    if (it == m_places.end()) return false;
-    if (it->count > 1) {
-        // Named more than once (never by wiring, which keeps one item per partner): search.
+    const bool indexed = Indexed();
+    auto it = indexed ? m_places.find(pin) : m_places.end();
+    if (indexed && it == m_places.end()) return false;
+    if (!indexed || it->count > 1) {
+        // A short list, or a contact named more than once (never by wiring, which keeps one item
+        // per partner): search from the end.
         Close();
         for (int i = Count() - 1; i >= 0; --i) {
             if (m_items[size_t(i)].Pin != pin) continue;
