@@ -5,9 +5,11 @@
 
 #include "editor/brelvanfrm.h"
 #include "editor/firmwareui.h"
+#include "platform/paintsettings.h"
 #include "platform/qtdialogs.h"
 
 int main(int argc, char* argv[]) {
+    SwitchOffOpaqueSiblingSearch();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brelvan"));
     QtDialogService dialogs;

@@ -19,13 +19,14 @@
 #include "components/switches.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
 #include "editor/wires.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/keystate.h"
-#include "properties/brelvanprop.h"
+#include "platform/paintsettings.h"
 #include "properties/propertyeditor.h"
 #include "simulation/simform.h"
 
@@ -378,6 +379,7 @@ void BenchMcs51(); // mcs51bench.cpp
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    SwitchOffOpaqueSiblingSearch(); // the figures are those of the program
     QApplication app(argc, argv);
     ScopedDialogRecorder dialogs;
     ScopedManualClock clock;

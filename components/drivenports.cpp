@@ -4,7 +4,7 @@
 
 #include "model/boardlink.h"
 #include "platform/hostmessages.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 
 namespace {
 

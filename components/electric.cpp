@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "model/boardlink.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 
 namespace {
 bool suspended(const TOrvexControl* control) {

@@ -21,12 +21,12 @@
 #include <optional>
 #include <utility>
 
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 #include "editor/componenttable.h"
 #include "editor/firmwareui.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "resources/pictures.h"
 

@@ -12,7 +12,7 @@
 #include "editor/brelvanfrm.h"
 #include "editor/componenttable.h"
 #include "platform/errors.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 
 using BoardEdits::TGeometryCommand;

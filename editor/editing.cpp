@@ -5,7 +5,7 @@
 #include <QToolButton>
 
 #include "editor/boardedits.h"
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 #include "editor/brelvanfrm.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"

@@ -16,7 +16,7 @@
 #include "editor/brelvanfrm.h"
 #include "model/drivers.h"
 #include "platform/errors.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "properties/propertytext.h"
 

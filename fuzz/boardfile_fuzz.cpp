@@ -9,6 +9,7 @@
 #include "editor/boardfile.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/paintsettings.h"
 #include "simulation/simform.h"
 
 namespace {
@@ -42,6 +43,7 @@ std::optional<QString> OpenAndSave(const QStringList& lines) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    SwitchOffOpaqueSiblingSearch();
     static QApplication app(*argc, *argv);
     static ScopedDialogRecorder dialogs;
     static ScopedManualClock clock;

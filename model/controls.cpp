@@ -2,7 +2,7 @@
 
 #include "model/boardlink.h"
 #include "platform/clock.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 
 // ---------------------------------------------------------------- TOrvexControl
 

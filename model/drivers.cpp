@@ -4,7 +4,7 @@
 
 #include "model/boardlink.h"
 #include "model/controls.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 
 // ---------------------------------------------------------------- TOrvexDriver
 

@@ -5,7 +5,7 @@
 #include "model/boardlink.h"
 #include "model/controls.h"
 #include "platform/hostmessages.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 
 namespace {
 // Only addresses of one byte are reported to the host (the messages carry the low byte).

@@ -15,12 +15,12 @@
 #include "components/pins.h"
 #include "components/ports.h"
 #include "components/switches.h"
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 #include "model/hostpins.h"
 #include "platform/clock.h"
 #include "platform/keystate.h"
-#include "simulation/circuit.h"
-#include "simulation/nodetable.h"
+#include "model/circuit.h"
+#include "model/nodetable.h"
 #include "simulation/simform.h"
 
 namespace {

@@ -11,25 +11,13 @@
 #include <QStatusBar>
 
 #include "components/pins.h"
+#include "model/circuit.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/keystate.h"
-#include "simulation/circuit.h"
 
 namespace {
-
-// Qt looks, for every widget that asked for a repaint, through all the siblings above it for
-// opaque ones that hide part of it. A board has thousands of components side by side, so a Run
-// start or a file open that repaints them all would cost the square of their number. Nothing on
-// the board is marked opaque (each component is composed with the wire lines above it), so the
-// search would save no painting there: switch it off before the first repaint, unless the user
-// set it.
-[[maybe_unused]] const bool g_siblingSearchOff = [] {
-    if (!qEnvironmentVariableIsSet("QT_NO_SUBTRACTOPAQUESIBLINGS"))
-        qputenv("QT_NO_SUBTRACTOPAQUESIBLINGS", "1");
-    return true;
-}();
 
 MessageTarget* g_applicationMainWindow = nullptr;
 

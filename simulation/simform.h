@@ -15,7 +15,7 @@
 #include "model/boardlink.h"
 #include "model/collections.h"
 #include "platform/hostmessages.h"
-#include "simulation/nodetable.h"
+#include "model/nodetable.h"
 
 #include <memory>
 

@@ -26,7 +26,7 @@
 #include "editor/brelvanfrm.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "properties/propertytext.h"
 

@@ -5,7 +5,7 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 
 namespace {
 

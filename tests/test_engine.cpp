@@ -6,7 +6,7 @@
 #include "model/boardlink.h"
 #include "model/controls.h"
 #include "model/drivers.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 #include "tests/support/testboard.h"
 
 namespace {

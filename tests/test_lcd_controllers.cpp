@@ -6,7 +6,7 @@
 #include "lcd/lcdcontrol.h"
 #include "lcd/lcdfont.h"
 #include "platform/clock.h"
-#include "support/testboard.h"
+#include "tests/support/testboard.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "components/pins.h"
 #include "components/switches.h"
 #include "model/hostpins.h"
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 #include "tests/support/boardfixture.h"
 
 namespace {

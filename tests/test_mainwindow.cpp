@@ -18,7 +18,7 @@
 #include "components/leds.h"
 #include "components/pins.h"
 #include "components/switches.h"
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 #include "editor/brelvanfrm.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"

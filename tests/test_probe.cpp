@@ -13,9 +13,9 @@
 #include "components/pins.h"
 #include "components/ports.h"
 #include "components/switches.h"
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 #include "platform/keystate.h"
-#include "simulation/nodetable.h"
+#include "model/nodetable.h"
 #include "tests/support/boardfixture.h"
 
 namespace {

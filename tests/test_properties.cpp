@@ -19,7 +19,7 @@
 #include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 
 // A class outside the object system, as a property type.

@@ -15,7 +15,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hostmessages.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 
 namespace {

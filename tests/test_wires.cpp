@@ -23,7 +23,7 @@
 #include "editor/wires.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "properties/propertytext.h"
 

@@ -80,6 +80,7 @@
 #include "platform/errors.h"
 #include "platform/hostmessages.h"
 #include "platform/keystate.h"
+#include "platform/paintsettings.h"
 #include "properties/propertytext.h"
 
 using namespace PropertyText;
@@ -677,6 +678,7 @@ private:
 int main(int argc, char* argv[]) {
     // Headless by nature: no display is needed or used.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    SwitchOffOpaqueSiblingSearch();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brelvan"));
     TFirmwareUi::SetSettingsFile(QStringLiteral("-")); // scenarios leave the user's settings alone

@@ -1,4 +1,4 @@
-#include "properties/brelvanprop.h"
+#include "editor/brelvanprop.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "editor/brelvanclasses.h"
+#include "simulation/brelvanclasses.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -1,4 +1,4 @@
-#include "simulation/circuit.h"
+#include "model/circuit.h"
 
 #include <QPointer>
 #include <algorithm>

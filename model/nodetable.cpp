@@ -1,4 +1,4 @@
-#include "simulation/nodetable.h"
+#include "model/nodetable.h"
 
 #include <QObject>
 
