@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "model/boardlink.h"
-#include "platform/hostmessages.h"
 #include "model/circuit.h"
+#include "model/levels.h"
+#include "platform/hostmessages.h"
 
 namespace {
 
@@ -12,12 +13,12 @@ namespace {
 // stays undefined.
 int invertLevel(int level, bool inverted) {
     if (!inverted || level < 0) return level;
-    return level > 2500 ? LevelLow : LevelHigh;
+    return IsHighLevel(level) ? LevelLow : LevelHigh;
 }
 
 // One more pin level into a byte collected pin 0 first: after eight pins bit k holds pin k.
 int collectBit(int byte, int level) {
-    return (byte >> 1) | (level > 2500 ? 0x80 : 0);
+    return (byte >> 1) | (IsHighLevel(level) ? 0x80 : 0);
 }
 
 // A level that a component itself puts on one of its port's pins.
@@ -94,7 +95,8 @@ void TOrvexLatchCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
     int v = contact->Value();
     if (port->PortDriver().testFlag(opc_Strobe)) {
         TOrvexPortCtl* strobe = port->StrobeControl();
-        if (strobe && strobe->Contact() && strobe->Contact()->Value() > 2500) m_latchedValue = v;
+        if (strobe && strobe->Contact() && IsHighLevel(strobe->Contact()->Value()))
+            m_latchedValue = v;
         v = m_latchedValue;
     }
     if (!m_closed) return;
@@ -106,7 +108,7 @@ void TOrvexLatchCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
     // The port's byte stays the byte on its pins: a strobe going low answers the host with it.
     TOrvexPort* outPort = port->Port();
     const int bit = 1 << m_bitIndex;
-    outPort->StoreValue(v > 2500 ? (outPort->Value() | bit) : (outPort->Value() & ~bit));
+    outPort->StoreValue(IsHighLevel(v) ? (outPort->Value() | bit) : (outPort->Value() & ~bit));
     if (TOrvexPinDriver* far = GetContact2()) far->SetSettled(false);
     const bool outer = m_spreading;
     m_spreading = true;
@@ -198,7 +200,7 @@ bool TOrvexGraphicDrivenPort::OutputEnableChanged() {
     const bool strobed = m_portDriver.testFlag(opc_Strobe);
     // A latch whose strobe stands high is transparent: it shows its input, whether or not the
     // strobe has moved since the inputs last changed.
-    const bool transparent = !strobed || (m_strobe && ownLevel(m_strobe) > 2500);
+    const bool transparent = !strobed || (m_strobe && IsHighLevel(ownLevel(m_strobe)));
     int byte = 0;
     for (int k = 0; k < 8; ++k) {
         TOrvexLatchCtl* latch = Latch(k);

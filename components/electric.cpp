@@ -171,7 +171,7 @@ void TOrvexSwitchCtl::UpdateView() {
 // ---------------------------------------------------------------- gates
 
 int GateResistence(const TOrvexPinDriver* asked, const TOrvexPinDriver* output) {
-    if (asked && asked == output) return output->DrivenValue() < 2500 ? 200 : 1000;
+    if (asked && asked == output) return ReachesThreshold(output->DrivenValue()) ? 1000 : 200;
     return 100000;
 }
 
@@ -194,7 +194,7 @@ void TInvertCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
     if (changed == output) return;
     if (changed == Contact1()) {
         const int v = Contact1()->Value();
-        const int result = (v >= 0 && v < 2500) ? LevelHigh : LevelLow;
+        const int result = GateHigh(v) ? LevelLow : LevelHigh;
         output->AssignValue(result);
         output->SetDrivenValue(result);
         GetContact2()->SetValue(result);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/controls.h"
+#include "model/levels.h"
 
 // The electrical controls of the simple two- and three-contact components: the diode element,
 // the bulb, the switch and the logic gates. They know their component only through its role.
@@ -88,11 +89,6 @@ public:
     void SetResistence(int ohms) override { m_resistence = ohms; }
     void ValueChanged(TOrvexDriver* changed, TOrvexDriver* sender) override;
 };
-
-// Gate inputs read high when undefined (negative) or at least 2500 mV.
-inline bool GateHigh(int level) {
-    return level < 0 || level >= 2500;
-}
 
 // Resistance a gate presents at one of its contacts.
 int GateResistence(const TOrvexPinDriver* asked, const TOrvexPinDriver* output);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "model/levels.h"
 #include "resources/pictures.h"
 
 // ---------------------------------------------------------------- TOrvexGraphicPin
@@ -66,7 +67,7 @@ void TUPin::HostAccess(int data, int drivenData, int kind, int address, QObject*
     } else {
         level = (pin->PinMask() & data) ? LevelHigh : LevelLow;
     }
-    const int ohms = level >= 2500 ? OhmsHostPinHigh : OhmsHostPinLow;
+    const int ohms = ReachesThreshold(level) ? OhmsHostPinHigh : OhmsHostPinLow;
     pin->SetResistence(ohms);
     if (Control()) Control()->SetResistence(ohms);
     pin->HostAccess(data, drivenData, kind, address, pin);

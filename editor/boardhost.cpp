@@ -6,14 +6,7 @@
 #include "editor/brelvanfrm.h"
 #include "model/boardlink.h"
 #include "model/hostpins.h"
-
-namespace {
-
-bool isHigh(int level) {
-    return level > 2500;
-}
-
-} // namespace
+#include "model/levels.h"
 
 class TBoardFormLink : public MessageTarget {
 public:
@@ -48,7 +41,7 @@ private:
         auto report = [&](TOrvexPin* pin) {
             if (!pin || pin->Space() != ops_DATA || pin->Address() != address) return;
             const int bit = pin->PinNumber() & 7;
-            if (isHigh(pin->Value()) == (((data >> bit) & 1) != 0)) return;
+            if (IsHighLevel(pin->Value()) == (((data >> bit) & 1) != 0)) return;
             const quint32 w = PackBytes(quint8(address), quint8(bit), quint8(ops_DATA),
                                         quint8(MillivoltsToVolts(pin->Value())));
             SendHostMessage(host, HostMsg::PinLevel, w, reinterpret_cast<qintptr>(pin));

@@ -10,7 +10,7 @@ TOrvexLCDPortCtl::TOrvexLCDPortCtl(TLCDControl* owner) : TOrvexPortCtl(owner) {}
 
 void TOrvexLCDPortCtl::ValueChanged(TOrvexDriver* contact, TOrvexDriver* sender) {
     const TOrvexPinDriver* driver = GetContact();
-    const bool high = !driver || driver->Value() >= 2500;
+    const bool high = !driver || ReachesThreshold(driver->Value());
     if (high == m_high) return;
     m_high = high;
     if (auto* controller = qobject_cast<TLCDControl*>(parent()))

@@ -6,6 +6,7 @@
 
 #include "model/controls.h"
 #include "model/hostpins.h"
+#include "model/levels.h"
 
 class SimTimer;
 class TLCDControl;
@@ -80,7 +81,7 @@ protected:
     // Creates a line control named `name` with its contact `name` + "_Pin", idle high.
     TOrvexLCDPortCtl* CreateLine(const char* name, int ohms);
     static int LineLevel(const TOrvexPortCtl* line);
-    static bool IsHigh(const TOrvexPortCtl* line) { return LineLevel(line) >= 2500; }
+    static bool IsHigh(const TOrvexPortCtl* line) { return ReachesThreshold(LineLevel(line)); }
     bool IsLine(const TOrvexDriver* contact, const TOrvexPortCtl* line) const {
         return line && contact == line->Contact();
     }

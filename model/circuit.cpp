@@ -8,6 +8,7 @@
 #include "model/boardlink.h"
 #include "model/controls.h"
 #include "model/drivers.h"
+#include "model/levels.h"
 
 // ---------------------------------------------------------------- roles and chains
 
@@ -320,7 +321,7 @@ void reverse(Walk& w, int farLevel) {
 // The ends agree (or the far end cannot answer back): the source's level goes in.
 void follow(Walk& w) {
     int level = w.source->Value();
-    if (level != LevelUndefined) level = level > 2500 ? LevelHigh : LevelLow;
+    if (level != LevelUndefined) level = IsHighLevel(level) ? LevelHigh : LevelLow;
     // An undefined level lets the first contact take its own driven value.
     w.first()->SetValue(level);
     if (w.last()->Settled()) return;
@@ -348,7 +349,7 @@ void conflict(Walk& w) {
         if (!w.last()->Settled()) fillChain(w);
         return;
     }
-    if (sourceLevel >= 2500) {
+    if (ReachesThreshold(sourceLevel)) {
         reverse(w, farLevel);
         return;
     }
@@ -391,7 +392,7 @@ TOrvexPinDriver* PropagateChain(TOrvexPinDriver* source, TOrvexPinDriver* first)
     const qint64 difference = std::abs(qint64(sourceLevel) - qint64(farLevel));
     if (w.diode && farLevel > sourceLevel)
         reverse(w, farLevel);
-    else if (difference < 2500 || w.current->IsInput() || w.diode)
+    else if (difference < LogicThreshold || w.current->IsInput() || w.diode)
         follow(w);
     else
         conflict(w);

@@ -4,17 +4,13 @@
 #include <vector>
 
 #include "model/collections.h"
+#include "model/levels.h"
 
 class QObject;
 class TOrvexPinDriver;
 
 // The propagation engine: pushes levels (mV) from driving contacts along chains of components.
 // Plain routines; no state survives a call.
-
-// 0..2500 mV reads as low.
-inline bool IsLowLevel(int level) {
-    return level >= 0 && level <= 2500;
-}
 
 // One top-level spread may run this many chain walks, its nested spreads included. A board whose
 // gates feed back into themselves would otherwise spread for ever; an acyclic board needs one walk

@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "model/boardlink.h"
-#include "model/controls.h"
 #include "model/circuit.h"
+#include "model/controls.h"
+#include "model/levels.h"
 
 // ---------------------------------------------------------------- TOrvexDriver
 
@@ -157,7 +158,7 @@ void TOrvexPinDriver::SetDrivenValue(int level) {
     m_driverContact->Disconnect(m_driverContact->GetContact());
     if (!board) return;
     const TNodeArray& nodes = board->Nodes();
-    const size_t rail = (level >= 0 && level <= 2500) ? 0 : 1;
+    const size_t rail = IsLowLevel(level) ? 0 : 1;
     if (rail < nodes.size() && nodes[rail])
         if (TOrvexPinDriver* first = nodes[rail]->FirstContact())
             m_driverContact->SetContact(first);
@@ -245,7 +246,7 @@ void TOrvexPinDriver::CreateDriverContact(bool high) {
 void TOrvexPinDriver::SetDriver(bool on) {
     if (on) {
         m_driver = true;
-        CreateDriverContact(!(m_drivenValue >= 0 && m_drivenValue <= 2500));
+        CreateDriverContact(!IsLowLevel(m_drivenValue));
         return;
     }
     if (m_input) return;

@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "model/boardlink.h"
-#include "model/controls.h"
-#include "platform/hostmessages.h"
 #include "model/circuit.h"
+#include "model/controls.h"
+#include "model/levels.h"
+#include "platform/hostmessages.h"
 
 namespace {
 // Only addresses of one byte are reported to the host (the messages carry the low byte).
@@ -198,9 +199,9 @@ BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel) {
         board->MirrorTargets(pin->Space(), pin->Address(), pin->PinNumber());
     for (TOrvexPortDriver* port : targets.Ports) {
         if (port->Address() == pin->Address() && port->Space() == pin->Space()) {
-            const int value = level > 2500 ? (port->Value() | bit) : (port->Value() & ~bit);
-            const int driven =
-                drivenLevel > 2500 ? (port->DrivenValue() | bit) : (port->DrivenValue() & ~bit);
+            const int value = IsHighLevel(level) ? (port->Value() | bit) : (port->Value() & ~bit);
+            const int driven = IsHighLevel(drivenLevel) ? (port->DrivenValue() | bit)
+                                                        : (port->DrivenValue() & ~bit);
             port->StoreValue(value);
             port->StoreDrivenValue(driven);
         }

@@ -5,6 +5,7 @@
 #include "model/controls.h"
 #include "model/drivers.h"
 #include "model/hostpins.h"
+#include "model/levels.h"
 #include "platform/clock.h"
 #include "tests/support/testboard.h"
 
@@ -74,6 +75,8 @@ private slots:
     void init();
     void cleanup();
 
+    void logicLevels_data();
+    void logicLevels();
     void collections();
     void longListsKeepOrder();
     void wiringIsSymmetric();
@@ -119,6 +122,32 @@ void TestModel::cleanup() {
     delete board;
     board = nullptr;
     comp = nullptr;
+}
+
+// Each rule around the threshold: the board's reading puts the threshold itself on the low side,
+// a logic input's on the high side, and only a gate input reads an undefined level as high.
+void TestModel::logicLevels_data() {
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("low");
+    QTest::addColumn<bool>("high");
+    QTest::addColumn<bool>("input");
+    QTest::addColumn<bool>("gate");
+    QTest::newRow("2499") << 2499 << true << false << false << false;
+    QTest::newRow("2500") << 2500 << true << false << true << true;
+    QTest::newRow("2501") << 2501 << false << true << true << true;
+    QTest::newRow("undefined") << LevelUndefined << false << false << false << true;
+}
+
+void TestModel::logicLevels() {
+    QFETCH(int, level);
+    QFETCH(bool, low);
+    QFETCH(bool, high);
+    QFETCH(bool, input);
+    QFETCH(bool, gate);
+    QCOMPARE(IsLowLevel(level), low);
+    QCOMPARE(IsHighLevel(level), high);
+    QCOMPARE(ReachesThreshold(level), input);
+    QCOMPARE(GateHigh(level), gate);
 }
 
 void TestModel::collections() {
