@@ -270,11 +270,12 @@ void TFileCommands::miSaveAsClick() {
 // ---------------------------------------------------------------- never losing work
 
 void TFileCommands::SetModified(bool on) {
+    QUndoStack* undo = m_edits.UndoStack();
     if (on) {
         // A change outside the undo stack: no undo step brings the saved board back.
-        if (m_edits.UndoStack()->isClean()) m_edits.UndoStack()->resetClean();
+        if (undo->isClean()) undo->resetClean();
     } else {
-        m_edits.UndoStack()->setClean();
+        undo->setClean();
     }
     m_modified = on;
     UpdateTitle();
@@ -306,8 +307,9 @@ bool TFileCommands::QuerySaveChanges() {
 }
 
 void TFileCommands::ClearUndo() {
-    m_edits.UndoStack()->clear();
-    m_edits.UndoStack()->setClean();
+    QUndoStack* undo = m_edits.UndoStack();
+    undo->clear();
+    undo->setClean();
     m_modified = false;
     UpdateTitle();
     m_edits.UpdateUndoActions();
