@@ -98,8 +98,7 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
         [board](const QString& name) { return board->FindOwnedName(name); }});
     m_frmProp->OnModified = [this] {
         // A write the undo stack took marks the board through it.
-        if (TWireOverlay* overlay = m_wires->Overlay())
-            overlay->Invalidate(); // a write may change wires
+        m_wires->Invalidate(); // a write may change wires
         if (m_edits->TakeWriteRecorded()) return;
         SetModified(true);
     };
@@ -446,16 +445,8 @@ bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
         if (taken) return true;
     }
     if (watched != Board()) return TSimForm::eventFilter(watched, event);
+    m_wires->BoardEvent(event);
     switch (event->type()) {
-    case QEvent::ChildAdded:
-    case QEvent::ChildRemoved:
-        // A component placed, deleted or read from a file: its wires come and go with it.
-        if (TWireOverlay* overlay = m_wires->Overlay()) overlay->Invalidate();
-        [[fallthrough]];
-    case QEvent::Resize:
-        // New components stack above the lines; the lines follow the board's size.
-        if (TWireOverlay* overlay = m_wires->Overlay()) overlay->Follow();
-        break;
     case QEvent::Paint: {
         // The board's background is filled; the grid goes over it, the components over that.
         QPainter painter(Board());

@@ -83,6 +83,27 @@ void TWireTool::UpdateView() {
     m_overlay->Follow();
 }
 
+void TWireTool::Invalidate() {
+    if (m_overlay) m_overlay->Invalidate();
+}
+
+void TWireTool::BoardEvent(QEvent* event) {
+    if (!m_overlay) return;
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+    case QEvent::ChildRemoved:
+        // A component placed, deleted or read from a file: its wires come and go with it.
+        m_overlay->Invalidate();
+        [[fallthrough]];
+    case QEvent::Resize:
+        // New components stack above the lines; the lines follow the board's size.
+        m_overlay->Follow();
+        break;
+    default:
+        break;
+    }
+}
+
 void TWireTool::WritePropertyText(QObject* obj, const QString& propName, const QString& text) {
     TBoardSurface* board = m_window.Board();
     const TPathRoot root{board, [board] { return board->OwnedObjects(); },

@@ -34,6 +34,10 @@ public:
     TWireOverlay* Overlay() const { return m_overlay; }
     // Follows the window into or out of Run.
     void UpdateView();
+    // The wires may have changed (a property written): the lines are drawn afresh.
+    void Invalidate();
+    // An event of the board: components come and go, the board changes its size.
+    void BoardEvent(QEvent* event);
 
     // Writes a property from its text exactly as the property grid does (one undo step).
     void WritePropertyText(QObject* obj, const QString& propName, const QString& text);
