@@ -32,7 +32,8 @@ struct TBoardState;
 // (TBoardSelection), the grid (TBoardGrid), the Edit menu and undo stack (TEditCommands), the File
 // menu and the board's file (TFileCommands), the wire tool (TWireTool), the link to the board's
 // own host (TBoardFormLink) and the firmware's menu and panels (TFirmwareUi). The members below
-// that only hand on to a part are for the tests, tools and benchmarks.
+// that only hand on to a part keep the window's interface for its callers (the undo steps, the
+// firmware's menu, tests, tools and benchmarks).
 //
 // The simulation starts and stops only from the Run button: the board form's reactions to being
 // shown, hidden and activated, and its host-message handlers, do nothing here.
@@ -45,7 +46,7 @@ public:
     // Grid sizes are kept within 1..MaxGridSize: a larger grid has no use on a screen and would
     // make the sizes derived from it (six steps as the least component size) overflow.
     static constexpr int MaxGridSize = 1000;
-    // The boards last opened or saved, the latest first (at most MaxRecentFiles).
+    // Open Recent lists at most this many boards.
     static constexpr int MaxRecentFiles = 8;
 
     explicit TfrmPlugin(QWidget* parent = nullptr);
