@@ -18,17 +18,15 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
-#include <optional>
-#include <utility>
 
-#include "simulation/brelvanclasses.h"
+#include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "editor/firmwareui.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "resources/pictures.h"
+#include "simulation/brelvanclasses.h"
 
 namespace {
 
@@ -81,14 +79,16 @@ QIcon programIcon() {
 } // namespace
 
 TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
+    m_select = std::make_unique<TBoardSelection>(*this);
+    m_grid = std::make_unique<TBoardGrid>(*this);
+    m_hostLink = std::make_unique<TBoardFormLink>(*this);
     SetSuspended(true);
     setWindowTitle(QStringLiteral("Brelvan"));
     SetPopupMenu(nullptr);
-    m_undo = new QUndoStack(this);
-    connect(m_undo, &QUndoStack::cleanChanged, this, [this](bool clean) {
-        m_modified = !clean;
-        UpdateTitle();
-    });
+    // The undo stack, and the modified mark that its clean state drives.
+    m_edits = std::make_unique<TEditCommands>(*this, *m_select);
+    m_files = std::make_unique<TFileCommands>(*this, *m_edits);
+    m_wires = std::make_unique<TWireTool>(*this, *m_edits, *m_select);
     // The properties window: a window of its own that stays on top, hidden at start.
     m_frmProp = new TfrmProp(this);
     m_frmProp->hide();
@@ -98,13 +98,13 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
         [board](const QString& name) { return board->FindOwnedName(name); }});
     m_frmProp->OnModified = [this] {
         // A write the undo stack took marks the board through it.
-        if (m_wireOverlay) m_wireOverlay->Invalidate(); // a write may change wires
-        if (std::exchange(m_writeRecorded, false)) return;
+        m_wires->Invalidate(); // a write may change wires
+        if (m_edits->TakeWriteRecorded()) return;
         SetModified(true);
     };
     m_frmProp->PropEdit()->OnWriteProperty = [this](QObject* obj, const QString& propName,
                                                     const std::function<void()>& write) {
-        WriteProperty(obj, propName, write);
+        m_edits->WriteProperty(obj, propName, write);
     };
     CreateMenus();
     CreateToolBar();
@@ -118,7 +118,7 @@ TfrmPlugin::~TfrmPlugin() {
     // The firmware stops before the board goes: nothing may reach the board or this window then.
     delete m_firmware;
     m_firmware = nullptr;
-    m_boardHost = nullptr;
+    m_hostLink->SetBoardHost(nullptr);
     // The board and its components outlive this part of the window: nothing of theirs may call
     // back into it, and nothing may propagate while they go.
     if (m_running) {
@@ -131,8 +131,8 @@ TfrmPlugin::~TfrmPlugin() {
     m_frmProp->PropEdit()->OnWriteProperty = nullptr;
     m_frmProp->OnModified = nullptr;
     m_frmProp->PropEdit()->SetObject(nullptr);
-    m_undo->disconnect(this);
-    m_undo->clear();
+    UndoStack()->disconnect(this);
+    UndoStack()->clear();
     for (TOrvexGraphicComponent* component : Board()->OwnedComponents()) {
         component->OnMouseDown = nullptr;
         component->OnMouseMove = nullptr;
@@ -149,14 +149,12 @@ void TfrmPlugin::FormCreate() {
     m_downX = -1;
     m_downY = -1;
     m_running = false;
-    m_gridSize = 4;
     m_doubleClickTime = Clock().DoubleClickTime();
-    m_selectRect = new TSelectRect(Board());
-    m_selectRect->hide();
-    m_fileName.clear();
+    m_select->CreateBand();
+    m_files->SetFileName(QString());
     Board()->installEventFilter(this);
     ScrollArea()->installEventFilter(this);
-    UpdateTitle();
+    m_files->UpdateTitle();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         resize(QSize(900, 640).boundedTo(screen->availableGeometry().size()));
     else
@@ -174,24 +172,8 @@ void TfrmPlugin::CreateMenus() {
         return action;
     };
 
-    m_mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    addItem(m_mnuFile, "miNew", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
-            [this] { miNewClick(); });
-    addItem(m_mnuFile, "miSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
-            [this] { miSaveClick(); });
-    addItem(m_mnuFile, "miSaveAs", QStringLiteral("Save &As"), QKeySequence(),
-            [this] { miSaveAsClick(); });
-    addItem(m_mnuFile, "miLoad", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
-            [this] { miLoadClick(); });
-    m_mnuRecent = m_mnuFile->addMenu(QStringLiteral("Open &Recent"));
-    m_mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
-    UpdateRecentMenu();
-    m_mnuFile->addSeparator()->setObjectName(QStringLiteral("N1"));
-    addItem(m_mnuFile, "miExit", QStringLiteral("E&xit"), QKeySequence(),
-            [this] { miExitClick(); });
-
-    CreateEditMenu();
+    m_files->CreateMenu();
+    m_edits->CreateMenu();
 
     m_mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     m_mnuView->setObjectName(QStringLiteral("Objects1"));
@@ -199,7 +181,7 @@ void TfrmPlugin::CreateMenus() {
             QKeySequence(Qt::Key_F11), [this] { CyclePropFrmExecute(); });
     addItem(m_mnuView, "Gridsize1", QStringLiteral("&Grid size"), QKeySequence(),
             [this] { Gridsize1Click(); });
-    CreateWireView();
+    m_wires->CreateView(m_mnuView);
 
     m_mnuVisibility = menuBar()->addMenu(QStringLiteral("V&isibility"));
     m_mnuVisibility->setObjectName(QStringLiteral("mnuVisibility"));
@@ -282,18 +264,6 @@ void TfrmPlugin::CreateToolBar() {
 
 // ---------------------------------------------------------------- state
 
-QList<TOrvexGraphicComponent*> TfrmPlugin::Selection() const {
-    QList<TOrvexGraphicComponent*> result;
-    for (const QPointer<TOrvexGraphicComponent>& component : m_selection)
-        if (component) result.append(component.data());
-    return result;
-}
-
-void TfrmPlugin::SetGridSize(int size) {
-    m_gridSize = qBound(1, size, MaxGridSize);
-    Board()->update();
-}
-
 QRect TfrmPlugin::ClientArea() const {
     return TSimForm::ClientArea();
 }
@@ -336,10 +306,10 @@ void TfrmPlugin::tbRunClick() {
     m_tbRun->setChecked(m_running);
     if (m_running) {
         ReleaseTool();
-        ClearSelection(nullptr);
-        if (PropertiesWindowVisible()) HidePropertiesWindow();
-        UnmarkEdited();
-        SetEditedObject(nullptr);
+        m_select->ClearSelection(nullptr);
+        if (m_frmProp->isVisible()) m_frmProp->hide();
+        m_select->UnmarkEdited();
+        m_select->SetEditedObject(nullptr);
         m_oscillation.clear();
         try {
             TSimForm::BuildSchematic();
@@ -365,15 +335,15 @@ void TfrmPlugin::UpdateRunControls() {
     for (QToolButton* button : m_buttons)
         if (button != m_tbRun) button->setEnabled(!m_running);
     // Disabled with the menu, its shortcuts must not reach its commands either.
-    for (QMenu* menu : {m_mnuFile, m_mnuEdit}) {
+    for (QMenu* menu : {m_files->Menu(), m_edits->Menu()}) {
         menu->menuAction()->setEnabled(!m_running);
         for (QAction* action : menu->actions())
             action->setEnabled(!m_running);
     }
-    UpdateUndoActions();
-    UpdateRecentMenu();
+    m_edits->UpdateUndoActions();
+    m_files->UpdateRecentMenu();
     UpdateStatus();
-    UpdateWireView();
+    m_wires->UpdateView();
     Board()->update();
     emit RunningChanged(m_running);
 }
@@ -382,13 +352,7 @@ void TfrmPlugin::UpdateRunControls() {
 
 bool TfrmPlugin::ClearBoard() {
     if (m_running) tbRunClick();
-    UnmarkEdited();
-    SetEditedObject(nullptr);
-    PropertiesFormResize();
-    while (!m_selection.isEmpty()) {
-        QPointer<TOrvexGraphicComponent> component = m_selection.takeLast();
-        if (component) component->SetSelected(false);
-    }
+    m_select->ClearSelection(nullptr);
     const QList<TOrvexGraphicComponent*> owned = Board()->OwnedComponents();
     TBoardSurface::DeliverPolishRequests();
     // First made first: Qt takes the first of a child list out without searching or moving the
@@ -396,8 +360,8 @@ bool TfrmPlugin::ClearBoard() {
     // leaves nothing different behind.
     for (TOrvexGraphicComponent* component : owned)
         delete component;
-    m_fileName.clear();
-    ClearUndo();
+    m_files->SetFileName(QString());
+    m_files->ClearUndo();
     m_oscillation.clear();
     UpdateStatus();
     return true;
@@ -406,7 +370,7 @@ bool TfrmPlugin::ClearBoard() {
 bool TfrmPlugin::FormClose() {
     if (!QuerySaveChanges()) return false;
     if (!ClearBoard()) return false;
-    HidePropertiesWindow();
+    m_frmProp->hide();
     return true;
 }
 
@@ -427,63 +391,14 @@ void TfrmPlugin::MessageError(const QString& text) {
 
 void TfrmPlugin::CyclePropFrmExecute() {
     if (m_running) return;
-    PropertiesFormResize();
-    if (PropertiesWindowVisible()) {
-        HidePropertiesWindow();
+    m_frmProp->FormResize();
+    if (m_frmProp->isVisible()) {
+        m_frmProp->hide();
     } else {
-        ShowPropertiesWindow();
+        m_frmProp->show();
+        m_frmProp->raise();
         m_frmProp->activateWindow();
     }
-}
-
-// ---------------------------------------------------------------- the properties window
-
-void TfrmPlugin::SetEditedObject(QObject* object) {
-    m_edited = object;
-    m_frmProp->PropEdit()->SetObject(object);
-}
-
-void TfrmPlugin::PropertiesFormResize() {
-    m_frmProp->FormResize();
-}
-
-bool TfrmPlugin::PropertiesWindowVisible() const {
-    return m_frmProp->isVisible();
-}
-
-void TfrmPlugin::ShowPropertiesWindow() {
-    m_frmProp->show();
-    m_frmProp->raise();
-}
-
-void TfrmPlugin::HidePropertiesWindow() {
-    m_frmProp->hide();
-}
-
-void TfrmPlugin::Gridsize1Click() {
-    const std::optional<QString> answer = Dialogs().InputText(
-        this, QStringLiteral("Grid size"),
-        QStringLiteral("Specify grid size value. Can be also changed using your mouse wheel and "
-                       "holding CTRL key."),
-        QString::number(m_gridSize));
-    if (!answer) return;
-    bool ok = false;
-    const int size = answer->trimmed().toInt(&ok, 10);
-    if (!ok) {
-        MessageError(QStringLiteral("Wrong value!"));
-        return;
-    }
-    SetGridSize(size);
-}
-
-bool TfrmPlugin::FormMouseWheel(int angleDelta, Qt::KeyboardModifiers modifiers) {
-    if (!(modifiers & Qt::ControlModifier)) return false;
-    // Whole notches of 120; a finer wheel adds up its turns until they make one.
-    m_wheelRest += angleDelta;
-    const int notches = m_wheelRest / 120;
-    m_wheelRest -= notches * 120;
-    SetGridSize(m_gridSize + notches);
-    return true;
 }
 
 void TfrmPlugin::VisibilityClick(QAction* sender) {
@@ -524,26 +439,18 @@ bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
         return taken;
     }
     if (auto* component = qobject_cast<TOrvexGraphicComponent*>(watched);
-        component && component->parent() == Board() && m_wireOverlay) {
+        component && component->parent() == Board() && m_wires->Overlay()) {
         bool taken = false;
-        Guard([&] { taken = ComponentWireEvent(component, event); });
+        Guard([&] { taken = m_wires->ComponentEvent(component, event); });
         if (taken) return true;
     }
     if (watched != Board()) return TSimForm::eventFilter(watched, event);
+    m_wires->BoardEvent(event);
     switch (event->type()) {
-    case QEvent::ChildAdded:
-    case QEvent::ChildRemoved:
-        // A component placed, deleted or read from a file: its wires come and go with it.
-        if (m_wireOverlay) m_wireOverlay->Invalidate();
-        [[fallthrough]];
-    case QEvent::Resize:
-        // New components stack above the lines; the lines follow the board's size.
-        if (m_wireOverlay) m_wireOverlay->Follow();
-        break;
     case QEvent::Paint: {
         // The board's background is filled; the grid goes over it, the components over that.
         QPainter painter(Board());
-        PaintGrid(painter, static_cast<QPaintEvent*>(event)->rect());
+        m_grid->Paint(painter, static_cast<QPaintEvent*>(event)->rect());
         break;
     }
     case QEvent::MouseButtonPress: {
@@ -579,39 +486,6 @@ bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void TfrmPlugin::PaintGrid(QPainter& painter, const QRect& exposed) {
-    if (m_running || m_gridSize < 2) return;
-    const QColor window = Board()->palette().color(QPalette::Window);
-    const int g = m_gridSize;
-    const QRect all = Board()->rect();
-    int side = g;
-    while (side < 8)
-        side *= 2;
-    if (side <= 256) {
-        if (m_gridTile.isNull() || m_gridTileSize != g || m_gridTileColor != window) {
-            QImage tile(side, side, QImage::Format_RGB32);
-            tile.fill(window);
-            for (int y = 0; y < side; y += g)
-                for (int x = 0; x < side; x += g)
-                    tile.setPixelColor(x, y, Qt::black);
-            m_gridTile = QPixmap::fromImage(tile);
-            m_gridTileSize = g;
-            m_gridTileColor = window;
-        }
-        painter.fillRect(all.adjusted(1, 1, -1, -1), QBrush(m_gridTile));
-    } else {
-        // A tile this large would cost more than the few dots it holds.
-        const QRect area = exposed.intersected(all);
-        painter.setPen(Qt::black);
-        for (int y = (area.top() + g - 1) / g * g; y <= area.bottom(); y += g)
-            for (int x = (area.left() + g - 1) / g * g; x <= area.right(); x += g)
-                painter.drawPoint(x, y);
-    }
-    painter.setPen(QPen(window, 1));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(all.adjusted(0, 0, -1, -1));
-}
-
 void TfrmPlugin::keyPressEvent(QKeyEvent* event) {
     bool taken = false;
     Guard([&] { taken = ObjectKeyDown(event->key(), event->modifiers()); });
@@ -624,6 +498,16 @@ void TfrmPlugin::keyPressEvent(QKeyEvent* event) {
 void TfrmPlugin::changeEvent(QEvent* event) {
     TSimForm::changeEvent(event);
     // A band whose window lost the focus ends without selecting.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && m_selectRect)
-        m_selectRect->Finish();
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && m_select)
+        m_select->BandCancel();
+}
+
+// ---------------------------------------------------------------- the board's own host
+
+qintptr TfrmPlugin::HostReplyMessage(quint32 wParam, qintptr lParam) {
+    return m_hostLink->InHostAccess() ? TSimForm::HostReplyMessage(wParam, lParam) : 0;
+}
+
+qintptr TfrmPlugin::ForwardToMainWindow(quint32 msg, quint32 wParam, qintptr lParam) {
+    return m_hostLink->Forward(msg, wParam, lParam);
 }

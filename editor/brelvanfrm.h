@@ -1,14 +1,17 @@
 #pragma once
 
-#include <QColor>
 #include <QList>
-#include <QPixmap>
-#include <QPointer>
 #include <QString>
-#include <functional>
+#include <QStringList>
+#include <memory>
 
-#include "editor/wires.h"
+#include "editor/editcommands.h"
+#include "editor/filecommands.h"
+#include "editor/grid.h"
+#include "editor/selection.h"
+#include "editor/wiretool.h"
 #include "platform/dialogs.h"
+#include "simulation/hostlink.h"
 #include "simulation/simform.h"
 
 class QAction;
@@ -17,7 +20,6 @@ class QLabel;
 class QToolBar;
 class TFirmwareUi;
 class QToolButton;
-class QTimer;
 class QUndoStack;
 class TSelectRect;
 class TfrmProp;
@@ -25,9 +27,13 @@ struct TBoardState;
 
 // The main window: the editor. It is the board form itself, so every component the user places
 // belongs to its board. It adds the tool bar (one button per placeable class and Run), the menus,
-// placing and naming, selecting (one component by clicking, several with the rubber band),
-// moving and resizing on a grid, deleting, and the Run mode in which the board simulates and
-// editing is off.
+// placing and naming, moving and resizing on the grid, and the Run mode in which the board
+// simulates and editing is off. Its parts keep their own state: the selection and rubber band
+// (TBoardSelection), the grid (TBoardGrid), the Edit menu and undo stack (TEditCommands), the File
+// menu and the board's file (TFileCommands), the wire tool (TWireTool), the link to the board's
+// own host (TBoardFormLink) and the firmware's menu and panels (TFirmwareUi). The members below
+// that only hand on to a part keep the window's interface for its callers (the undo steps, the
+// firmware's menu, tests, tools and benchmarks).
 //
 // The simulation starts and stops only from the Run button: the board form's reactions to being
 // shown, hidden and activated, and its host-message handlers, do nothing here.
@@ -40,42 +46,27 @@ public:
     // Grid sizes are kept within 1..MaxGridSize: a larger grid has no use on a screen and would
     // make the sizes derived from it (six steps as the least component size) overflow.
     static constexpr int MaxGridSize = 1000;
+    // Open Recent lists at most this many boards.
+    static constexpr int MaxRecentFiles = 8;
 
     explicit TfrmPlugin(QWidget* parent = nullptr);
     ~TfrmPlugin() override;
+
+    // Runs a command, showing anything it throws instead of letting it cross Qt's dispatch.
+    template <typename F> void Guard(F&& command) {
+        try {
+            command();
+        } catch (const std::exception& error) {
+            ReportError(this, error);
+        }
+    }
 
     // ---- window state
     int DownX() const { return m_downX; }
     int DownY() const { return m_downY; }
     int CurrentTool() const { return m_currentTool; }
     bool Running() const { return m_running; }
-    // The multi-selection made with the rubber band; empty when at most one component is selected
-    // (that one is the edited object).
-    QList<TOrvexGraphicComponent*> Selection() const;
-    // The object the property editor shows: the single selection. None while nothing or several
-    // components are selected.
-    QObject* EditedObject() const { return m_edited.data(); }
-    // The board file last opened or saved; empty at start and after New.
-    const QString& FileName() const { return m_fileName; }
-    void SetFileName(const QString& name) { m_fileName = name; }
-    // Every change a user makes sets it (through the undo stack, whose clean state clears it
-    // again); cleared by New, Open and Save. The running simulation never sets it.
-    bool Modified() const { return m_modified; }
-    void SetModified(bool on);
-    // "Save changes to NAME?" while the board is modified: true when the board may be replaced
-    // (saved, or the user discards it), false when the user cancelled or the save failed.
-    bool QuerySaveChanges();
-    // The name the title and the save question show: the file's name, or "untitled".
-    QString DisplayName() const;
-    QUndoStack* UndoStack() const { return m_undo; }
     TfrmProp* PropertiesWindow() const { return m_frmProp; }
-    // The boards last opened or saved, the latest first (at most MaxRecentFiles).
-    static constexpr int MaxRecentFiles = 8;
-    QStringList RecentFiles() const;
-    int GridSize() const { return m_gridSize; }
-    // Clamped to 1..MaxGridSize; repaints the board.
-    void SetGridSize(int size);
-    TSelectRect* SelectRect() const { return m_selectRect; }
     // The visible part of the board, in board coordinates: what "the client area" is for
     // placing in the centre and for the edges a lone component stops at.
     QRect ClientArea() const;
@@ -89,37 +80,17 @@ public:
     // Every tool bar button from left to right; the Run button is the last.
     const QList<QToolButton*>& ToolButtons() const { return m_buttons; }
     QToolButton* RunButton() const { return m_tbRun; }
-    QMenu* FileMenu() const { return m_mnuFile; }
-    QMenu* RecentMenu() const { return m_mnuRecent; }
-    QMenu* EditMenu() const { return m_mnuEdit; }
     QMenu* ViewMenu() const { return m_mnuView; }
     QMenu* VisibilityMenu() const { return m_mnuVisibility; }
     // The visibility items of Tag 0 (schematic), 1 (hybrid) and 2 (components only).
     QAction* VisibilityItem(int tag) const;
     QAction* StayOnTopItem() const { return m_miStayOnTop; }
-    // View > "Show Wires": one remembered setting for editing (on at first) and one for Run
-    // (off at first); the item shows the present mode's.
-    QAction* ShowWiresItem() const { return m_miShowWires; }
-    TWireOverlay* WireOverlay() const { return m_wireOverlay; }
 
-    // ---- commands (the menu and tool bar handlers)
+    // ---- the window's commands (the menu and tool bar handlers)
     void ButtonClick(QToolButton* sender);
     void tbRunClick();
-    void miNewClick();
-    void miSaveClick();
-    void miSaveAsClick();
-    void miLoadClick();
     void miExitClick() { close(); }
-    // Opens a board after the save question (Open Recent, the command line). False when the
-    // user cancelled or the file did not open.
-    bool OpenFile(const QString& fileName);
-    void CutClick();
-    void CopyClick();
-    void PasteClick();
-    void DuplicateClick();
-    void SelectAllClick();
     void CyclePropFrmExecute();
-    void Gridsize1Click();
     void VisibilityClick(QAction* sender);
     void miStayOnTopClick();
 
@@ -127,11 +98,6 @@ public:
     // A left click on the board's background at pos: drops the single selection and places the
     // armed tool's component there.
     void FormClick(const QPoint& pos);
-    // A button released over the board: ends the rubber band and selects what it encloses.
-    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& pos);
-    // The wheel over the board. With Ctrl held it changes the grid size by one per notch and
-    // returns true (taken); otherwise false, and the board scrolls.
-    bool FormMouseWheel(int angleDelta, Qt::KeyboardModifiers modifiers);
     // Assigned to every placed or loaded component; pos is in the component's coordinates.
     void ObjectMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                          const QPoint& pos);
@@ -139,8 +105,6 @@ public:
                          const QPoint& pos);
     // The Delete key: removes the selection. True when the key was taken.
     bool ObjectKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    // Makes sender the single selection; showProperties opens the properties window.
-    void ObjectClick(QObject* sender, bool showProperties);
     // Closing: leaves Run, empties the board; false refuses the close.
     bool FormClose();
 
@@ -157,44 +121,90 @@ public:
     // a component already standing there.
     void SetNewPosition(TOrvexGraphicComponent* component);
     void ReleaseTool();
-    // Drops the selection marks; keep (may be nullptr) stays the edited object.
-    void ClearSelection(QObject* keep);
     void MoveComponentBy(QWidget* component, int dx, int dy);
     // New: leaves Run, destroys every component (last owned first), clears Modified and
     // FileName. True on success.
     bool ClearBoard();
-    // Open: replaces the board with the file's components and reports how many were loaded.
-    // The file is read completely first: one that cannot be read as a whole, or that holds no
-    // component, leaves the board, FileName and Modified as they were and returns false. One of
-    // which parts were left out opens with FileName empty, so that Save asks before overwriting it.
-    bool LoadFromFile(const QString& fileName);
-    // Writes the board to the file in one step (a failed write leaves the old file); reports a
-    // failure and returns false. Clears Modified on success.
-    bool SaveToFile(const QString& fileName);
     void MessageError(const QString& text);
 
-    // ---- editing through the undo stack
-    // The selected components (the multi-selection, else the edited object), in ownership order.
-    QList<TOrvexGraphicComponent*> SelectedComponents() const;
-    // The selection as board-file text (the writer of Save), wires to components outside it left
-    // out; empty with nothing selected.
-    QString SelectionText() const;
-    // Adds the components of board-file text, renamed where their names are taken, one grid step
-    // right and down, and selects them. Throws on text that is no board.
-    void PasteText(const QString& text);
-    // Removes the components named by removeNames and brings back those of state, as one step
-    // of the undo stack does; the brought-back components become the selection.
-    void ApplyBoardState(const QStringList& removeNames, const TBoardState& state);
-    // Moves or resizes the named components to the rectangles (an undo step).
-    void ApplyGeometry(const QStringList& names, const QList<QRect>& rects);
-    // ---- the board's own host: the firmware (see editor/boardhost.cpp)
-    // Hears what the board's host pins and ports report (2033, 2036, 2037); not owned; nullptr:
-    // none, and the reports go nowhere.
-    void SetBoardHost(MessageTarget* host) { m_boardHost = host; }
-    MessageTarget* BoardHost() const { return m_boardHost; }
+    // ---- the selection (TBoardSelection)
+    QList<TOrvexGraphicComponent*> Selection() const { return m_select->Selection(); }
+    QObject* EditedObject() const { return m_select->EditedObject(); }
+    QList<TOrvexGraphicComponent*> SelectedComponents() const {
+        return m_select->SelectedComponents();
+    }
+    TSelectRect* SelectRect() const { return m_select->Band(); }
+    void ClearSelection(QObject* keep) { m_select->ClearSelection(keep); }
+    void ObjectClick(QObject* sender, bool showProperties) {
+        m_select->ObjectClick(sender, showProperties);
+    }
+    // A button released over the board: ends the rubber band and selects what it encloses.
+    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& pos);
+
+    // ---- the grid (TBoardGrid)
+    int GridSize() const { return m_grid->Size(); }
+    void SetGridSize(int size) { m_grid->SetSize(size); }
+    void Gridsize1Click() { m_grid->AskSize(); }
+    bool FormMouseWheel(int angleDelta, Qt::KeyboardModifiers modifiers) {
+        return m_grid->Wheel(angleDelta, modifiers);
+    }
+
+    // ---- the Edit menu and the undo stack (TEditCommands)
+    QUndoStack* UndoStack() const { return m_edits->UndoStack(); }
+    QMenu* EditMenu() const { return m_edits->Menu(); }
+    void CutClick() { m_edits->CutClick(); }
+    void CopyClick() { m_edits->CopyClick(); }
+    void PasteClick() { m_edits->PasteClick(); }
+    void DuplicateClick() { m_edits->DuplicateClick(); }
+    void SelectAllClick() { m_edits->SelectAllClick(); }
+    QString SelectionText() const { return m_edits->SelectionText(); }
+    void PasteText(const QString& text) { m_edits->PasteText(text); }
+    void ApplyBoardState(const QStringList& removeNames, const TBoardState& state) {
+        m_edits->ApplyBoardState(removeNames, state);
+    }
+    void ApplyGeometry(const QStringList& names, const QList<QRect>& rects) {
+        m_edits->ApplyGeometry(names, rects);
+    }
+
+    // ---- the File menu and the board's file (TFileCommands)
+    QMenu* FileMenu() const { return m_files->Menu(); }
+    QMenu* RecentMenu() const { return m_files->RecentMenu(); }
+    const QString& FileName() const { return m_files->FileName(); }
+    void SetFileName(const QString& name) { m_files->SetFileName(name); }
+    bool Modified() const { return m_files->Modified(); }
+    void SetModified(bool on) { m_files->SetModified(on); }
+    bool QuerySaveChanges() { return m_files->QuerySaveChanges(); }
+    QString DisplayName() const { return m_files->DisplayName(); }
+    QStringList RecentFiles() const { return m_files->RecentFiles(); }
+    bool LoadFromFile(const QString& fileName) { return m_files->LoadFromFile(fileName); }
+    bool SaveToFile(const QString& fileName) { return m_files->SaveToFile(fileName); }
+    bool OpenFile(const QString& fileName) { return m_files->OpenFile(fileName); }
+    void miNewClick() { m_files->miNewClick(); }
+    void miSaveClick() { m_files->miSaveClick(); }
+    void miSaveAsClick() { m_files->miSaveAsClick(); }
+    void miLoadClick() { m_files->miLoadClick(); }
+
+    // ---- wires drawn with the mouse (TWireTool)
+    QAction* ShowWiresItem() const { return m_wires->ShowWiresItem(); }
+    TWireOverlay* WireOverlay() const { return m_wires->Overlay(); }
+    void WritePropertyText(QObject* obj, const QString& propName, const QString& text) {
+        m_wires->WritePropertyText(obj, propName, text);
+    }
+    QString DrawWire(const TWireEnd& from, const TWireEnd& to) {
+        return m_wires->DrawWire(from, to);
+    }
+    QString DisconnectEnd(const TWireEnd& end) { return m_wires->DisconnectEnd(end); }
+    QString NetText(const QList<TOrvexPinDriver*>& net) const { return m_wires->NetText(net); }
+    TWireEnd WireEndAtBoard(const QPoint& boardPos) const {
+        return m_wires->WireEndAtBoard(boardPos);
+    }
+
+    // ---- the board's own host: the firmware (TBoardFormLink)
+    void SetBoardHost(MessageTarget* host) { m_hostLink->SetBoardHost(host); }
+    MessageTarget* BoardHost() const { return m_hostLink->BoardHost(); }
     // The board form's own handling of host accesses (2026) and starts (2029), for the board's
     // host. This window's own message handlers stay silent for every other sender.
-    MessageTarget* BoardFormLink();
+    MessageTarget* BoardFormLink() { return m_hostLink.get(); }
     // The Firmware menu, its tool buttons, docks and status (created with the window).
     TFirmwareUi* Firmware() const { return m_firmware; }
 
@@ -205,22 +215,6 @@ signals:
     void BoardOpened(const QString& fileName);
 
 public:
-    // ---- wires drawn with the mouse
-    // Writes a property from its text exactly as the property grid does (one undo step).
-    void WritePropertyText(QObject* obj, const QString& propName, const QString& text);
-    // Wires two contacts by one property write, the one the grid would make: the property of
-    // the end that is not wired yet (from's when neither is), so that no wire is lost. Returns
-    // the reason when the wire is refused (nothing changes then), else an empty text.
-    QString DrawWire(const TWireEnd& from, const TWireEnd& to);
-    // Removes every wire of the contact as one undo step (its property set to "nil" where it has
-    // one). Returns the reason when there is nothing to remove.
-    QString DisconnectEnd(const TWireEnd& end);
-    // The names of a net for the status bar: "LED1.Anode — SW1.Contact2".
-    QString NetText(const QList<TOrvexPinDriver*>& net) const;
-    // The contact end under a board point (the nearest stub within a few pixels).
-    TWireEnd WireEndAtBoard(const QPoint& boardPos) const;
-    static constexpr double WireSnap = 6.0; // pixels around a stub that reach it
-
     // ---- board form reactions: the simulation runs from the Run button only
     void BoardActivated() override {}
     void BuildSchematic() override {}
@@ -252,104 +246,37 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void FormCreate();
-    // Runs a command, showing anything it throws instead of letting it cross Qt's dispatch.
-    template <typename F> void Guard(F&& command) {
-        try {
-            command();
-        } catch (const std::exception& error) {
-            ReportError(this, error);
-        }
-    }
     void UpdateRunControls();
     void UpdateStatus();
-    void PaintGrid(QPainter& painter, const QRect& exposed);
     void CreateComponent(int tag, bool atCentre, const QPoint& at);
-    bool InSelection(QObject* object) const;
-    bool HasMultiSelection() const;
-    void UnmarkEdited();
-    void SetEditedObject(QObject* object);
 
-    void PropertiesFormResize();
-    bool PropertiesWindowVisible() const;
-    void ShowPropertiesWindow();
-    void HidePropertiesWindow();
+    // The parts; each is made before any of them is set up, and set up where the window's
+    // construction needs it (menus in their order, the rubber band above the wire lines).
+    std::unique_ptr<TBoardSelection> m_select;
+    std::unique_ptr<TBoardGrid> m_grid;
+    std::unique_ptr<TEditCommands> m_edits;
+    std::unique_ptr<TFileCommands> m_files;
+    std::unique_ptr<TWireTool> m_wires;
+    std::unique_ptr<TBoardFormLink> m_hostLink;
+    TFirmwareUi* m_firmware = nullptr;
+    TfrmProp* m_frmProp = nullptr; // a window of its own, deleted with this one
 
-    void CreateEditMenu();
-    // Undo and Redo are enabled when the stack has a step for them, and never while running.
-    void UpdateUndoActions();
-    void UpdateTitle();
-    void AddRecentFile(const QString& fileName);
-    void UpdateRecentMenu();
-    void ClearUndo();
-    // Writes a property of a placed component through the undo stack.
-    void WriteProperty(QObject* obj, const QString& propName, const std::function<void()>& write);
-    // Pushes the step that took the board from before to after (both of the same names).
-    void PushStateStep(const QString& text, TBoardState before, TBoardState after);
-    // Moves the components by whole grid steps as one undo step (the arrow keys).
-    void MoveSelectionBy(int dx, int dy);
-    // Runs a geometry change of components as one undo step; merged with the steps of the same
-    // drag.
-    void GeometryStep(const QString& text, const QList<QWidget*>& widgets,
-                      const std::function<void()>& change);
-    void DeleteSelected(const QString& text);
-    // Wire dragging, Disconnect and the net highlight on a component; true when taken.
-    bool ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* event);
-    void CreateWireView();
-    void ShowWiresClick();
-    void UpdateWireView();
-    void CancelWireDrag(const QString& message);
-    void ClearNetHighlight();
-    void ShowRestored(const QList<TOrvexGraphicComponent*>& restored);
     int m_downX = -1;
     int m_downY = -1;
     int m_currentTool = 0;
     qint64 m_toolTick = 0;
     int m_doubleClickTime = 500;
     bool m_running = false;
-    bool m_modified = false;
-    int m_gridSize = 4;
-    int m_wheelRest = 0; // wheel turn below one notch (high-resolution wheels)
     bool m_boardPressed = false;
-    QString m_fileName;
     QString m_oscillation; // reported during the present (or last) run
-    QPointer<QObject> m_edited;
-    QList<QPointer<TOrvexGraphicComponent>> m_selection;
-    TSelectRect* m_selectRect = nullptr; // owned by the board
-    QPixmap m_gridTile;
-    int m_gridTileSize = 0;
-    QColor m_gridTileColor;
 
     QToolBar* m_toolBar = nullptr;
     QList<QToolButton*> m_buttons;
     QList<int> m_buttonTags; // parallel to m_buttons; 0 for Run
     QToolButton* m_tbRun = nullptr;
-    QMenu* m_mnuFile = nullptr;
-    QMenu* m_mnuRecent = nullptr;
-    QMenu* m_mnuEdit = nullptr;
-    QAction* m_miUndo = nullptr;
-    QAction* m_miRedo = nullptr;
-    QUndoStack* m_undo = nullptr;
-    TfrmProp* m_frmProp = nullptr; // a window of its own, deleted with this one
-    int m_dragSession = 0;         // moves of one drag merge into one undo step
-    bool m_applying = false;       // an undo step is changing the board
-    bool m_writeRecorded = false;  // the grid's last write went through the undo stack
     QMenu* m_mnuView = nullptr;
     QMenu* m_mnuVisibility = nullptr;
     QActionGroup* m_visibilityGroup = nullptr;
     QAction* m_miStayOnTop = nullptr;
     QLabel* m_statusLabel = nullptr;
-
-    friend class TBoardFormLink;
-    MessageTarget* m_boardHost = nullptr;
-    std::unique_ptr<MessageTarget> m_boardFormLink;
-    int m_hostAccessDepth = 0; // accesses of the board's own host being handled
-    TFirmwareUi* m_firmware = nullptr;
-    TWireOverlay* m_wireOverlay = nullptr; // owned by the board
-    QAction* m_miShowWires = nullptr;
-    bool m_wiresWhileEditing = true;
-    bool m_wiresWhileRunning = false;
-    QTimer* m_wireLevels = nullptr; // repaints the coloured lines while running
-    TWireEnd m_wireFrom;            // the drag's start; invalid while no wire is being drawn
-    QPointer<QObject> m_wireFromComponent;
-    QPointer<QObject> m_hoverComponent;
 };

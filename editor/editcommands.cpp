@@ -1,48 +1,56 @@
 // The Edit menu: undo and redo through one stack, the clipboard as board-file text, Select All and
 // moving the selection with the arrow keys.
+#include "editor/editcommands.h"
+
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QUndoStack>
+#include <utility>
 
 #include "editor/boardedits.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
-#include "editor/componenttable.h"
-#include "platform/errors.h"
 #include "editor/brelvanprop.h"
+#include "editor/componenttable.h"
+#include "editor/selection.h"
+#include "platform/errors.h"
 #include "properties/propertyeditor.h"
 
 using BoardEdits::TGeometryCommand;
 using BoardEdits::TStateCommand;
 
-void TfrmPlugin::CreateEditMenu() {
-    m_mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    m_mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+TEditCommands::TEditCommands(TfrmPlugin& window, TBoardSelection& selection)
+    : m_window(window), m_selection(selection), m_undo(new QUndoStack(&window)) {}
+
+void TEditCommands::CreateMenu() {
+    m_menu = m_window.menuBar()->addMenu(QStringLiteral("&Edit"));
+    m_menu->setObjectName(QStringLiteral("mnuEdit"));
     auto addItem = [this](const char* name, const QString& caption,
                           const QList<QKeySequence>& shortcuts, auto handler) {
-        auto* action = m_mnuEdit->addAction(caption);
+        auto* action = m_menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         action->setShortcuts(shortcuts);
-        connect(action, &QAction::triggered, this, [this, handler] { Guard([&] { handler(); }); });
+        QObject::connect(action, &QAction::triggered, &m_window,
+                         [this, handler] { m_window.Guard([&] { handler(); }); });
         return action;
     };
     m_miUndo =
         addItem("miUndo", QStringLiteral("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] {
             // A text still being typed in the grid is a step of its own first.
-            m_frmProp->PropEdit()->CommitPendingText();
+            m_window.PropertiesWindow()->PropEdit()->CommitPendingText();
             m_undo->undo();
         });
     m_miRedo = addItem(
         "miRedo", QStringLiteral("&Redo"),
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
         [this] {
-            m_frmProp->PropEdit()->CommitPendingText();
+            m_window.PropertiesWindow()->PropEdit()->CommitPendingText();
             m_undo->redo();
         });
-    m_mnuEdit->addSeparator();
+    m_menu->addSeparator();
     addItem("miCut", QStringLiteral("Cu&t"), {QKeySequence(Qt::CTRL | Qt::Key_X)},
             [this] { CutClick(); });
     addItem("miCopy", QStringLiteral("&Copy"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
@@ -51,53 +59,60 @@ void TfrmPlugin::CreateEditMenu() {
             [this] { PasteClick(); });
     addItem("miDuplicate", QStringLiteral("&Duplicate"), {QKeySequence(Qt::CTRL | Qt::Key_D)},
             [this] { DuplicateClick(); });
-    m_mnuEdit->addSeparator();
+    m_menu->addSeparator();
     addItem("miSelectAll", QStringLiteral("Select &All"), {QKeySequence(Qt::CTRL | Qt::Key_A)},
             [this] { SelectAllClick(); });
-    connect(m_undo, &QUndoStack::canUndoChanged, this, [this] { UpdateUndoActions(); });
-    connect(m_undo, &QUndoStack::canRedoChanged, this, [this] { UpdateUndoActions(); });
-    connect(m_undo, &QUndoStack::undoTextChanged, this, [this](const QString& text) {
+    QObject::connect(m_undo, &QUndoStack::canUndoChanged, &m_window,
+                     [this] { UpdateUndoActions(); });
+    QObject::connect(m_undo, &QUndoStack::canRedoChanged, &m_window,
+                     [this] { UpdateUndoActions(); });
+    QObject::connect(m_undo, &QUndoStack::undoTextChanged, &m_window, [this](const QString& text) {
         m_miUndo->setText(text.isEmpty() ? QStringLiteral("&Undo")
                                          : QStringLiteral("&Undo ") + text);
     });
-    connect(m_undo, &QUndoStack::redoTextChanged, this, [this](const QString& text) {
+    QObject::connect(m_undo, &QUndoStack::redoTextChanged, &m_window, [this](const QString& text) {
         m_miRedo->setText(text.isEmpty() ? QStringLiteral("&Redo")
                                          : QStringLiteral("&Redo ") + text);
     });
     UpdateUndoActions();
 }
 
-void TfrmPlugin::UpdateUndoActions() {
+void TEditCommands::UpdateUndoActions() {
     if (!m_miUndo) return;
-    m_miUndo->setEnabled(!m_running && m_undo->canUndo());
-    m_miRedo->setEnabled(!m_running && m_undo->canRedo());
+    m_miUndo->setEnabled(!m_window.Running() && m_undo->canUndo());
+    m_miRedo->setEnabled(!m_window.Running() && m_undo->canRedo());
 }
 
 // ---------------------------------------------------------------- steps
 
-void TfrmPlugin::PushStateStep(const QString& text, TBoardState before, TBoardState after) {
-    m_undo->push(new TStateCommand(this, text, std::move(before), std::move(after)));
+void TEditCommands::PushStateStep(const QString& text, TBoardState before, TBoardState after) {
+    m_undo->push(new TStateCommand(&m_window, text, std::move(before), std::move(after)));
 }
 
-void TfrmPlugin::WriteProperty(QObject* obj, const QString& propName,
-                               const std::function<void()>& write) {
+void TEditCommands::WriteProperty(QObject* obj, const QString& propName,
+                                  const std::function<void()>& write) {
+    TBoardSurface* board = m_window.Board();
     m_writeRecorded = false;
     auto* component = qobject_cast<TOrvexGraphicComponent*>(obj);
-    if (!component || component->parent() != Board() || m_applying || m_running) {
+    if (!component || component->parent() != board || m_applying || m_window.Running()) {
         write();
         return;
     }
-    TBoardState before = BoardEdits::Capture(Board(), {component});
+    TBoardState before = BoardEdits::Capture(board, {component});
     write(); // a component refuses an empty name itself
     m_writeRecorded = true;
-    TBoardState after = BoardEdits::Capture(Board(), {component});
+    TBoardState after = BoardEdits::Capture(board, {component});
     if (after == before) return; // the same value again: nothing to undo
     PushStateStep(QStringLiteral("%1 of %2").arg(propName, component->Name()), std::move(before),
                   std::move(after));
 }
 
-void TfrmPlugin::GeometryStep(const QString& text, const QList<QWidget*>& widgets,
-                              const std::function<void()>& change) {
+bool TEditCommands::TakeWriteRecorded() {
+    return std::exchange(m_writeRecorded, false);
+}
+
+void TEditCommands::GeometryStep(const QString& text, const QList<QWidget*>& widgets,
+                                 const std::function<void()>& change) {
     QStringList names;
     QList<QRect> before;
     for (const QWidget* widget : widgets) {
@@ -112,104 +127,87 @@ void TfrmPlugin::GeometryStep(const QString& text, const QList<QWidget*>& widget
         changed = changed || after[i] != before[i];
     }
     if (changed)
-        m_undo->push(new TGeometryCommand(this, text, m_dragSession, names, before, after));
+        m_undo->push(new TGeometryCommand(&m_window, text, m_dragSession, names, before, after));
 }
 
-void TfrmPlugin::ApplyGeometry(const QStringList& names, const QList<QRect>& rects) {
+void TEditCommands::ApplyGeometry(const QStringList& names, const QList<QRect>& rects) {
     for (qsizetype i = 0; i < names.size() && i < rects.size(); ++i)
-        if (auto* widget = qobject_cast<QWidget*>(Board()->FindOwnedName(names[i])))
+        if (auto* widget = qobject_cast<QWidget*>(m_window.Board()->FindOwnedName(names[i])))
             widget->setGeometry(rects[i]);
-    Board()->update();
+    m_window.Board()->update();
 }
 
-void TfrmPlugin::ApplyBoardState(const QStringList& removeNames, const TBoardState& state) {
+void TEditCommands::ApplyBoardState(const QStringList& removeNames, const TBoardState& state) {
+    TBoardSurface* board = m_window.Board();
     const bool applying = m_applying;
     m_applying = true;
-    ClearSelection(nullptr);
+    m_selection.ClearSelection(nullptr);
     QList<TOrvexGraphicComponent*> restored;
     try {
-        BoardEdits::Remove(Board(), removeNames);
-        restored = BoardEdits::Restore(Board(), state, [this](TOrvexGraphicComponent* component) {
+        BoardEdits::Remove(board, removeNames);
+        restored = BoardEdits::Restore(board, state, [this](TOrvexGraphicComponent* component) {
             component->setToolTip(QString());
-            WireComponent(component);
+            m_window.WireComponent(component);
         });
     } catch (const std::exception& error) {
         m_applying = applying;
-        ReportError(this, error);
+        ReportError(&m_window, error);
         return;
     }
     m_applying = applying;
-    ShowRestored(restored);
-    Board()->update();
+    m_selection.ShowRestored(restored);
+    board->update();
 }
 
-void TfrmPlugin::ShowRestored(const QList<TOrvexGraphicComponent*>& restored) {
-    ClearSelection(nullptr);
-    if (restored.size() == 1) {
-        ObjectClick(restored.first(), false);
-        return;
-    }
-    for (TOrvexGraphicComponent* component : restored) {
-        m_selection.append(component);
-        component->SetSelected(true);
-    }
-}
-
-QList<TOrvexGraphicComponent*> TfrmPlugin::SelectedComponents() const {
-    QList<TOrvexGraphicComponent*> selected = Selection();
-    if (selected.isEmpty())
-        if (auto* edited = qobject_cast<TOrvexGraphicComponent*>(m_edited.data());
-            edited && edited->parent() == Board())
-            selected.append(edited);
-    return selected;
-}
-
-void TfrmPlugin::DeleteSelected(const QString& text) {
-    const QList<TOrvexGraphicComponent*> doomed = SelectedComponents();
+void TEditCommands::DeleteSelected(const QString& text) {
+    const QList<TOrvexGraphicComponent*> doomed = m_selection.SelectedComponents();
     if (doomed.isEmpty()) return;
-    TBoardState before = BoardEdits::Capture(Board(), doomed);
-    m_selection.clear();
-    SetEditedObject(nullptr);
+    TBoardState before = BoardEdits::Capture(m_window.Board(), doomed);
+    m_selection.Forget();
+    m_selection.SetEditedObject(nullptr);
     QList<QPointer<TOrvexGraphicComponent>> going(doomed.cbegin(), doomed.cend());
     for (const QPointer<TOrvexGraphicComponent>& component : going)
         delete component.data();
-    ClearSelection(nullptr);
+    m_selection.ClearSelection(nullptr);
     PushStateStep(text, std::move(before), TBoardState());
     // An untitled board emptied holds nothing to lose.
-    if (m_fileName.isEmpty() && Board()->OwnedComponents().isEmpty()) m_undo->setClean();
+    if (m_window.FileName().isEmpty() && m_window.Board()->OwnedComponents().isEmpty())
+        m_undo->setClean();
 }
 
-void TfrmPlugin::MoveSelectionBy(int dx, int dy) {
-    const QList<TOrvexGraphicComponent*> selected = SelectedComponents();
+void TEditCommands::MoveSelectionBy(int dx, int dy) {
+    const QList<TOrvexGraphicComponent*> selected = m_selection.SelectedComponents();
     QList<QWidget*> widgets(selected.cbegin(), selected.cend());
     ++m_dragSession;
     GeometryStep(QStringLiteral("Move"), widgets, [&] {
         for (QWidget* widget : widgets)
-            MoveComponentBy(widget, dx, dy);
+            m_window.MoveComponentBy(widget, dx, dy);
     });
     ++m_dragSession;
 }
 
 // ---------------------------------------------------------------- clipboard
 
-QString TfrmPlugin::SelectionText() const {
-    const QList<TOrvexGraphicComponent*> selected = SelectedComponents();
+QString TEditCommands::SelectionText() const {
+    const QList<TOrvexGraphicComponent*> selected = m_selection.SelectedComponents();
     if (selected.isEmpty()) return QString();
-    TBoardSurface* board = Board();
+    TBoardSurface* board = m_window.Board();
     const TBoardState state = BoardEdits::Capture(board, selected);
     // Brought back on a board of their own, the components keep only the wires among themselves.
     ScopedDialogRecorder quiet;
     TBoardSurface scratch(nullptr);
     BoardEdits::Restore(&scratch, state, {});
-    return BoardFile::WriteBoard(&scratch, m_gridSize).Text;
+    return BoardFile::WriteBoard(&scratch, m_window.GridSize()).Text;
 }
 
-void TfrmPlugin::PasteText(const QString& text) {
+void TEditCommands::PasteText(const QString& text) {
+    TBoardSurface* board = m_window.Board();
+    const int grid = m_window.GridSize();
     TBoardState state;
     {
         TBoardSurface scratch(nullptr);
         const BoardFile::TReadResult read =
-            BoardFile::ReadBoard(&scratch, BoardFile::SplitLines(text), m_gridSize);
+            BoardFile::ReadBoard(&scratch, BoardFile::SplitLines(text), grid);
         if (read.Error)
             throw ComponentError(
                 QStringLiteral("Nothing was pasted.\n\n%1").arg(read.Error->Describe()));
@@ -219,12 +217,12 @@ void TfrmPlugin::PasteText(const QString& text) {
                 QStringLiteral("Nothing was pasted: the clipboard holds no board components."));
         // Fresh names where the board has them already; a name free on both is taken.
         for (TOrvexGraphicComponent* component : pasted) {
-            component->move(component->pos() + QPoint(m_gridSize, m_gridSize));
-            if (!Board()->FindOwnedName(component->Name())) continue;
+            component->move(component->pos() + QPoint(grid, grid));
+            if (!board->FindOwnedName(component->Name())) continue;
             const QString base =
                 ComponentTable::ShortName(QLatin1String(component->metaObject()->className()));
             int n = 1;
-            while (Board()->FindOwnedName(base + QString::number(n)) ||
+            while (board->FindOwnedName(base + QString::number(n)) ||
                    scratch.FindOwnedName(base + QString::number(n)))
                 ++n;
             component->SetName(base + QString::number(n));
@@ -232,41 +230,41 @@ void TfrmPlugin::PasteText(const QString& text) {
         state = BoardEdits::Capture(&scratch, pasted);
     }
     const QList<TOrvexGraphicComponent*> restored =
-        BoardEdits::Restore(Board(), state, [this](TOrvexGraphicComponent* component) {
+        BoardEdits::Restore(board, state, [this](TOrvexGraphicComponent* component) {
             component->setToolTip(QString());
-            WireComponent(component);
+            m_window.WireComponent(component);
         });
-    ShowRestored(restored);
-    PushStateStep(QStringLiteral("Paste"), TBoardState(), BoardEdits::Capture(Board(), restored));
+    m_selection.ShowRestored(restored);
+    PushStateStep(QStringLiteral("Paste"), TBoardState(), BoardEdits::Capture(board, restored));
 }
 
-void TfrmPlugin::CopyClick() {
-    if (m_running) return;
+void TEditCommands::CopyClick() {
+    if (m_window.Running()) return;
     const QString text = SelectionText();
     if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
-void TfrmPlugin::CutClick() {
-    if (m_running) return;
+void TEditCommands::CutClick() {
+    if (m_window.Running()) return;
     const QString text = SelectionText();
     if (text.isEmpty()) return;
     QGuiApplication::clipboard()->setText(text);
     DeleteSelected(QStringLiteral("Cut"));
 }
 
-void TfrmPlugin::PasteClick() {
-    if (m_running) return;
+void TEditCommands::PasteClick() {
+    if (m_window.Running()) return;
     PasteText(QGuiApplication::clipboard()->text());
 }
 
-void TfrmPlugin::DuplicateClick() {
-    if (m_running) return;
+void TEditCommands::DuplicateClick() {
+    if (m_window.Running()) return;
     const QString text = SelectionText();
     if (!text.isEmpty()) PasteText(text);
 }
 
-void TfrmPlugin::SelectAllClick() {
-    if (m_running) return;
-    const QList<TOrvexGraphicComponent*> all = Board()->ComponentsInChildOrder();
-    ShowRestored(all);
+void TEditCommands::SelectAllClick() {
+    if (m_window.Running()) return;
+    const QList<TOrvexGraphicComponent*> all = m_window.Board()->ComponentsInChildOrder();
+    m_selection.ShowRestored(all);
 }

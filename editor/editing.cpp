@@ -1,15 +1,16 @@
-// Placing, naming, selecting, moving, resizing and deleting components on the main window's board.
+// Placing, naming, moving, resizing and deleting components on the main window's board, and the
+// board's mouse events that select (the selection itself is TBoardSelection's).
 #include <QAction>
 #include <QActionGroup>
-#include <QCoreApplication>
 #include <QToolButton>
 
 #include "editor/boardedits.h"
-#include "simulation/brelvanclasses.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
+#include "simulation/brelvanclasses.h"
 
 namespace {
 // p div g × g with the division truncating toward zero: the grid point at or before p.
@@ -56,14 +57,14 @@ void TfrmPlugin::CreateComponent(int tag, bool atCentre, const QPoint& at) {
     if (!row || !row->Create) return; // a class not built yet places nothing
     TOrvexGraphicComponent* component = row->Create(Board());
     PlaceComponent(component, row->Width, row->Height, atCentre, at);
-    PushStateStep(QStringLiteral("Place %1").arg(component->Name()), TBoardState(),
-                  BoardEdits::Capture(Board(), {component}));
+    m_edits->PushStateStep(QStringLiteral("Place %1").arg(component->Name()), TBoardState(),
+                           BoardEdits::Capture(Board(), {component}));
 }
 
 void TfrmPlugin::FormClick(const QPoint& pos) {
-    UnmarkEdited();
-    SetEditedObject(nullptr);
-    PropertiesFormResize();
+    m_select->UnmarkEdited();
+    m_select->SetEditedObject(nullptr);
+    m_frmProp->FormResize();
     if (m_currentTool == 0) return;
     const int tag = m_currentTool;
     try {
@@ -90,14 +91,14 @@ void TfrmPlugin::PlaceComponent(TOrvexGraphicComponent* component, int width, in
     if (atCentre) {
         SetNewPosition(component);
     } else {
-        component->move(snap(at.x(), m_gridSize), snap(at.y(), m_gridSize));
+        component->move(snap(at.x(), GridSize()), snap(at.y(), GridSize()));
         component->raise();
     }
     WireComponent(component);
     // The new component takes the present view mode with all the others.
     VisibilityClick(m_visibilityGroup->checkedAction());
     // The single selection stays what it was; the new component is not selected.
-    ObjectClick(m_edited.data(), false);
+    m_select->ObjectClick(m_select->EditedObject(), false);
 }
 
 void TfrmPlugin::NameComponent(TOrvexGraphicComponent* component) {
@@ -137,7 +138,7 @@ void TfrmPlugin::WireComponent(TOrvexGraphicComponent* component) {
 }
 
 void TfrmPlugin::SetNewPosition(TOrvexGraphicComponent* component) {
-    const int g = m_gridSize;
+    const int g = GridSize();
     const QRect client = ClientArea();
     int top = snap(client.top() + client.height() / 2 - component->Height() / 2, g);
     int left = snap(client.left() + client.width() / 2 - component->Width() / 2, g);
@@ -156,76 +157,21 @@ void TfrmPlugin::SetNewPosition(TOrvexGraphicComponent* component) {
 
 // ---------------------------------------------------------------- selecting
 
-bool TfrmPlugin::HasMultiSelection() const {
-    for (const QPointer<TOrvexGraphicComponent>& component : m_selection)
-        if (component) return true;
-    return false;
-}
-
-bool TfrmPlugin::InSelection(QObject* object) const {
-    for (const QPointer<TOrvexGraphicComponent>& component : m_selection)
-        if (component && component.data() == object) return true;
-    return false;
-}
-
-void TfrmPlugin::UnmarkEdited() {
-    if (auto* component = qobject_cast<TOrvexGraphicComponent*>(m_edited.data()))
-        component->SetSelected(false);
-}
-
-void TfrmPlugin::ClearSelection(QObject* keep) {
-    UnmarkEdited();
-    if (!keep) SetEditedObject(nullptr);
-    PropertiesFormResize();
-    while (!m_selection.isEmpty()) {
-        const QPointer<TOrvexGraphicComponent> component = m_selection.takeLast();
-        if (component) component->SetSelected(false);
-    }
-}
-
-void TfrmPlugin::ObjectClick(QObject* sender, bool showProperties) {
-    if (QCoreApplication::closingDown() || m_running) return;
-    try {
-        UnmarkEdited();
-        ClearSelection(sender);
-        SetEditedObject(sender);
-        PropertiesFormResize();
-        if (auto* component = qobject_cast<TOrvexGraphicComponent*>(m_edited.data()))
-            component->SetSelected(true);
-        if (showProperties && !PropertiesWindowVisible()) {
-            ShowPropertiesWindow();
-            activateWindow();
-        }
-    } catch (const std::exception&) {
-        // Selecting is best effort: the selection stays as far as it got.
-    }
-}
-
 void TfrmPlugin::ObjectMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
                                  const QPoint& pos) {
     if (m_running) return;
     m_downX = pos.x();
     m_downY = pos.y();
-    ++m_dragSession; // what this press drags is one undo step
+    m_edits->StartDrag(); // what this press drags is one undo step
     // A press on a member of the multi-selection starts dragging all of it.
-    if (InSelection(sender)) return;
-    ObjectClick(sender, button == Qt::RightButton);
+    if (m_select->InSelection(sender)) return;
+    m_select->ObjectClick(sender, button == Qt::RightButton);
 }
 
 void TfrmPlugin::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers,
                                   const QPoint& pos) {
     if (sender != Board()) return;
-    if (button != Qt::LeftButton) {
-        m_selectRect->Finish();
-        return;
-    }
-    ClearSelection(nullptr);
-    m_selectRect->raise();
-    m_selectRect->SetLeftL(pos.x());
-    m_selectRect->SetTopL(pos.y());
-    m_selectRect->SetWidthL(0);
-    m_selectRect->SetHeightL(0);
-    m_selectRect->Start();
+    m_select->BandPress(button, pos);
 }
 
 void TfrmPlugin::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons buttons,
@@ -235,21 +181,11 @@ void TfrmPlugin::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons buttons,
         TSimForm::MouseMoveOnBoard(sender, buttons, modifiers, pos);
     else
         CloseProbeWindow();
-    if (sender == Board() && (buttons & Qt::LeftButton) && m_selectRect->Active())
-        m_selectRect->MoveTo(pos);
+    if (sender == Board()) m_select->BandMove(buttons, pos);
 }
 
 void TfrmPlugin::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint& pos) {
-    // Only a band under way selects: a stale rectangle from an earlier drag must not.
-    if (!m_selectRect->Finish(pos)) return;
-    QList<TOrvexGraphicComponent*> taken;
-    for (TOrvexGraphicComponent* component : Board()->ComponentsInChildOrder()) {
-        if (!m_selectRect->Contains(component)) continue;
-        m_selection.append(component);
-        component->SetSelected(true);
-        taken.append(component);
-    }
-    if (taken.size() == 1) ObjectClick(taken.first(), false);
+    m_select->BandRelease(pos);
 }
 
 // ---------------------------------------------------------------- moving and resizing
@@ -259,7 +195,7 @@ void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::
     if (m_running) return;
     auto* control = qobject_cast<QWidget*>(sender);
     if (!control) return;
-    const int g = m_gridSize;
+    const int g = GridSize();
     if (buttons & Qt::LeftButton) {
         control->raise();
         if (control->cursor().shape() != Qt::SizeFDiagCursor) {
@@ -268,7 +204,7 @@ void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::
             const QList<TOrvexGraphicComponent*> selection = Selection();
             QList<QWidget*> moving(selection.cbegin(), selection.cend());
             if (moving.isEmpty()) moving.append(control);
-            GeometryStep(QStringLiteral("Move"), moving, [&] {
+            m_edits->GeometryStep(QStringLiteral("Move"), moving, [&] {
                 for (QWidget* widget : moving)
                     MoveComponentBy(widget, dx, dy);
             });
@@ -284,14 +220,14 @@ void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::
             else
                 h = thin;
         }
-        GeometryStep(QStringLiteral("Resize"), {control}, [&] { control->resize(w, h); });
+        m_edits->GeometryStep(QStringLiteral("Resize"), {control}, [&] { control->resize(w, h); });
         return;
     }
     if (buttons != Qt::NoButton) return;
     auto* component = qobject_cast<TOrvexGraphicComponent*>(sender);
     if (component && pos.x() > component->Width() - 5 && pos.y() > component->Height() - 5) {
         // The lower right corner resizes, except in a multi-selection, which only moves.
-        if (!InSelection(component)) control->setCursor(Qt::SizeFDiagCursor);
+        if (!m_select->InSelection(component)) control->setCursor(Qt::SizeFDiagCursor);
     } else {
         control->unsetCursor();
     }
@@ -300,7 +236,7 @@ void TfrmPlugin::ObjectMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::
 void TfrmPlugin::MoveComponentBy(QWidget* component, int dx, int dy) {
     if (!component) return;
     const QRect client = ClientArea();
-    const bool multi = HasMultiSelection();
+    const bool multi = m_select->HasMultiSelection();
     // A lone component stays wholly inside the visible board on the right and at the bottom; it
     // may always move back towards the inside, also when it already stands over an edge.
     const int t = component->y() + dy;
@@ -320,7 +256,7 @@ void TfrmPlugin::MoveComponentBy(QWidget* component, int dx, int dy) {
 bool TfrmPlugin::ObjectKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     if (m_running) return false;
     modifiers &= ~Qt::KeypadModifier;
-    const int g = m_gridSize;
+    const int g = GridSize();
     QPoint step;
     switch (key) {
     case Qt::Key_Left:
@@ -338,13 +274,13 @@ bool TfrmPlugin::ObjectKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Delete:
         if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return false;
         // Nothing selected: nothing changes, Modified included.
-        DeleteSelected(QStringLiteral("Delete"));
+        m_edits->DeleteSelected(QStringLiteral("Delete"));
         return true;
     default:
         return false;
     }
     // The arrow keys move the selection one grid step; with nothing selected they scroll.
-    if (modifiers != Qt::NoModifier || SelectedComponents().isEmpty()) return false;
-    MoveSelectionBy(step.x(), step.y());
+    if (modifiers != Qt::NoModifier || m_select->SelectedComponents().isEmpty()) return false;
+    m_edits->MoveSelectionBy(step.x(), step.y());
     return true;
 }

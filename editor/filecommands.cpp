@@ -1,13 +1,17 @@
 // The File menu's Open, Save and Save As: the main window's side of board files.
+#include "editor/filecommands.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QUndoStack>
 
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/editcommands.h"
 #include "platform/dialogs.h"
 #include "simulation/simform.h"
 
@@ -74,13 +78,48 @@ QString wiringReport(const QString& fileName, const BoardFile::TWriteResult& wri
 
 } // namespace
 
-bool TfrmPlugin::LoadFromFile(const QString& fileName) {
+TFileCommands::TFileCommands(TfrmPlugin& window, TEditCommands& edits)
+    : m_window(window), m_edits(edits) {
+    QObject::connect(m_edits.UndoStack(), &QUndoStack::cleanChanged, &m_window, [this](bool clean) {
+        m_modified = !clean;
+        UpdateTitle();
+    });
+}
+
+void TFileCommands::CreateMenu() {
+    auto addItem = [this](const char* name, const QString& caption, const QKeySequence& shortcut,
+                          auto handler) {
+        auto* action = m_menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+        QObject::connect(action, &QAction::triggered, &m_window,
+                         [this, handler] { m_window.Guard([&] { handler(); }); });
+        return action;
+    };
+
+    m_menu = m_window.menuBar()->addMenu(QStringLiteral("&File"));
+    m_menu->setObjectName(QStringLiteral("mnuFile"));
+    addItem("miNew", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
+            [this] { miNewClick(); });
+    addItem("miSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
+            [this] { miSaveClick(); });
+    addItem("miSaveAs", QStringLiteral("Save &As"), QKeySequence(), [this] { miSaveAsClick(); });
+    addItem("miLoad", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
+            [this] { miLoadClick(); });
+    m_recentMenu = m_menu->addMenu(QStringLiteral("Open &Recent"));
+    m_recentMenu->setObjectName(QStringLiteral("mnuRecent"));
+    UpdateRecentMenu();
+    m_menu->addSeparator()->setObjectName(QStringLiteral("N1"));
+    addItem("miExit", QStringLiteral("E&xit"), QKeySequence(), [this] { m_window.miExitClick(); });
+}
+
+bool TFileCommands::LoadFromFile(const QString& fileName) {
     const QString shown = QDir::toNativeSeparators(fileName);
     QByteArray bytes;
     try {
         bytes = BoardFile::ReadFile(fileName);
     } catch (const BoardFile::BoardFileError& error) {
-        ReportError(this, error);
+        ReportError(&m_window, error);
         return false;
     }
     const QStringList lines = BoardFile::SplitLines(BoardFile::DecodeText(bytes));
@@ -91,7 +130,7 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     {
         ScopedDialogRecorder quiet;
         TBoardSurface scratch(nullptr);
-        trial = BoardFile::ReadBoard(&scratch, lines, m_gridSize);
+        trial = BoardFile::ReadBoard(&scratch, lines, m_window.GridSize());
         // Nothing watches this board: its components go first made first, the order in which
         // Qt takes each out of the board's child list without searching or moving the rest.
         TBoardSurface::DeliverPolishRequests();
@@ -100,24 +139,26 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     }
     if (trial.Error) {
         ShowErrorBox(
-            this, QStringLiteral("%1 was not opened.\n\n%2").arg(shown, trial.Error->Describe()));
+            &m_window,
+            QStringLiteral("%1 was not opened.\n\n%2").arg(shown, trial.Error->Describe()));
         return false;
     }
     if (trial.Count == 0) {
         if (QFileInfo(fileName).suffix().compare(u"dfm", Qt::CaseInsensitive) == 0)
-            ShowErrorBox(this, loadReport(fileName, 0));
+            ShowErrorBox(&m_window, loadReport(fileName, 0));
         else if (!trial.Warnings.isEmpty())
-            ShowErrorBox(this, QStringLiteral("%1 was not opened: none of its components can be "
-                                              "built.\n\n%2")
-                                   .arg(shown, trial.Warnings.first().Describe()));
+            ShowErrorBox(&m_window,
+                         QStringLiteral("%1 was not opened: none of its components can be "
+                                        "built.\n\n%2")
+                             .arg(shown, trial.Warnings.first().Describe()));
         else
-            ShowErrorBox(this, QStringLiteral("%1 was not opened: it is not a board file (it "
-                                              "holds no component).")
-                                   .arg(shown));
+            ShowErrorBox(&m_window, QStringLiteral("%1 was not opened: it is not a board file (it "
+                                                   "holds no component).")
+                                        .arg(shown));
         return false;
     }
 
-    if (!ClearBoard()) return false;
+    if (!m_window.ClearBoard()) return false;
     // The components are made on a hidden board and shown together. On a shown board each new
     // one would post layout and repaint requests that Qt merges by scanning its whole event
     // queue, which holds a few requests of every earlier component: the square of their number.
@@ -132,30 +173,32 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     };
     BoardFile::TReadResult result;
     {
-        HiddenBoard hidden{Board(), Board()->hasFocus()};
-        Board()->hide();
-        result = BoardFile::ReadBoard(Board(), lines, m_gridSize,
+        TBoardSurface* board = m_window.Board();
+        HiddenBoard hidden{board, board->hasFocus()};
+        board->hide();
+        result = BoardFile::ReadBoard(board, lines, m_window.GridSize(),
                                       [this](TOrvexGraphicComponent* component) {
                                           // As placing does: the hint is kept but not shown, the
                                           // mouse comes to this window.
                                           component->setToolTip(QString());
-                                          WireComponent(component);
+                                          m_window.WireComponent(component);
                                       });
     }
     ClearUndo();
     if (result.Error) {
         ShowErrorBox(
-            this, QStringLiteral("%1 was not opened.\n\n%2").arg(shown, result.Error->Describe()));
+            &m_window,
+            QStringLiteral("%1 was not opened.\n\n%2").arg(shown, result.Error->Describe()));
         UpdateTitle();
         return false;
     }
-    ShowInformationBox(this, loadReport(fileName, result.Count));
+    ShowInformationBox(&m_window, loadReport(fileName, result.Count));
     AddRecentFile(fileName);
-    emit BoardOpened(fileName);
+    emit m_window.BoardOpened(fileName);
     if (!result.Warnings.isEmpty()) {
         // FileName stays empty: Save asks for a name rather than overwrite the file.
         UpdateTitle();
-        Dialogs().ShowMessage(this, MessageIcon::Warning, QStringLiteral("Warning"),
+        Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),
                               leftOutReport(fileName, result.Warnings));
         return true;
     }
@@ -164,11 +207,12 @@ bool TfrmPlugin::LoadFromFile(const QString& fileName) {
     return true;
 }
 
-bool TfrmPlugin::SaveToFile(const QString& fileName) {
-    const BoardFile::TWriteResult written = BoardFile::WriteBoard(Board(), m_gridSize);
+bool TFileCommands::SaveToFile(const QString& fileName) {
+    const BoardFile::TWriteResult written =
+        BoardFile::WriteBoard(m_window.Board(), m_window.GridSize());
     if (written.Unreadable) {
         // The previous file stays rather than one that would not open.
-        ShowErrorBox(this,
+        ShowErrorBox(&m_window,
                      QStringLiteral("The board was not saved to %1: the file would not "
                                     "open again.\n\n%2")
                          .arg(QDir::toNativeSeparators(fileName), written.Unreadable->Describe()));
@@ -177,45 +221,45 @@ bool TfrmPlugin::SaveToFile(const QString& fileName) {
     try {
         BoardFile::WriteFile(fileName, written.Text.toUtf8());
     } catch (const BoardFile::BoardFileError& error) {
-        ReportError(this, error);
+        ReportError(&m_window, error);
         return false;
     }
     SetModified(false);
     AddRecentFile(fileName);
     if (!written.Lost.isEmpty() || !written.Added.isEmpty())
-        Dialogs().ShowMessage(this, MessageIcon::Warning, QStringLiteral("Warning"),
+        Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),
                               wiringReport(fileName, written));
     return true;
 }
 
-void TfrmPlugin::miLoadClick() {
+void TFileCommands::miLoadClick() {
     if (!QuerySaveChanges()) return;
     const QString fileName = Dialogs().OpenFileName(
-        this, fileDialog(QStringLiteral("Open"), BoardFilter + QStringLiteral(";;") + FormFilter,
-                         QString()));
+        &m_window, fileDialog(QStringLiteral("Open"),
+                              BoardFilter + QStringLiteral(";;") + FormFilter, QString()));
     if (!fileName.isEmpty()) LoadFromFile(fileName);
 }
 
-bool TfrmPlugin::OpenFile(const QString& fileName) {
-    if (m_running || !QuerySaveChanges()) return false;
+bool TFileCommands::OpenFile(const QString& fileName) {
+    if (m_window.Running() || !QuerySaveChanges()) return false;
     return LoadFromFile(fileName);
 }
 
-void TfrmPlugin::miNewClick() {
+void TFileCommands::miNewClick() {
     if (!QuerySaveChanges()) return;
-    ClearBoard();
+    m_window.ClearBoard();
 }
 
-void TfrmPlugin::miSaveClick() {
+void TFileCommands::miSaveClick() {
     if (m_fileName.isEmpty())
         miSaveAsClick();
     else
         SaveToFile(m_fileName);
 }
 
-void TfrmPlugin::miSaveAsClick() {
+void TFileCommands::miSaveAsClick() {
     const QString fileName = Dialogs().SaveFileName(
-        this, fileDialog(QStringLiteral("Save As"), BoardFilter, m_fileName));
+        &m_window, fileDialog(QStringLiteral("Save As"), BoardFilter, m_fileName));
     // The board belongs to the new name only once it is there.
     if (!fileName.isEmpty() && SaveToFile(fileName)) {
         m_fileName = fileName;
@@ -225,32 +269,33 @@ void TfrmPlugin::miSaveAsClick() {
 
 // ---------------------------------------------------------------- never losing work
 
-void TfrmPlugin::SetModified(bool on) {
+void TFileCommands::SetModified(bool on) {
+    QUndoStack* undo = m_edits.UndoStack();
     if (on) {
         // A change outside the undo stack: no undo step brings the saved board back.
-        if (m_undo->isClean()) m_undo->resetClean();
+        if (undo->isClean()) undo->resetClean();
     } else {
-        m_undo->setClean();
+        undo->setClean();
     }
     m_modified = on;
     UpdateTitle();
 }
 
-QString TfrmPlugin::DisplayName() const {
+QString TFileCommands::DisplayName() const {
     return m_fileName.isEmpty() ? QStringLiteral("untitled") : QFileInfo(m_fileName).fileName();
 }
 
-void TfrmPlugin::UpdateTitle() {
-    setWindowTitle(DisplayName() + QStringLiteral("[*] - Brelvan"));
-    setWindowModified(m_modified);
+void TFileCommands::UpdateTitle() {
+    m_window.setWindowTitle(DisplayName() + QStringLiteral("[*] - Brelvan"));
+    m_window.setWindowModified(m_modified);
 }
 
-bool TfrmPlugin::QuerySaveChanges() {
+bool TFileCommands::QuerySaveChanges() {
     if (!m_modified) return true;
-    switch (Dialogs().AskSave(this, QStringLiteral("Brelvan"),
+    switch (Dialogs().AskSave(&m_window, QStringLiteral("Brelvan"),
                               QStringLiteral("Save changes to %1?").arg(DisplayName()))) {
     case SaveAnswer::Save:
-        if (m_running) tbRunClick();
+        if (m_window.Running()) m_window.tbRunClick();
         miSaveClick();
         return !m_modified; // a failed or cancelled save keeps the board
     case SaveAnswer::Discard:
@@ -261,12 +306,13 @@ bool TfrmPlugin::QuerySaveChanges() {
     return false;
 }
 
-void TfrmPlugin::ClearUndo() {
-    m_undo->clear();
-    m_undo->setClean();
+void TFileCommands::ClearUndo() {
+    QUndoStack* undo = m_edits.UndoStack();
+    undo->clear();
+    undo->setClean();
     m_modified = false;
     UpdateTitle();
-    UpdateUndoActions();
+    m_edits.UpdateUndoActions();
 }
 
 namespace {
@@ -276,32 +322,32 @@ QSettings recentSettings() {
 const QString RecentKey = QStringLiteral("RecentFiles");
 } // namespace
 
-QStringList TfrmPlugin::RecentFiles() const {
+QStringList TFileCommands::RecentFiles() const {
     QStringList files = recentSettings().value(RecentKey).toStringList();
     files.removeAll(QString());
-    return files.mid(0, MaxRecentFiles);
+    return files.mid(0, TfrmPlugin::MaxRecentFiles);
 }
 
-void TfrmPlugin::AddRecentFile(const QString& fileName) {
+void TFileCommands::AddRecentFile(const QString& fileName) {
     const QString path = QFileInfo(fileName).absoluteFilePath();
     QStringList files = RecentFiles();
     files.removeAll(path);
     files.prepend(path);
-    recentSettings().setValue(RecentKey, files.mid(0, MaxRecentFiles));
+    recentSettings().setValue(RecentKey, files.mid(0, TfrmPlugin::MaxRecentFiles));
     UpdateRecentMenu();
 }
 
-void TfrmPlugin::UpdateRecentMenu() {
-    m_mnuRecent->clear();
+void TFileCommands::UpdateRecentMenu() {
+    m_recentMenu->clear();
     const QStringList files = RecentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* action = m_mnuRecent->addAction(
+        QAction* action = m_recentMenu->addAction(
             QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
         action->setToolTip(QDir::toNativeSeparators(path));
         action->setData(path);
-        connect(action, &QAction::triggered, this,
-                [this, path] { Guard([&] { OpenFile(path); }); });
+        QObject::connect(action, &QAction::triggered, &m_window,
+                         [this, path] { m_window.Guard([&] { OpenFile(path); }); });
     }
-    m_mnuRecent->menuAction()->setEnabled(!files.isEmpty() && !m_running);
+    m_recentMenu->menuAction()->setEnabled(!files.isEmpty() && !m_window.Running());
 }

@@ -14,8 +14,8 @@
 #include "components/orvexcomponent.h"
 #include "model/boardlink.h"
 #include "model/collections.h"
-#include "platform/hostmessages.h"
 #include "model/nodetable.h"
+#include "platform/hostmessages.h"
 
 #include <memory>
 
@@ -198,6 +198,9 @@ public:
     static MessageTarget* ApplicationMainWindow();
 
 protected:
+    // The link to the board's own host (simulation/hostlink.h) runs the form's own handlers of
+    // its accesses and starts, whatever a derived form makes of an outside host's.
+    friend class TBoardFormLink;
     // One handler per host message.
     virtual qintptr HostAccessMessage(quint32 wParam, qintptr lParam); // 2026
     virtual qintptr HostStartMessage(quint32 wParam, qintptr lParam);  // 2029

@@ -1,6 +1,8 @@
 // Wires drawn with the mouse: the lines over the board, dragging a wire from one contact's stub
 // to another's, Disconnect and the net highlight. A wire is only ever made or removed by the
 // property write the grid makes, so boards and their files stay as the grid would leave them.
+#include "editor/wiretool.h"
+
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
@@ -14,9 +16,11 @@
 #include "components/orvexcomponent.h"
 #include "editor/boardedits.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
+#include "editor/editcommands.h"
+#include "editor/selection.h"
 #include "model/drivers.h"
 #include "platform/errors.h"
-#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "properties/propertytext.h"
 
@@ -33,70 +37,97 @@ const QString runningKey = QStringLiteral("View/ShowWiresRunning");
 
 } // namespace
 
-void TfrmPlugin::CreateWireView() {
+TWireTool::TWireTool(TfrmPlugin& window, TEditCommands& edits, TBoardSelection& selection)
+    : m_window(window), m_edits(edits), m_selection(selection) {}
+
+void TWireTool::CreateView(QMenu* viewMenu) {
     QSettings settings = wireSettings();
     m_wiresWhileEditing = settings.value(editingKey, true).toBool();
     m_wiresWhileRunning = settings.value(runningKey, false).toBool();
-    m_miShowWires = m_mnuView->addAction(QStringLiteral("Show &Wires"));
+    m_miShowWires = viewMenu->addAction(QStringLiteral("Show &Wires"));
     m_miShowWires->setObjectName(QStringLiteral("miShowWires"));
     m_miShowWires->setCheckable(true);
-    connect(m_miShowWires, &QAction::triggered, this, [this] { ShowWiresClick(); });
-    m_wireOverlay = new TWireOverlay(Board());
-    m_wireLevels = new QTimer(this);
+    QObject::connect(m_miShowWires, &QAction::triggered, &m_window, [this] { ShowWiresClick(); });
+    m_overlay = new TWireOverlay(m_window.Board());
+    m_wireLevels = new QTimer(&m_window);
     m_wireLevels->setInterval(100);
-    connect(m_wireLevels, &QTimer::timeout, m_wireOverlay, &TWireOverlay::LevelsChanged);
+    QObject::connect(m_wireLevels, &QTimer::timeout, m_overlay, &TWireOverlay::LevelsChanged);
     // Every step done or undone may change wires or move stubs (a turned picture).
-    connect(m_undo, &QUndoStack::indexChanged, m_wireOverlay, &TWireOverlay::Invalidate);
-    UpdateWireView();
+    QObject::connect(m_edits.UndoStack(), &QUndoStack::indexChanged, m_overlay,
+                     &TWireOverlay::Invalidate);
+    UpdateView();
 }
 
-void TfrmPlugin::ShowWiresClick() {
+void TWireTool::ShowWiresClick() {
     const bool on = m_miShowWires->isChecked();
-    (m_running ? m_wiresWhileRunning : m_wiresWhileEditing) = on;
+    (m_window.Running() ? m_wiresWhileRunning : m_wiresWhileEditing) = on;
     QSettings settings = wireSettings();
-    settings.setValue(m_running ? runningKey : editingKey, on);
-    UpdateWireView();
+    settings.setValue(m_window.Running() ? runningKey : editingKey, on);
+    UpdateView();
 }
 
-void TfrmPlugin::UpdateWireView() {
-    if (!m_wireOverlay) return;
-    const bool shown = m_running ? m_wiresWhileRunning : m_wiresWhileEditing;
+void TWireTool::UpdateView() {
+    if (!m_overlay) return;
+    const bool shown = m_window.Running() ? m_wiresWhileRunning : m_wiresWhileEditing;
     m_miShowWires->setChecked(shown);
-    m_wireOverlay->SetRunning(m_running);
-    m_wireOverlay->SetLinesShown(shown);
-    if (m_running) {
+    m_overlay->SetRunning(m_window.Running());
+    m_overlay->SetLinesShown(shown);
+    if (m_window.Running()) {
         CancelWireDrag(QString());
         ClearNetHighlight();
     }
-    if (m_running && shown)
+    if (m_window.Running() && shown)
         m_wireLevels->start();
     else
         m_wireLevels->stop();
-    m_wireOverlay->Follow();
+    m_overlay->Follow();
 }
 
-void TfrmPlugin::WritePropertyText(QObject* obj, const QString& propName, const QString& text) {
-    TBoardSurface* board = Board();
+void TWireTool::Invalidate() {
+    if (m_overlay) m_overlay->Invalidate();
+}
+
+void TWireTool::BoardEvent(QEvent* event) {
+    if (!m_overlay) return;
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+    case QEvent::ChildRemoved:
+        // A component placed, deleted or read from a file: its wires come and go with it.
+        m_overlay->Invalidate();
+        [[fallthrough]];
+    case QEvent::Resize:
+        // New components stack above the lines; the lines follow the board's size.
+        m_overlay->Follow();
+        break;
+    default:
+        break;
+    }
+}
+
+void TWireTool::WritePropertyText(QObject* obj, const QString& propName, const QString& text) {
+    TBoardSurface* board = m_window.Board();
     const TPathRoot root{board, [board] { return board->OwnedObjects(); },
                          [board](const QString& name) { return board->FindOwnedName(name); }};
-    WriteProperty(obj, propName,
-                  [&] { TextToProperty(obj, propName, text, root, TTextForm::Editor); });
-    if (obj == m_edited) m_frmProp->PropEdit()->UpdateValues();
-    m_wireOverlay->Invalidate();
+    m_edits.WriteProperty(obj, propName,
+                          [&] { TextToProperty(obj, propName, text, root, TTextForm::Editor); });
+    if (obj == m_selection.EditedObject()) m_window.PropertiesWindow()->PropEdit()->UpdateValues();
+    m_overlay->Invalidate();
 }
 
-QString TfrmPlugin::NetText(const QList<TOrvexPinDriver*>& net) const {
+QString TWireTool::NetText(const QList<TOrvexPinDriver*>& net) const {
     QStringList names;
     for (const TOrvexPinDriver* contact : net)
-        names.append(PathName(contact, Board()));
+        names.append(PathName(contact, m_window.Board()));
     return names.join(QStringLiteral(" \u2014 "));
 }
 
-QString TfrmPlugin::DrawWire(const TWireEnd& from, const TWireEnd& to) {
-    if (m_running) return QStringLiteral("Wires are drawn while editing, not while running");
+QString TWireTool::DrawWire(const TWireEnd& from, const TWireEnd& to) {
+    if (m_window.Running())
+        return QStringLiteral("Wires are drawn while editing, not while running");
     if (!from.IsValid() || !to.IsValid()) return QStringLiteral("No contact there");
-    const QString a = PathName(from.Contact, Board());
-    const QString b = PathName(to.Contact, Board());
+    TBoardSurface* board = m_window.Board();
+    const QString a = PathName(from.Contact, board);
+    const QString b = PathName(to.Contact, board);
     if (from.Contact == to.Contact) return QStringLiteral("%1 cannot be wired to itself").arg(a);
     if (from.Component == to.Component)
         return QStringLiteral("%1 and %2 are contacts of the same component").arg(a, b);
@@ -117,27 +148,30 @@ QString TfrmPlugin::DrawWire(const TWireEnd& from, const TWireEnd& to) {
             .arg(a, b);
     }
     const TWireEnd& other = writer == &from ? to : from;
-    const int steps = m_undo->index();
+    QUndoStack* undo = m_edits.UndoStack();
+    const int steps = undo->index();
     try {
-        WritePropertyText(writer->Component, writer->Property, PathName(other.Contact, Board()));
+        WritePropertyText(writer->Component, writer->Property, PathName(other.Contact, board));
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     }
     if (!Wires::Partners(from.Contact).contains(to.Contact)) {
         // The component took the write but made no such wire: take back what it did.
-        if (m_undo->index() > steps) {
-            m_undo->undo();
-            m_undo->setIndex(steps); // drop the step from the redo side as well
+        if (undo->index() > steps) {
+            undo->undo();
+            undo->setIndex(steps); // drop the step from the redo side as well
         }
         return QStringLiteral("%1 and %2 cannot be wired").arg(a, b);
     }
     return QString();
 }
 
-QString TfrmPlugin::DisconnectEnd(const TWireEnd& end) {
-    if (m_running) return QStringLiteral("Wires are removed while editing, not while running");
+QString TWireTool::DisconnectEnd(const TWireEnd& end) {
+    if (m_window.Running())
+        return QStringLiteral("Wires are removed while editing, not while running");
     if (!end.IsValid()) return QStringLiteral("No contact there");
-    const QString name = PathName(end.Contact, Board());
+    TBoardSurface* board = m_window.Board();
+    const QString name = PathName(end.Contact, board);
     const QList<TOrvexPinDriver*> partners = Wires::Partners(end.Contact);
     if (partners.isEmpty()) return QStringLiteral("%1 has no wires").arg(name);
     if (!end.Property.isEmpty()) {
@@ -149,64 +183,65 @@ QString TfrmPlugin::DisconnectEnd(const TWireEnd& end) {
         return QString();
     }
     // A pin without a property of its own (a supply symbol, a port pin): its wires go as one step.
-    TBoardState before = BoardEdits::Capture(Board(), {end.Component});
+    TBoardState before = BoardEdits::Capture(board, {end.Component});
     for (TOrvexPinDriver* partner : partners)
         end.Contact->Disconnect(partner);
-    TBoardState after = BoardEdits::Capture(Board(), {end.Component});
-    PushStateStep(QStringLiteral("Disconnect %1").arg(name), std::move(before), std::move(after));
-    m_wireOverlay->Invalidate();
+    TBoardState after = BoardEdits::Capture(board, {end.Component});
+    m_edits.PushStateStep(QStringLiteral("Disconnect %1").arg(name), std::move(before),
+                          std::move(after));
+    m_overlay->Invalidate();
     return QString();
 }
 
-TWireEnd TfrmPlugin::WireEndAtBoard(const QPoint& boardPos) const {
-    const QList<TOrvexGraphicComponent*> components = Board()->ComponentsInChildOrder();
+TWireEnd TWireTool::WireEndAtBoard(const QPoint& boardPos) const {
+    const QList<TOrvexGraphicComponent*> components = m_window.Board()->ComponentsInChildOrder();
     const int reach = int(WireSnap) + 1;
     for (auto it = components.crbegin(); it != components.crend(); ++it) {
         TOrvexGraphicComponent* component = *it;
         if (!component->isVisible()) continue;
         if (!component->geometry().adjusted(-reach, -reach, reach, reach).contains(boardPos))
             continue;
-        const TWireEnd end = m_wireOverlay->EndAt(component, boardPos - component->pos(), WireSnap);
+        const TWireEnd end = m_overlay->EndAt(component, boardPos - component->pos(), WireSnap);
         if (end.IsValid()) return end;
     }
     return TWireEnd();
 }
 
-void TfrmPlugin::CancelWireDrag(const QString& message) {
+void TWireTool::CancelWireDrag(const QString& message) {
     if (!m_wireFrom.IsValid()) return;
     if (auto* component = qobject_cast<QWidget*>(m_wireFromComponent.data()))
         component->releaseKeyboard();
     m_wireFrom = TWireEnd();
     m_wireFromComponent = nullptr;
-    m_wireOverlay->ClearRubberLine();
-    if (!message.isEmpty()) statusBar()->showMessage(message, 5000);
+    m_overlay->ClearRubberLine();
+    if (!message.isEmpty()) m_window.statusBar()->showMessage(message, 5000);
 }
 
-void TfrmPlugin::ClearNetHighlight() {
+void TWireTool::ClearNetHighlight() {
     if (auto* component = qobject_cast<QWidget*>(m_hoverComponent.data())) component->unsetCursor();
     m_hoverComponent = nullptr;
-    if (m_wireOverlay && !m_wireOverlay->Highlight().isEmpty()) {
-        m_wireOverlay->SetHighlight({});
-        statusBar()->clearMessage();
+    if (m_overlay && !m_overlay->Highlight().isEmpty()) {
+        m_overlay->SetHighlight({});
+        m_window.statusBar()->clearMessage();
     }
 }
 
-bool TfrmPlugin::ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* event) {
+bool TWireTool::ComponentEvent(TOrvexGraphicComponent* component, QEvent* event) {
     switch (event->type()) {
     case QEvent::Move:
-        m_wireOverlay->ComponentMoved(component);
+        m_overlay->ComponentMoved(component);
         return false;
     case QEvent::Resize:
-        m_wireOverlay->ComponentResized(component);
+        m_overlay->ComponentResized(component);
         return false;
     case QEvent::Show:
     case QEvent::Hide:
-        m_wireOverlay->Invalidate();
+        m_overlay->Invalidate();
         return false;
     default:
         break;
     }
-    if (m_running) return false;
+    if (m_window.Running()) return false;
     const bool dragging = m_wireFrom.IsValid() && m_wireFromComponent == component;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -220,28 +255,28 @@ bool TfrmPlugin::ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* e
             m_wireFrom = end;
             m_wireFromComponent = component; // it has the mouse until the release
             const QPointF at = end.Component->pos() + end.Point;
-            m_wireOverlay->SetRubberLine(at, at);
+            m_overlay->SetRubberLine(at, at);
             component->grabKeyboard(); // Escape cancels
-            statusBar()->showMessage(
+            m_window.statusBar()->showMessage(
                 QStringLiteral("Wiring %1: release over another contact, Escape cancels")
-                    .arg(PathName(end.Contact, Board())));
+                    .arg(PathName(end.Contact, m_window.Board())));
             return true;
         }
         if (mouse->button() == Qt::RightButton) {
             ClearNetHighlight();
-            QMenu menu(this);
+            QMenu menu(&m_window);
             menu.setObjectName(QStringLiteral("WireMenu"));
             QAction* disconnect = menu.addAction(QStringLiteral("Disconnect"));
             disconnect->setObjectName(QStringLiteral("miDisconnect"));
             disconnect->setEnabled(!Wires::Partners(end.Contact).isEmpty());
             const QPointer<TOrvexGraphicComponent> guard(component);
-            connect(disconnect, &QAction::triggered, this, [this, guard, end] {
+            QObject::connect(disconnect, &QAction::triggered, &m_window, [this, guard, end] {
                 if (!guard) return;
                 const QString refused = DisconnectEnd(end);
-                statusBar()->showMessage(
-                    refused.isEmpty()
-                        ? QStringLiteral("Disconnected %1").arg(PathName(end.Contact, Board()))
-                        : refused,
+                m_window.statusBar()->showMessage(
+                    refused.isEmpty() ? QStringLiteral("Disconnected %1")
+                                            .arg(PathName(end.Contact, m_window.Board()))
+                                      : refused,
                     5000);
             });
             menu.exec(mouse->globalPosition().toPoint());
@@ -252,8 +287,8 @@ bool TfrmPlugin::ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* e
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (dragging) {
-            m_wireOverlay->SetRubberLine(m_wireFrom.Component->pos() + m_wireFrom.Point,
-                                         component->pos() + mouse->position());
+            m_overlay->SetRubberLine(m_wireFrom.Component->pos() + m_wireFrom.Point,
+                                     component->pos() + mouse->position());
             return true;
         }
         if (mouse->buttons() != Qt::NoButton) return false;
@@ -266,9 +301,9 @@ bool TfrmPlugin::ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* e
         component->setCursor(Qt::CrossCursor);
         m_hoverComponent = component;
         const QList<TOrvexPinDriver*> net = Wires::Net(end.Contact);
-        if (net != m_wireOverlay->Highlight()) {
-            m_wireOverlay->SetHighlight(net);
-            statusBar()->showMessage(NetText(net));
+        if (net != m_overlay->Highlight()) {
+            m_overlay->SetHighlight(net);
+            m_window.statusBar()->showMessage(NetText(net));
         }
         return true; // the stub's cross, not the resize cursor of the edge it lies on
     }
@@ -280,11 +315,11 @@ bool TfrmPlugin::ComponentWireEvent(TOrvexGraphicComponent* component, QEvent* e
         const TWireEnd to = WireEndAtBoard((component->pos() + mouse->position()).toPoint());
         CancelWireDrag(QString());
         if (!to.IsValid()) {
-            statusBar()->showMessage(QStringLiteral("No wire drawn"), 5000);
+            m_window.statusBar()->showMessage(QStringLiteral("No wire drawn"), 5000);
             return true;
         }
         const QString refused = DrawWire(from, to);
-        statusBar()->showMessage(
+        m_window.statusBar()->showMessage(
             refused.isEmpty() ? QStringLiteral("Wired %1").arg(NetText({from.Contact, to.Contact}))
                               : refused,
             5000);

@@ -1,0 +1,56 @@
+// The board form's link to the board's own host (the firmware bridge). A form that answers no
+// outside host keeps its handlers of the host messages silent; the board's own host instead gets
+// the board form's handling through this link, and the board's reports through Forward, exactly
+// as an outside host simulator would.
+#include "simulation/hostlink.h"
+
+#include "components/orvexcomponent.h"
+#include "model/boardlink.h"
+#include "model/hostpins.h"
+#include "model/levels.h"
+#include "simulation/simform.h"
+
+qintptr TBoardFormLink::HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) {
+    switch (msg) {
+    case HostMsg::HostAccess: {
+        ++m_hostAccessDepth;
+        struct Leave {
+            int& depth;
+            ~Leave() { --depth; }
+        } leave{m_hostAccessDepth};
+        const qintptr reply = m_form.TSimForm::HostAccessMessage(wParam, lParam);
+        if ((wParam >> 24) == 2) ReportHeldPins(int(wParam & 0xFFFF), int(lParam & 0xFF));
+        return reply;
+    }
+    case HostMsg::HostStart:
+        return m_form.TSimForm::HostStartMessage(wParam, lParam);
+    default:
+        return 0;
+    }
+}
+
+qintptr TBoardFormLink::Forward(quint32 msg, quint32 wParam, qintptr lParam) {
+    return m_host ? SendHostMessage(m_host, msg, wParam, lParam) : 0;
+}
+
+void TBoardFormLink::ReportHeldPins(int address, int data) {
+    MessageTarget* host = m_host;
+    if (!host) return;
+    auto report = [&](TOrvexPin* pin) {
+        if (!pin || pin->Space() != ops_DATA || pin->Address() != address) return;
+        const int bit = pin->PinNumber() & 7;
+        if (IsHighLevel(pin->Value()) == (((data >> bit) & 1) != 0)) return;
+        const quint32 w = PackBytes(quint8(address), quint8(bit), quint8(ops_DATA),
+                                    quint8(MillivoltsToVolts(pin->Value())));
+        SendHostMessage(host, HostMsg::PinLevel, w, reinterpret_cast<qintptr>(pin));
+    };
+    for (QObject* object : m_form.Board()->BoardComponents()) {
+        ComponentRole* role = RoleOf(object);
+        if (!role) continue;
+        if (TOrvexPortDriver* port = role->MirroredPort())
+            if (port->Space() == ops_DATA && port->Address() == address)
+                for (int k = 0; k < 8; ++k)
+                    report(port->Pins(k));
+        report(role->MirroredPin());
+    }
+}
