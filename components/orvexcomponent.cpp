@@ -396,13 +396,12 @@ void TOrvexGraphicComponent::paintEvent(QPaintEvent*) {
             target.setSize(m_pictureSize);
             if (m_center) target.moveCenter(QRectF(rect()).center());
         }
-        m_drawing = true;
-        try {
-            Pictures::Paint(painter, target, m_pictureName);
-        } catch (const PictureError&) {
-            // Checked when loaded; never fail while painting.
+        // Checked when loaded; a picture that is not there paints nothing rather than fail.
+        if (const auto picture = Pictures::FindPicture(m_pictureName)) {
+            m_drawing = true;
+            Pictures::Paint(painter, target, *picture);
+            m_drawing = false;
         }
-        m_drawing = false;
     }
     if (m_selected) PaintSelectionMark(painter, size());
     if (m_showName) DrawName(painter);
