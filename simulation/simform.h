@@ -14,8 +14,8 @@
 #include "components/orvexcomponent.h"
 #include "model/boardlink.h"
 #include "model/collections.h"
-#include "platform/hostmessages.h"
 #include "model/nodetable.h"
+#include "platform/hostmessages.h"
 
 #include <memory>
 
@@ -60,6 +60,8 @@ public:
     TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const override;
     void MirrorKeyChanged(QObject* driver) override;
     void ReportOscillation(const QString& where) override;
+    // The form's: the rails it owns and the placed components spread as one board.
+    SpreadState& Spread() override;
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
 
     // ---- TOwnerNames: the owned object of that name (any letter case), or nullptr.
@@ -230,6 +232,8 @@ private:
 
     QString m_lastOscillation;
     QPointer<QMenu> m_popupMenu;
+    // Forwards to the main window under way on the native stack.
+    int m_forwardDepth = 0;
     QScrollArea* m_scrollArea = nullptr;
     TBoardSurface* m_board = nullptr;
 };
