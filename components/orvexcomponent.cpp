@@ -223,11 +223,6 @@ void TOrvexGraphicComponent::SetStretch(bool on) {
     PictureChanged();
 }
 
-void TOrvexGraphicComponent::SetCenter(bool on) {
-    m_center = on;
-    update();
-}
-
 void TOrvexGraphicComponent::SetTransparent(bool on) {
     m_transparent = on;
     PictureChanged();

@@ -161,10 +161,7 @@ public:
     NodeTable* Schematic() { return m_schematic.get(); }
     virtual void ProbeTick();
 
-    // ---- the probe: the pointer position it last used (screen coordinates), whether one is
-    // being built, its window, its timer and the component under the pointer
-    QPoint ProbePoint() const { return m_probePoint; }
-    bool Probing() const { return m_probing; }
+    // ---- the probe: its window, its timer and the component under the pointer
     QWidget* ProbeWindow() const { return m_probeWindow.data(); }
     SimTimer* ProbeTimer() const { return m_probeTimer; }
     TOrvexGraphicComponent* Hovered() const { return m_hovered.data(); }
@@ -213,7 +210,7 @@ protected:
 
     // First member: the form is suspended before anything else of it exists.
     bool m_suspended = true;
-    QPoint m_probePoint;
+    QPoint m_probePoint; // the pointer position the probe last used (screen coordinates)
     bool m_probing = false;
     QPointer<QWidget> m_probeWindow;
     SimTimer* m_probeTimer = nullptr; // owned
