@@ -242,7 +242,7 @@ void TOrvexGraphicComponent::Crash() {
 void TOrvexGraphicComponent::CrashComponent() {
     try {
         Crash();
-    } catch (const BrelvanError&) {
+    } catch (const PictureError&) {
         // Showing a short circuit is cosmetic; the simulation goes on without the picture.
     }
 }
@@ -269,7 +269,7 @@ void TOrvexGraphicComponent::ClearCrash() {
         else if (!m_schematicPictureName.isEmpty())
             LoadPicture(m_schematicPictureName);
         SetOrientation(m_orientation);
-    } catch (const BrelvanError&) {
+    } catch (const PictureError&) {
         // The crash picture stays; pictures were checked when the component was made.
     }
 }
