@@ -160,12 +160,7 @@ void TOrvexSwitchCtl::UpdateView() {
         if (ComponentRole* role = RoleOf(owner)) role->CrashComponent();
         return;
     }
-    if (ControlView* view = View()) {
-        try {
-            m_closed ? view->ShowView() : view->HideView();
-        } catch (...) {
-        }
-    }
+    if (ControlView* view = View()) m_closed ? view->ShowView() : view->HideView();
 }
 
 // ---------------------------------------------------------------- gates

@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QPainter>
 
-#include "platform/errors.h"
 #include "resources/pictures.h"
 
 TOrvexImageView::TOrvexImageView(QWidget* component, const QString& pictureName)
@@ -52,12 +51,11 @@ bool TOrvexImageView::eventFilter(QObject* watched, QEvent* event) {
 
 void TOrvexImageView::paintEvent(QPaintEvent*) {
     if (m_pictureName.isEmpty()) return;
+    // Checked when loaded; a view shows nothing rather than fail while painting.
+    const auto picture = Pictures::FindPicture(m_pictureName);
+    if (!picture) return;
     QPainter painter(this);
-    try {
-        Pictures::Paint(painter, QRectF(rect()), m_pictureName);
-    } catch (const PictureError&) {
-        // Checked when loaded; a view shows nothing rather than fail while painting.
-    }
+    Pictures::Paint(painter, QRectF(rect()), *picture);
 }
 
 ControlView* CreateImageView(QObject* component, const QString& pictureName) {

@@ -223,11 +223,6 @@ void TOrvexGraphicComponent::SetStretch(bool on) {
     PictureChanged();
 }
 
-void TOrvexGraphicComponent::SetCenter(bool on) {
-    m_center = on;
-    update();
-}
-
 void TOrvexGraphicComponent::SetTransparent(bool on) {
     m_transparent = on;
     PictureChanged();
@@ -247,7 +242,7 @@ void TOrvexGraphicComponent::Crash() {
 void TOrvexGraphicComponent::CrashComponent() {
     try {
         Crash();
-    } catch (const BrelvanError&) {
+    } catch (const PictureError&) {
         // Showing a short circuit is cosmetic; the simulation goes on without the picture.
     }
 }
@@ -274,7 +269,7 @@ void TOrvexGraphicComponent::ClearCrash() {
         else if (!m_schematicPictureName.isEmpty())
             LoadPicture(m_schematicPictureName);
         SetOrientation(m_orientation);
-    } catch (const BrelvanError&) {
+    } catch (const PictureError&) {
         // The crash picture stays; pictures were checked when the component was made.
     }
 }
@@ -396,13 +391,12 @@ void TOrvexGraphicComponent::paintEvent(QPaintEvent*) {
             target.setSize(m_pictureSize);
             if (m_center) target.moveCenter(QRectF(rect()).center());
         }
-        m_drawing = true;
-        try {
-            Pictures::Paint(painter, target, m_pictureName);
-        } catch (const PictureError&) {
-            // Checked when loaded; never fail while painting.
+        // Checked when loaded; a picture that is not there paints nothing rather than fail.
+        if (const auto picture = Pictures::FindPicture(m_pictureName)) {
+            m_drawing = true;
+            Pictures::Paint(painter, target, *picture);
+            m_drawing = false;
         }
-        m_drawing = false;
     }
     if (m_selected) PaintSelectionMark(painter, size());
     if (m_showName) DrawName(painter);

@@ -141,26 +141,18 @@ public:
     const QString& Picture() const { return m_pictureName; }
     const QString& ComponentPictureName() const { return m_componentPictureName; }
     const QString& SchematicPictureName() const { return m_schematicPictureName; }
-    const QString& CrashPictureName() const { return m_crashPictureName; }
     void SetCrashPictureName(const QString& name) { m_crashPictureName = name.left(20); }
     TOrvexControl* Control() const { return m_control.data(); }
-    QWidget* Face() const { return m_face.data(); }
 
     // Picture flags, set by descendants' constructors.
-    bool SymmetricPicture() const { return m_symmetricPicture; }
     void SetSymmetricPicture(bool on) { m_symmetricPicture = on; }
-    bool FixedPicture() const { return m_fixedPicture; }
     void SetFixedPicture(bool on) { m_fixedPicture = on; }
-    bool HasComponentPicture() const { return m_hasComponentPicture; }
     void SetHasComponentPicture(bool on) { m_hasComponentPicture = on; }
-    bool HasFace() const { return m_hasFace; }
     void SetHasFace(bool on) { m_hasFace = on; }
     // Painting options: stretched over the component, else drawn at its nominal size (centred
-    // when Center is on, else at the top left).
+    // once LoadPictures has run, else at the top left).
     bool Stretch() const { return m_stretch; }
     void SetStretch(bool on);
-    bool Center() const { return m_center; }
-    void SetCenter(bool on);
     bool Transparent() const { return m_transparent; }
     void SetTransparent(bool on);
     // While on, the component takes its picture's nominal size. Off by default.

@@ -80,14 +80,14 @@ void TPushButton::paintEvent(QPaintEvent*) {
     // The face looks like the square push button of a hobby board; pressed, its cap sinks and
     // darkens.
     const QRectF face = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    try {
+    if (const auto picture = Pictures::FindPicture(QStringLiteral("TSQUAREBTN"))) {
         if (isDown()) {
-            Pictures::Paint(painter, face.translated(0.8, 0.8), QStringLiteral("TSQUAREBTN"));
+            Pictures::Paint(painter, face.translated(0.8, 0.8), *picture);
             painter.fillRect(rect(), QColor(0, 0, 0, 70));
         } else {
-            Pictures::Paint(painter, face, QStringLiteral("TSQUAREBTN"));
+            Pictures::Paint(painter, face, *picture);
         }
-    } catch (...) {
+    } else {
         painter.fillRect(rect(), palette().button());
     }
     if (!text().isEmpty()) {

@@ -33,7 +33,7 @@ void TfrmPlugin::ButtonClick(QToolButton* sender) {
         }
         try {
             CreateComponent(tag, true, QPoint());
-        } catch (...) {
+        } catch (const std::exception&) {
             ReleaseTool();
             throw;
         }
@@ -69,7 +69,7 @@ void TfrmPlugin::FormClick(const QPoint& pos) {
     const int tag = m_currentTool;
     try {
         CreateComponent(tag, false, pos);
-    } catch (...) {
+    } catch (const std::exception&) {
         ReleaseTool();
         throw;
     }

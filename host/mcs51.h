@@ -65,9 +65,7 @@ public:
 
     explicit Core(Variant variant = Variant::I8051);
 
-    Variant CoreVariant() const { return m_variant; }
     void SetHooks(Hooks* hooks) { m_hooks = hooks; }
-    Hooks* CurrentHooks() const { return m_hooks; }
 
     // Power-on reset: SFRs to their reset values, PC 0, ports 0xFF, run state Running, counters 0.
     // Memories (code, internal RAM, external RAM) and external pin levels are kept.
@@ -141,7 +139,6 @@ public:
     // Machine cycles of the hardware call that enters an interrupt handler: 2 on the part. The
     // s51 simulator charges 1; the differential test sets 1 to compare timers cycle for cycle.
     void SetInterruptCallCycles(int cycles) { m_callCycles = uint8_t(cycles < 0 ? 0 : cycles); }
-    int InterruptCallCycles() const { return m_callCycles; }
 
     // Breakpoints stop Run() before the instruction at the address.
     void SetBreakpoint(uint16_t address, bool on);

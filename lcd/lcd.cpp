@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopeGuard>
 
 #include "lcd/lcdfont.h"
 #include "platform/errors.h"
@@ -77,11 +78,7 @@ bool TLCDDispView::ShowsDots() const {
 void TLCDDispView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     PaintFrame(painter);
-    try {
-        if (ShowsDots()) PaintDots(painter);
-    } catch (...) {
-        // Painting never fails outward.
-    }
+    if (ShowsDots()) PaintDots(painter);
     // The border is nearly black: the mark shows in white on it.
     if (m_module && m_module->Selected()) PaintSelectionMark(painter, size(), Qt::white);
 }
@@ -367,19 +364,15 @@ void TLCD::SetVisibility(TVisibility value) {
     }
     const bool outer = m_view->Resizing();
     m_view->SetResizing(true);
-    try {
-        if (value == vs_Schematic) {
-            ApplySize(Pictures::NominalSize(SchematicPictureName()));
-            m_view->resize(0, 0);
-        }
-        TOrvexGraphicComponent::SetVisibility(value);
-        if (m_controller && m_controller->View()) m_controller->View()->HideView();
-        if (value != vs_Schematic) m_view->ResizeView();
-    } catch (...) {
-        m_view->SetResizing(outer);
-        throw;
+    // Also when the schematic picture is refused.
+    const auto restore = qScopeGuard([&] { m_view->SetResizing(outer); });
+    if (value == vs_Schematic) {
+        ApplySize(Pictures::NominalSize(SchematicPictureName()));
+        m_view->resize(0, 0);
     }
-    m_view->SetResizing(outer);
+    TOrvexGraphicComponent::SetVisibility(value);
+    if (m_controller && m_controller->View()) m_controller->View()->HideView();
+    if (value != vs_Schematic) m_view->ResizeView();
 }
 
 void TLCD::LCDDrawCell(int index) {

@@ -30,12 +30,10 @@ public:
     QPoint Origin() const { return m_origin; }
     bool Resizing() const { return m_resizing; }
     void SetResizing(bool on) { m_resizing = on; }
-    int DotsWide() const { return m_dotsWide; }
-    int DotsHigh() const { return m_dotsHigh; }
     TLCDControl* Controller() const { return m_controller.data(); }
 
-    // The view's size for its dot size and glass: DotSize x (DotsWide + 19) by
-    // DotSize x (DotsHigh + 19).
+    // The view's size for its dot size and glass: DotSize x (dots wide + 19) by
+    // DotSize x (dots high + 19).
     QSize ViewSize() const;
     // Takes that size and gives the module the same.
     void ResizeView();

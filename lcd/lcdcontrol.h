@@ -66,8 +66,6 @@ public:
 
     int LastBusValue() const { return m_lastBusValue; }
     int InstructionReg() const { return m_instructionReg; }
-    int ReadLatch() const { return m_readLatch; }
-    bool ReadValid() const { return m_readValid; }
 
     // Whether all eight data lines are wired; otherwise only lines 4..7.
     virtual bool FullBus() const { return true; }
@@ -119,7 +117,6 @@ public:
     bool UninitialisedValue() const override { return m_uninitialised; }
 
     int InitState() const { return m_initState; }
-    qint64 InitTicks() const { return m_initTicks; }
     bool Uninitialised() const { return m_uninitialised; }
     const std::array<quint8, 64>& CGRAM() const { return m_cgram; }
     const std::array<quint8, 80>& DDRAM() const { return m_ddram; }
@@ -215,7 +212,6 @@ public:
     int StartLine1() const { return m_startLine1; }
     int StartLine2() const { return m_startLine2; }
     int Page1() const { return m_page1; }
-    int Page2() const { return m_page2; }
     int Column1() const { return m_column1; }
     int Column2() const { return m_column2; }
 

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <vector>
+
 #include "model/collections.h"
 #include "model/enums.h"
 #include "platform/hostmessages.h"
@@ -11,6 +13,18 @@ class QObject;
 class TOrvexControl;
 class TOrvexPin;
 class TOrvexPortDriver;
+
+struct SpreadFrame;
+
+// What a spread shares with every spread started inside it (model/circuit.cpp). Each board keeps
+// its own, so that a board used while another one spreads (the trial read of Open, a scratch
+// board) neither sees nor spends the other's budget.
+struct SpreadState {
+    int depth = 0; // spread loops running on the native stack
+    int walks = 0;
+    bool exhausted = false;
+    std::vector<SpreadFrame>* innermost = nullptr; // where spreads nested too deeply are queued
+};
 
 // The host ports and pins that port and pin components show.
 struct TMirrorTargets {
@@ -42,9 +56,15 @@ public:
     // A spread ran out of its work budget (the board oscillates); `where` names the contact at
     // which it stopped ("Component.Contact").
     virtual void ReportOscillation(const QString& where) = 0;
+    // The state of the spreads running on this board. A board that answers for another one
+    // answers with the other's.
+    virtual SpreadState& Spread() { return m_spread; }
 
 protected:
     ~BoardLink() = default;
+
+private:
+    SpreadState m_spread;
 };
 
 // The first board at or above `start` in the chain of owners, or nullptr.

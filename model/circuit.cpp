@@ -401,23 +401,20 @@ TOrvexPinDriver* PropagateChain(TOrvexPinDriver* source, TOrvexPinDriver* first)
 
 // ---------------------------------------------------------------- spreading
 
-namespace {
-
 struct SpreadFrame {
     QPointer<TOrvexPinDriver> driver;
     TOrvexPinDriver* excluded = nullptr;
     int next = 0; // index of the next connection to walk through
 };
 
-// Shared by a top-level spread and every spread started inside it.
-struct SpreadState {
-    int depth = 0; // spread loops running on the native stack
-    int walks = 0;
-    bool exhausted = false;
-    std::vector<SpreadFrame>* innermost = nullptr;
-};
+namespace {
 
-SpreadState g_spread;
+// The spreads of contacts that are on no board (model tests build circuits without one).
+SpreadState g_boardlessSpread;
+
+SpreadState& spreadStateOf(BoardLink* board) {
+    return board ? board->Spread() : g_boardlessSpread;
+}
 
 bool suspended(const TOrvexPinDriver* driver) {
     const BoardLink* board = driver->OwnerForm();
@@ -444,30 +441,32 @@ void reportOscillation(const TOrvexPinDriver* stoppedAt) {
 // Leaves the shared state as it found it, also when a control throws.
 class SpreadScope {
 public:
-    explicit SpreadScope(std::vector<SpreadFrame>* stack) : m_outer(g_spread.innermost) {
-        g_spread.innermost = stack;
-        ++g_spread.depth;
+    SpreadScope(SpreadState& state, std::vector<SpreadFrame>* stack)
+        : m_state(state), m_outer(state.innermost) {
+        m_state.innermost = stack;
+        ++m_state.depth;
     }
     ~SpreadScope() {
-        g_spread.innermost = m_outer;
-        if (--g_spread.depth == 0) {
-            g_spread.walks = 0;
-            g_spread.exhausted = false;
+        m_state.innermost = m_outer;
+        if (--m_state.depth == 0) {
+            m_state.walks = 0;
+            m_state.exhausted = false;
         }
     }
     SpreadScope(const SpreadScope&) = delete;
     SpreadScope& operator=(const SpreadScope&) = delete;
 
 private:
+    SpreadState& m_state;
     std::vector<SpreadFrame>* m_outer;
 };
 
-void runSpread(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
+void runSpread(SpreadState& spread, TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
     std::vector<SpreadFrame> stack;
     stack.push_back({driver, excluded, 0});
-    SpreadScope scope(&stack);
+    SpreadScope scope(spread, &stack);
 
-    while (!stack.empty() && !g_spread.exhausted) {
+    while (!stack.empty() && !spread.exhausted) {
         SpreadFrame& frame = stack.back();
         TOrvexPinDriver* from = frame.driver.data();
         // A frame starts as a call of its own would: nothing on a suspended board or from a
@@ -483,17 +482,17 @@ void runSpread(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
         if (frame.next >= from->ConnectionCount()) stack.pop_back();
         if (skip) continue;
 
-        if (g_spread.walks >= SpreadWalkBudget) {
-            g_spread.exhausted = true;
+        if (spread.walks >= SpreadWalkBudget) {
+            spread.exhausted = true;
             stack.clear();
             reportOscillation(from);
             return;
         }
-        ++g_spread.walks;
+        ++spread.walks;
 
         const size_t base = stack.size();
         TOrvexPinDriver* result = PropagateChain(from, through);
-        if (g_spread.exhausted) return;
+        if (spread.exhausted) return;
         // Spreads queued by the controls during the walk run first, in the order they were asked
         // for, then the gate output the walk ended at; all before the next connection of `from`.
         std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
@@ -505,12 +504,15 @@ void runSpread(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
 } // namespace
 
 void SpreadFromDriver(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
-    if (!spreadable(driver)) return;
+    if (!driver) return;
+    BoardLink* board = driver->OwnerForm();
+    if ((board && board->Suspended()) || driver->ConnectionCount() == 0) return;
+    SpreadState& spread = spreadStateOf(board);
     // A spread that ran out of budget stops everything started inside it too.
-    if (g_spread.exhausted) return;
-    if (g_spread.depth >= SpreadNestingLimit) {
-        g_spread.innermost->push_back({driver, excluded, 0});
+    if (spread.exhausted) return;
+    if (spread.depth >= SpreadNestingLimit) {
+        spread.innermost->push_back({driver, excluded, 0});
         return;
     }
-    runSpread(driver, excluded);
+    runSpread(spread, driver, excluded);
 }

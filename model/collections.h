@@ -93,40 +93,6 @@ struct TNodeItem {
     QString GetDisplayName() const { return Name.isEmpty() ? QStringLiteral("TNodeItem") : Name; }
 };
 
-// A route of a node. No operation of the program adds or reads routes; the item keeps its fields
-// so a node has the shape board tools expect.
-struct TRouteItem {
-    TRouteItem();
-    TRouteItem(const TRouteItem& other);
-    TRouteItem& operator=(const TRouteItem& other);
-
-    QString Name = QStringLiteral("orvexRoute");
-    std::unique_ptr<TComponentList> First;
-    std::unique_ptr<TComponentList> Second;
-    int Kind = 0;
-    int Figures[4] = {0, 0, 0, 0};
-    bool Flags[2] = {false, false};
-    int Last = -1;
-
-    // Copies both lists, the numbers, the flags and the name.
-    void Assign(const TRouteItem& source);
-    QString GetDisplayName() const { return Name.isEmpty() ? QStringLiteral("TRouteItem") : Name; }
-};
-
-class TRouteCollection {
-public:
-    explicit TRouteCollection(QObject* owner = nullptr) : m_owner(owner) {}
-    QObject* GetOwner() const { return m_owner; }
-    int Count() const { return int(m_items.size()); }
-    TRouteItem& Add() { return m_items.emplace_back(); }
-    TRouteItem& Items(int index) { return m_items[size_t(index)]; }
-    void Delete(int index) { m_items.erase(m_items.begin() + index); }
-
-private:
-    QObject* m_owner;
-    std::vector<TRouteItem> m_items;
-};
-
 // One electrical point of the schematic: its plain members, its driving contacts, its name and its
 // position in the board's node table.
 class TNode {
@@ -149,7 +115,6 @@ public:
     int Index = 0;
     TComponentList& Drivers() { return m_drivers; }
     const TComponentList& Drivers() const { return m_drivers; }
-    TRouteCollection& Routes() { return m_routes; }
     // The contact that driver contacts are attached to (item 0 of Drivers), or nullptr.
     TOrvexPinDriver* FirstContact() const;
 
@@ -157,7 +122,6 @@ private:
     QObject* m_owner;
     std::vector<TNodeItem> m_items;
     TComponentList m_drivers;
-    TRouteCollection m_routes;
 };
 
 // The board's node table: index 0 is GND, 1 is Vcc while running; empty otherwise.

@@ -1,8 +1,9 @@
 #include "model/controls.h"
 
 #include "model/boardlink.h"
-#include "platform/clock.h"
 #include "model/circuit.h"
+#include "platform/clock.h"
+#include "platform/errors.h"
 
 // ---------------------------------------------------------------- TOrvexControl
 
@@ -35,14 +36,10 @@ ControlView* TOrvexControl::View() const {
 }
 
 void TOrvexControl::TimerTick() {
-    try {
-        m_viewTimer->Stop();
-        if (ControlView* view = View()) {
-            view->HideView();
-            view->RepaintView();
-        }
-    } catch (...) {
-        // The afterglow is cosmetic; a failing view must not disturb the timer loop.
+    m_viewTimer->Stop();
+    if (ControlView* view = View()) {
+        view->HideView();
+        view->RepaintView();
     }
 }
 
@@ -96,8 +93,9 @@ void TOrvexControl::UpdateView() {
                 view->HideView();
             }
         }
-    } catch (...) {
-        // Showing a picture never fails outward.
+    } catch (const PictureError&) {
+        // A two-colour LED loads the pictures of its colour here (ResolveView); showing a
+        // picture never fails outward.
     }
 }
 
@@ -111,22 +109,18 @@ TOrvexPinDriver* TOrvexControl::OtherContact(TOrvexPinDriver*) {
 
 void TOrvexControl::CreateView(QObject* component, const QString& activeName,
                                const QString& schematicActiveName) {
-    try {
-        m_activeName = activeName.left(20);
-        m_schematicActiveName = schematicActiveName.left(20);
-        ViewFactory factory = CurrentViewFactory();
-        if (!factory || !component) return;
-        ComponentRole* role = RoleOf(component);
-        const QString picture =
-            (role && role->ComponentHasFace()) ? m_schematicActiveName : m_activeName;
-        if (m_viewObject) delete m_viewObject.data();
-        m_view = factory(component, picture);
-        m_viewObject = m_view ? m_view->ViewObject() : nullptr;
-        if (m_view) m_view->HideView();
-    } catch (...) {
-        m_view = nullptr;
-        m_viewObject = nullptr;
-    }
+    m_activeName = activeName.left(20);
+    m_schematicActiveName = schematicActiveName.left(20);
+    ViewFactory factory = CurrentViewFactory();
+    if (!factory || !component) return;
+    ComponentRole* role = RoleOf(component);
+    const QString picture =
+        (role && role->ComponentHasFace()) ? m_schematicActiveName : m_activeName;
+    if (m_viewObject) delete m_viewObject.data();
+    // A view takes any name (an unknown one shows nothing), so making it does not fail.
+    m_view = factory(component, picture);
+    m_viewObject = m_view ? m_view->ViewObject() : nullptr;
+    if (m_view) m_view->HideView();
 }
 
 // ---------------------------------------------------------------- one, two and three contacts

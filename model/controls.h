@@ -46,13 +46,11 @@ public:
     TOrvexPinDriver* AskedContact() const { return m_askedContact; }
     void SetAskedContact(TOrvexPinDriver* contact) { m_askedContact = contact; }
 
-    bool HasView() const { return m_viewFlag; }
     void SetHasView(bool on) { m_viewFlag = on; }
     bool SymmetricSymbol() const { return m_symmetricSymbol; }
     void SetSymmetricSymbol(bool on) { m_symmetricSymbol = on; }
     bool Evaluated() const { return m_evaluated; }
     void SetEvaluated(bool on) { m_evaluated = on; }
-    bool Afterglow() const { return m_afterglow; }
     void SetAfterglow(bool on) { m_afterglow = on; }
     bool Ended() const { return m_ended; }
     void SetEnded(bool on) { m_ended = on; }

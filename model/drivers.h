@@ -30,15 +30,11 @@ public:
     virtual QObject* GetControl() const;
     virtual void SetControl(QObject* value);
     virtual void SetOwnerControl(TOrvexControl* control);
-    virtual void SetFigure2(int value) { m_figure2 = value; }
     virtual void SetDrivenValue(int level);
-    virtual void SetFigure3(int value) { m_figure3 = value; }
     virtual int GetResistence();
     virtual void SetResistence(int ohms);
     virtual int GetRating() const { return m_rating; }
     virtual void SetRating(int value) { m_rating = value; }
-    virtual int GetFigure1() const { return m_figure1; }
-    virtual void SetFigure1(int value) { m_figure1 = value; }
     virtual void ChangeValue(int level, QObject* sender);
     virtual void HostAccess(int data, int drivenData, int kind, int address, QObject* reserved);
 
@@ -78,9 +74,6 @@ protected:
     int m_drivenValue = -1;
     int m_resistence = -1;
     int m_rating = -1;
-    int m_figure1 = 2147483647;
-    int m_figure2 = 0;
-    int m_figure3 = 0;
     TPortSpace m_space = ops_CODE;
     bool m_settled = false;
     int m_nodeIndex = -1;

@@ -79,7 +79,6 @@ public:
     ~ManualClock() override;
     qint64 TickCount() const override { return m_now; }
     int DoubleClickTime() const override { return m_doubleClick; }
-    void SetDoubleClickTime(int ms) { m_doubleClick = ms; }
     void Advance(qint64 ms);
     void Wait(int ms) override { Advance(ms); }
     int PendingTimers() const { return int(m_due.size()); }

@@ -1,10 +1,19 @@
 #pragma once
 
+// How errors travel:
+// - Below the user interface (conversions, setters, the electrical model) a failure is an
+//   exception of the hierarchy below. It is caught at the user-interface boundary (a property
+//   write, a menu command, an event handler); none may cross Qt's event dispatch.
+// - Where outside input comes in (reading a board file, loading a HEX or binary image) the
+//   result is a value that says what went wrong (BoardFile::TReadResult, mcs51::LoadResult), as a
+//   damaged file is an expected outcome, not a fault.
+// - A message reaches the user only through the dialog service (platform/dialogs.h): ReportError
+//   for a caught exception, ShowErrorBox for a result's message.
+
 #include <QString>
 #include <stdexcept>
 
-// Failures of conversions and setters travel as exceptions and are shown once, at the UI boundary,
-// by ReportError (platform/dialogs.h). Nothing of this hierarchy may cross Qt's event dispatch.
+// The root of the program's own exceptions; Message() is the text ReportError shows.
 class BrelvanError : public std::runtime_error {
 public:
     explicit BrelvanError(const QString& message)

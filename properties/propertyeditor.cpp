@@ -187,7 +187,7 @@ void TPropertyEditor::SetObject(QObject* obj) {
         setTitle(shortClassName(obj->metaObject()->className()));
         try {
             BuildRows(obj);
-        } catch (...) {
+        } catch (const std::exception&) {
             setUpdatesEnabled(true);
             throw;
         }

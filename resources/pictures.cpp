@@ -59,15 +59,32 @@ public:
         return resolved;
     }
 
-    QSvgRenderer& renderer(const QString& base) {
+    // Null when the drawing cannot be read.
+    QSvgRenderer* readableRenderer(const QString& base) {
         auto it = m_renderers.find(base);
-        if (it == m_renderers.end()) {
-            auto renderer = std::make_unique<QSvgRenderer>(resourceDir + base + ".svg");
-            if (!renderer->isValid())
-                throw PictureError(QStringLiteral("Picture \"%1\" cannot be read").arg(base));
-            it = m_renderers.emplace(base, std::move(renderer)).first;
-        }
-        return *it->second;
+        if (it == m_renderers.end())
+            it = m_renderers
+                     .emplace(base, std::make_unique<QSvgRenderer>(resourceDir + base + ".svg"))
+                     .first;
+        return it->second->isValid() ? it->second.get() : nullptr;
+    }
+
+    QSvgRenderer& renderer(const QString& base) {
+        if (QSvgRenderer* found = readableRenderer(base)) return *found;
+        throw PictureError(QStringLiteral("Picture \"%1\" cannot be read").arg(base));
+    }
+
+    std::optional<Pictures::Picture> find(const QString& name) {
+        Resolved resolved;
+        if (!resolve(name, resolved)) return std::nullopt;
+        QSvgRenderer* found = readableRenderer(resolved.base);
+        if (!found) return std::nullopt;
+        return Pictures::Picture(resolved.base, resolved.quarters, found);
+    }
+
+    Pictures::Picture require(const QString& name) {
+        const Resolved resolved = resolveOrThrow(name);
+        return Pictures::Picture(resolved.base, resolved.quarters, &renderer(resolved.base));
     }
 
 private:
@@ -100,8 +117,7 @@ QSize turned(QSize size, int quarters) {
     return quarters % 2 ? size.transposed() : size;
 }
 
-void paintDrawing(QPainter& painter, const QRectF& target, const Resolved& resolved,
-                  QSvgRenderer& renderer) {
+void paintDrawing(QPainter& painter, const QRectF& target, const Pictures::Picture& picture) {
     painter.save();
     // Strokes along a picture's edge may reach past its view box; keep them inside the target.
     painter.setClipRect(target, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
@@ -112,7 +128,7 @@ void paintDrawing(QPainter& painter, const QRectF& target, const Resolved& resol
     // the picture is drawn into the unturned rectangle.
     const qreal w = target.width();
     const qreal h = target.height();
-    switch (resolved.quarters) {
+    switch (picture.Quarters()) {
     case 1:
         painter.translate(target.right(), target.top());
         break;
@@ -126,8 +142,9 @@ void paintDrawing(QPainter& painter, const QRectF& target, const Resolved& resol
         painter.translate(target.topLeft());
         break;
     }
-    painter.rotate(90.0 * resolved.quarters);
-    renderer.render(&painter, resolved.quarters % 2 ? QRectF(0, 0, h, w) : QRectF(0, 0, w, h));
+    painter.rotate(90.0 * picture.Quarters());
+    picture.Renderer().render(&painter,
+                              picture.Quarters() % 2 ? QRectF(0, 0, h, w) : QRectF(0, 0, w, h));
     painter.restore();
 }
 
@@ -146,19 +163,16 @@ public:
 
     // The picture drawn at size (in device-independent pixels) for a device of the given pixel
     // ratio; the size in device pixels must be whole.
-    const QImage& image(const QString& name, QSize size, qreal ratio) {
-        const Key key{name, size, ratio};
+    const QImage& image(const Pictures::Picture& picture, QSize size, qreal ratio) {
+        const Key key{picture.Base(), picture.Quarters(), size, ratio};
         auto it = m_images.constFind(key);
         if (it != m_images.constEnd()) return *it;
-        Registry& registry = Registry::instance();
-        const Resolved resolved = registry.resolveOrThrow(name);
-        QSvgRenderer& renderer = registry.renderer(resolved.base);
         QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
         image.fill(Qt::transparent);
         {
             QPainter painter(&image);
-            paintDrawing(painter, QRectF(QPointF(0, 0), QSizeF(size)), resolved, renderer);
+            paintDrawing(painter, QRectF(QPointF(0, 0), QSizeF(size)), picture);
         }
         // Sizes typed for components are few; should a session run through many, start over
         // rather than grow without bound.
@@ -172,15 +186,18 @@ public:
 
 private:
     struct Key {
-        QString name;
+        QString base;
+        int quarters;
         QSize size;
         qreal ratio;
         bool operator==(const Key& other) const {
-            return size == other.size && ratio == other.ratio && name == other.name;
+            return size == other.size && ratio == other.ratio && quarters == other.quarters &&
+                   base == other.base;
         }
     };
     friend size_t qHash(const Key& key, size_t seed) {
-        return qHashMulti(seed, key.name, key.size.width(), key.size.height(), key.ratio);
+        return qHashMulti(seed, key.base, key.quarters, key.size.width(), key.size.height(),
+                          key.ratio);
     }
 
     static constexpr qsizetype MaxBytes = 64 * 1024 * 1024;
@@ -213,7 +230,15 @@ QSize NominalSize(const QString& name) {
     return turned(registry.renderer(resolved.base).defaultSize(), resolved.quarters);
 }
 
+std::optional<Picture> FindPicture(const QString& name) {
+    return Registry::instance().find(name);
+}
+
 void Paint(QPainter& painter, const QRectF& target, const QString& name) {
+    Paint(painter, target, Registry::instance().require(name));
+}
+
+void Paint(QPainter& painter, const QRectF& target, const Picture& picture) {
     // Where the picture lands on whole device pixels it is the same image every time: copy it
     // from the cache. Turned, scaled or half-pixel targets are drawn from the SVG.
     const QPaintDevice* device = painter.device();
@@ -226,13 +251,11 @@ void Paint(QPainter& painter, const QRectF& target, const QString& name) {
                            target.width() > 0 && target.height() > 0 &&
                            target.width() * target.height() <= MaxCachedArea;
     if (cacheable) {
-        const QImage& image = DrawnCache::instance().image(name, target.size().toSize(), ratio);
+        const QImage& image = DrawnCache::instance().image(picture, target.size().toSize(), ratio);
         painter.drawImage(target.topLeft(), image);
         return;
     }
-    Registry& registry = Registry::instance();
-    const Resolved resolved = registry.resolveOrThrow(name);
-    paintDrawing(painter, target, resolved, registry.renderer(resolved.base));
+    paintDrawing(painter, target, picture);
 }
 
 QImage Render(const QString& name, const QSize& size) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -22,7 +23,6 @@ namespace {
 MessageTarget* g_applicationMainWindow = nullptr;
 
 // Main windows that forward to each other would otherwise pass a message round for ever.
-int g_forwardDepth = 0;
 constexpr int MaxForwardDepth = 8;
 
 // Sets the host-busy flag for one piece of work and puts back what was there, also when the work
@@ -218,6 +218,10 @@ void TBoardSurface::UnindexMirror(QObject* component) const {
 
 void TBoardSurface::ReportOscillation(const QString& where) {
     if (m_form) m_form->ReportOscillation(where);
+}
+
+SpreadState& TBoardSurface::Spread() {
+    return m_form ? m_form->Spread() : BoardLink::Spread();
 }
 
 qintptr TBoardSurface::HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) {
@@ -621,11 +625,13 @@ qintptr TSimForm::HostReplyMessage(quint32 wParam, qintptr) {
 qintptr TSimForm::ForwardToMainWindow(quint32 msg, quint32 wParam, qintptr lParam) {
     MessageTarget* target = g_applicationMainWindow;
     // A form that is itself the main window would hand the message to itself for ever.
-    if (!target || target == static_cast<MessageTarget*>(this) || g_forwardDepth >= MaxForwardDepth)
+    if (!target || target == static_cast<MessageTarget*>(this) || m_forwardDepth >= MaxForwardDepth)
         return 0;
-    ++g_forwardDepth;
-    struct Leave {
-        ~Leave() { --g_forwardDepth; }
-    } leave;
+    ++m_forwardDepth;
+    // The main window may close this form while it handles the message.
+    const QPointer<TSimForm> self(this);
+    const auto leave = qScopeGuard([&] {
+        if (self) --self->m_forwardDepth;
+    });
     return target->HandleMessage(msg, wParam, lParam);
 }

@@ -60,6 +60,8 @@ public:
     TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const override;
     void MirrorKeyChanged(QObject* driver) override;
     void ReportOscillation(const QString& where) override;
+    // The form's: the rails it owns and the placed components spread as one board.
+    SpreadState& Spread() override;
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
 
     // ---- TOwnerNames: the owned object of that name (any letter case), or nullptr.
@@ -159,10 +161,7 @@ public:
     NodeTable* Schematic() { return m_schematic.get(); }
     virtual void ProbeTick();
 
-    // ---- the probe: the pointer position it last used (screen coordinates), whether one is
-    // being built, its window, its timer and the component under the pointer
-    QPoint ProbePoint() const { return m_probePoint; }
-    bool Probing() const { return m_probing; }
+    // ---- the probe: its window, its timer and the component under the pointer
     QWidget* ProbeWindow() const { return m_probeWindow.data(); }
     SimTimer* ProbeTimer() const { return m_probeTimer; }
     TOrvexGraphicComponent* Hovered() const { return m_hovered.data(); }
@@ -214,7 +213,7 @@ protected:
 
     // First member: the form is suspended before anything else of it exists.
     bool m_suspended = true;
-    QPoint m_probePoint;
+    QPoint m_probePoint; // the pointer position the probe last used (screen coordinates)
     bool m_probing = false;
     QPointer<QWidget> m_probeWindow;
     SimTimer* m_probeTimer = nullptr; // owned
@@ -233,6 +232,8 @@ private:
 
     QString m_lastOscillation;
     QPointer<QMenu> m_popupMenu;
+    // Forwards to the main window under way on the native stack.
+    int m_forwardDepth = 0;
     QScrollArea* m_scrollArea = nullptr;
     TBoardSurface* m_board = nullptr;
 };

@@ -4,9 +4,9 @@
 #include <functional>
 
 #include "model/boardlink.h"
+#include "model/circuit.h"
 #include "model/controls.h"
 #include "model/drivers.h"
-#include "model/circuit.h"
 #include "tests/support/testboard.h"
 
 namespace {
@@ -194,6 +194,16 @@ public:
     }
 };
 
+// A test board that can act when a spread on it gives up, as the board form does (it shows where).
+class HookedBoard : public TestBoard {
+public:
+    void ReportOscillation(const QString& where) override {
+        TestBoard::ReportOscillation(where);
+        if (onOscillation) onOscillation();
+    }
+    std::function<void()> onOscillation;
+};
+
 // A test board. Wiring happens while the board is suspended, as in the editor; Run() clears the
 // flag and the trace.
 class Bench {
@@ -248,7 +258,7 @@ public:
             g->Contact3()->StoreValue(LevelUndefined);
     }
 
-    TestBoard board;
+    HookedBoard board;
 };
 
 QList<int> levelsOf(const QList<TOrvexPinDriver*>& contacts) {
@@ -292,6 +302,7 @@ private slots:
     void feedbackIsBounded();
     void longChainSpreadsIteratively_data();
     void longChainSpreadsIteratively();
+    void boardsSpreadIndependently();
 };
 
 void TestEngine::chainBookkeeping() {
@@ -794,6 +805,36 @@ void TestEngine::longChainSpreadsIteratively() {
     QVERIFY2(g_trace.maxNesting <= (spreads ? SpreadNestingLimit + 1 : 1),
              qPrintable(QString::number(g_trace.maxNesting)));
     QVERIFY2(g_trace.maxStackUse < 256 * 1024, qPrintable(QString::number(g_trace.maxStackUse)));
+}
+
+// A spread belongs to its board: a second board spreads in full while the first board's spread
+// has run out of its budget, and the second neither stops with it nor spends it.
+void TestEngine::boardsSpreadIndependently() {
+    Bench first; // an inverter feeding itself: never settles
+    GateCtl* g = first.Gate(QStringLiteral("G1"), true);
+    Bench::Join(g->Contact3(), g->Contact1());
+    Bench::UndefineOutputs({g});
+
+    Bench second;
+    TOrvexPinDriver* drv = second.Driver(QStringLiteral("Drv"), 5000);
+    SwitchCtl* w = second.Wire(QStringLiteral("W"));
+    TOrvexPinDriver* end = second.Terminal(QStringLiteral("End"), 0);
+    Bench::Join(drv, w->Contact1());
+    Bench::Join(w->Contact2(), end);
+
+    int reached = -1;
+    first.board.onOscillation = [&] {
+        SpreadFromDriver(drv, nullptr);
+        reached = end->Value();
+    };
+    first.Run();
+    second.Run();
+    g_trace.recording = false;
+
+    SpreadFromDriver(g->Contact3(), nullptr);
+    QCOMPARE(first.board.oscillations, QStringList{QStringLiteral("G1.Output")});
+    QCOMPARE(reached, 5000);
+    QVERIFY(second.board.oscillations.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

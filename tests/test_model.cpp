@@ -167,17 +167,6 @@ void TestModel::collections() {
     QCOMPARE(node.FirstContact(), nullptr);
     node.Drivers().Add(&a, QStringLiteral("Comp.A"));
     QCOMPARE(node.FirstContact(), &a);
-    QCOMPARE(node.Routes().Count(), 0);
-
-    TRouteItem route;
-    QCOMPARE(route.Last, -1);
-    route.First->Add(&a, QStringLiteral("A"));
-    route.Name = QStringLiteral("R");
-    TRouteItem copy;
-    copy.Assign(route);
-    QCOMPARE(copy.Name, QStringLiteral("R"));
-    QCOMPARE(copy.First->Count(), 1);
-    QVERIFY(copy.First.get() != route.First.get());
 }
 
 // Long lists keep where their contacts stand and leave holes when one is removed; whatever the

@@ -164,6 +164,9 @@ void TestPictures::resolvesAtNominalSize() {
     for (const QString& spelling : {name, name.toLower(), name.toUpper(), alternatingCase(name)}) {
         QVERIFY2(Pictures::Exists(spelling), qPrintable(spelling));
         QCOMPARE(Pictures::NominalSize(spelling), size);
+        const auto found = Pictures::FindPicture(spelling);
+        QVERIFY2(found, qPrintable(spelling));
+        QCOMPARE(found->Quarters(), Pictures::Quarters(spelling));
     }
     const QImage image = Pictures::Render(name, size);
     QCOMPARE(image.size(), size);
@@ -238,6 +241,7 @@ void TestPictures::unknownNameFails_data() {
 void TestPictures::unknownNameFails() {
     QFETCH(QString, name);
     QVERIFY(!Pictures::Exists(name));
+    QVERIFY(!Pictures::FindPicture(name)); // the lookup of paint paths finds nothing, quietly
     QVERIFY_THROWS_EXCEPTION(PictureError, Pictures::NominalSize(name));
     QVERIFY_THROWS_EXCEPTION(PictureError, Pictures::Render(name, QSize(10, 10)));
     QVERIFY_THROWS_EXCEPTION(PictureError, Pictures::Render(name, QSize()));
@@ -451,6 +455,22 @@ void TestPictures::paintMatchesRenderAtAnOffset() {
     QPainter painter(&canvas);
     Pictures::Paint(painter, QRectF(offset, size), name);
     painter.end();
+
+    // Painting the picture a paint path found is painting it by name.
+    const auto found = Pictures::FindPicture(name);
+    QVERIFY(found);
+    for (const QRectF& target : {QRectF(offset, size), QRectF(offset, size).translated(0.5, 0)}) {
+        QImage byName(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+        byName.fill(Qt::transparent);
+        QImage byFound = byName;
+        QPainter one(&byName);
+        Pictures::Paint(one, target, name);
+        one.end();
+        QPainter other(&byFound);
+        Pictures::Paint(other, target, *found);
+        other.end();
+        QCOMPARE(byFound, byName);
+    }
 
     // the same pixels, up to the dithering of gradients
     const QImage rendered = Pictures::Render(name, size);

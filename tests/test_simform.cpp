@@ -122,6 +122,7 @@ private slots:
     void forwardsToMainWindow_data();
     void forwardsToMainWindow();
     void forwardingNeverLoops();
+    void formsForwardIndependently();
     void ownershipOrderAndChildOrder();
     void boardLinkAnswersForTheForm();
     void viewModes();
@@ -285,6 +286,39 @@ void TestSimForm::forwardingNeverLoops() {
     ScopedMainWindow mainWindow(&relay);
     QCOMPARE(form.HandleMessage(HostMsg::PortByte, 1, 0), qintptr(0));
     QVERIFY(relay.seen > 0 && relay.seen < 100);
+}
+
+// A form's forwarding depth is its own: with the first form's forwarding nested as deep as it
+// goes, a second form still reaches the main window.
+void TestSimForm::formsForwardIndependently() {
+    TSimForm first;
+    TSimForm second;
+    struct Relay : MessageTarget {
+        TSimForm* first = nullptr;
+        TSimForm* second = nullptr;
+        int fromFirst = 0;
+        qintptr secondAnswer = -1;
+        qintptr HandleMessage(quint32 msg, quint32 w, qintptr l) override {
+            if (w == 2) return 7; // from the second form
+            const int seen = ++fromFirst;
+            first->HandleMessage(msg, 1, l);
+            // The first form refused to forward again: ask the second from the innermost level.
+            if (fromFirst == seen) secondAnswer = second->HandleMessage(msg, 2, l);
+            return 0;
+        }
+    } relay;
+    relay.first = &first;
+    relay.second = &second;
+    ScopedMainWindow mainWindow(&relay);
+
+    first.HandleMessage(HostMsg::PinLevel, 1, 0);
+    QVERIFY(relay.fromFirst > 1 && relay.fromFirst < 100);
+    QCOMPARE(relay.secondAnswer, qintptr(7));
+    // Both forward again once the nesting has unwound.
+    QCOMPARE(second.HandleMessage(HostMsg::PinLevel, 2, 0), qintptr(7));
+    relay.fromFirst = 0;
+    first.HandleMessage(HostMsg::PinLevel, 1, 0);
+    QVERIFY(relay.fromFirst > 1);
 }
 
 // ---------------------------------------------------------------- the board
