@@ -36,11 +36,30 @@ struct ToolSlot {
     int tag;
 };
 constexpr ToolSlot ToolOrder[] = {
-    {"tbLED", 1},      {"tbTwoColorLED", 16}, {"tbSevenSeg", 2},  {"tbBulb", 3}, {nullptr, 0},
-    {"tbSwitch", 4},   {"tbRoundBtn", 5},     {"tbSquareBtn", 6}, {nullptr, 0},  {"tbDiode", 7},
-    {"tbInvertor", 8}, {"tbNAND", 18},        {nullptr, 0},       {"tbPIN", 9},  {"tbPort", 10},
-    {"tbDrPort", 11},  {"tbSelector", 17},    {"tbBus", 12},      {"tbVcc", 13}, {"tbGnd", 14},
-    {"tbLine", 15},    {"tbLCDAlpha", 19},    {"tbLCDGraph", 20}, {nullptr, 0},
+    {"tbLED", ToolTag::LED},
+    {"tbTwoColorLED", ToolTag::TwoColorLED},
+    {"tbSevenSeg", ToolTag::DispSeg},
+    {"tbBulb", ToolTag::Bulb},
+    {nullptr, 0},
+    {"tbSwitch", ToolTag::Switch},
+    {"tbRoundBtn", ToolTag::RoundBtn},
+    {"tbSquareBtn", ToolTag::SquareBtn},
+    {nullptr, 0},
+    {"tbDiode", ToolTag::Diode},
+    {"tbInvertor", ToolTag::Invertor},
+    {"tbNAND", ToolTag::GateAND},
+    {nullptr, 0},
+    {"tbPIN", ToolTag::UPin},
+    {"tbPort", ToolTag::UPort},
+    {"tbDrPort", ToolTag::UDrivenPort},
+    {"tbSelector", ToolTag::USelector},
+    {"tbBus", ToolTag::BUS},
+    {"tbVcc", ToolTag::Vcc},
+    {"tbGnd", ToolTag::GND},
+    {"tbLine", ToolTag::Line},
+    {"tbLCDAlpha", ToolTag::LCDAlpha},
+    {"tbLCDGraph", ToolTag::LCDGraph},
+    {nullptr, 0},
 };
 
 constexpr QSize ImageSize(24, 24);

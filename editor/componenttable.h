@@ -6,6 +6,33 @@
 class QWidget;
 class TOrvexGraphicComponent;
 
+// The tool bar's Tag of each placeable class: its row in the component table, in the table's
+// order. Code and tests name a class's tag through it; it converts to the int a Tag is stored as.
+namespace ToolTag {
+enum Tag : int {
+    LED = 1,
+    DispSeg,
+    Bulb,
+    Switch,
+    RoundBtn,
+    SquareBtn,
+    Diode,
+    Invertor,
+    UPin,
+    UPort,
+    UDrivenPort,
+    BUS,
+    Vcc,
+    GND,
+    Line,
+    TwoColorLED,
+    USelector,
+    GateAND,
+    LCDAlpha,
+    LCDGraph,
+};
+} // namespace ToolTag
+
 // One placeable component class: the tool button's Tag selects it. A class whose component is
 // not built yet has its row (class name and size, so board files and the tool bar know it) but
 // no factory, and nothing can be created from it.

@@ -1,1 +1,1 @@
-brelvan_add_test(test_mainwindow SOURCES test_mainwindow.cpp LIBS brelvan_editor)
+brelvan_add_test(test_mainwindow SOURCES test_mainwindow.cpp LIBS brelvan_editor brelvan_windowfixture)

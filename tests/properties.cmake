@@ -1,1 +1,1 @@
-brelvan_add_test(test_properties SOURCES test_properties.cpp LIBS brelvan_editor)
+brelvan_add_test(test_properties SOURCES test_properties.cpp LIBS brelvan_editor brelvan_windowfixture)

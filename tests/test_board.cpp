@@ -3,8 +3,8 @@
 #include "components/gates.h"
 #include "components/pins.h"
 #include "components/switches.h"
-#include "model/hostpins.h"
 #include "model/circuit.h"
+#include "model/hostpins.h"
 #include "tests/support/boardfixture.h"
 
 namespace {

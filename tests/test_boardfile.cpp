@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "properties/propertytext.h"
+#include "tests/support/windowfixture.h"
 
 using namespace PropertyText;
 
@@ -37,18 +38,8 @@ TPathRoot rootOf(TBoardSurface* board) {
 }
 
 // A shown main window with the dialog recorder and the manual clock, and a folder for files.
-struct Editor {
-    Editor() : window(std::make_unique<TfrmPlugin>()) {
-        window->resize(800, 600);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
-    }
-
-    TBoardSurface* board() const { return window->Board(); }
+struct Editor : WindowFixture {
     QList<TOrvexGraphicComponent*> components() const { return board()->OwnedComponents(); }
-    template <typename T = TOrvexGraphicComponent> T* find(const QString& name) const {
-        return qobject_cast<T*>(board()->FindOwnedName(name));
-    }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString write(const QString& name, const QByteArray& content) const {
         QFile file(path(name));
@@ -68,9 +59,6 @@ struct Editor {
         read.open(QIODevice::ReadOnly);
         return QString::fromUtf8(read.readAll());
     }
-    QString property(const QString& name, const char* property) const {
-        return PropertyToText(find(name), QString::fromLatin1(property), board());
-    }
     QList<DialogRecorder::Message> messages() { return dialogs->messages; }
     QString errors() {
         QStringList texts;
@@ -79,10 +67,7 @@ struct Editor {
         return texts.join(QStringLiteral("\n---\n"));
     }
 
-    ScopedDialogRecorder dialogs;
-    ScopedManualClock clock;
     QTemporaryDir dir;
-    std::unique_ptr<TfrmPlugin> window;
 };
 
 // A file of one component block.
@@ -859,7 +844,7 @@ void TestBoardFile::loadedComponents() {
     QCOMPARE(e.window->EditedObject(), led);
     QCOMPARE(e.window->DownX(), 5);
     // Placing goes on numbering after the loaded names.
-    auto* next = ComponentTable::Create(1, e.board());
+    auto* next = ComponentTable::Create(ToolTag::LED, e.board());
     e.window->PlaceComponent(next, 32, 32, true);
     QCOMPARE(next->Name(), QStringLiteral("LED2"));
 }

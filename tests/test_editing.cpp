@@ -24,41 +24,23 @@
 #include "components/switches.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
+#include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "properties/propertytext.h"
+#include "tests/support/windowfixture.h"
 
 namespace {
 
-constexpr int TagLED = 1;
-constexpr int TagSwitch = 4;
-constexpr int TagVcc = 13;
-constexpr int TagGND = 14;
-
-struct Editor {
-    Editor() : window(std::make_unique<TfrmPlugin>()) {
-        window->resize(800, 600);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
-    }
-    TBoardSurface* board() const { return window->Board(); }
-    TOrvexGraphicComponent* placeAt(int tag, QPoint pos) {
-        QTest::mouseClick(window->ToolButton(tag), Qt::LeftButton);
-        QTest::mouseClick(board(), Qt::LeftButton, Qt::NoModifier, pos);
-        const QList<TOrvexGraphicComponent*> owned = board()->OwnedComponents();
-        return owned.isEmpty() ? nullptr : owned.last();
-    }
+struct Editor : WindowFixture {
     template <typename T> T* put(const QString& name, QPoint at) {
         auto* component = new T(board());
         component->SetName(name);
         component->setGeometry(QRect(at, QSize(32, 32)));
         window->WireComponent(component);
         return component;
-    }
-    TOrvexGraphicComponent* find(const QString& name) const {
-        return qobject_cast<TOrvexGraphicComponent*>(board()->FindOwnedName(name));
     }
     QStringList names() const {
         QStringList result;
@@ -67,20 +49,6 @@ struct Editor {
         result.sort();
         return result;
     }
-    QString property(const QString& component, const char* prop) const {
-        return PropertyText::PropertyToText(find(component), QString::fromLatin1(prop), board());
-    }
-    TPropertyEditor* grid() const { return window->PropertiesWindow()->PropEdit(); }
-    // Selects an entry of a list row of the grid, as the user does.
-    void choose(const QString& prop, const QString& entry) {
-        TPropertyEditorsItem* row = grid()->Row(prop);
-        QVERIFY2(row, qPrintable(prop));
-        auto* list = qobject_cast<QComboBox*>(row->Editor);
-        QVERIFY(list);
-        const int index = list->findText(entry);
-        QVERIFY2(index >= 0, qPrintable(entry));
-        list->setCurrentIndex(index);
-    }
     void type(const QString& prop, const QString& text) {
         auto* edit = qobject_cast<QLineEdit*>(grid()->Row(prop)->Editor);
         QVERIFY(edit);
@@ -88,19 +56,6 @@ struct Editor {
         QTest::keyClicks(edit, text);
         QTest::keyClick(edit, Qt::Key_Return);
     }
-    // The board as its file holds it, blocks in name order: the same for the same components,
-    // properties and wires whatever their ownership order.
-    QString text() const {
-        const QString all = BoardFile::WriteBoard(board(), window->GridSize()).Text;
-        QStringList blocks = all.split(QStringLiteral("end\r\n"), Qt::SkipEmptyParts);
-        blocks.sort();
-        return blocks.join(QStringLiteral("end\r\n"));
-    }
-    QUndoStack* undo() const { return window->UndoStack(); }
-
-    ScopedDialogRecorder dialogs;
-    ScopedManualClock clock;
-    std::unique_ptr<TfrmPlugin> window;
 };
 
 void dragWithLeft(QWidget* widget, QPoint from, QPoint to) {
@@ -154,10 +109,10 @@ void TestEditing::initTestCase() {
 
 void TestEditing::wireThroughGrid() {
     Editor e;
-    auto* vcc = e.placeAt(TagVcc, QPoint(40, 40));
-    auto* sw = e.placeAt(TagSwitch, QPoint(120, 40));
-    auto* led = e.placeAt(TagLED, QPoint(200, 40));
-    auto* gnd = e.placeAt(TagGND, QPoint(280, 40));
+    auto* vcc = e.placeAt(ToolTag::Vcc, QPoint(40, 40));
+    auto* sw = e.placeAt(ToolTag::Switch, QPoint(120, 40));
+    auto* led = e.placeAt(ToolTag::LED, QPoint(200, 40));
+    auto* gnd = e.placeAt(ToolTag::GND, QPoint(280, 40));
     QCOMPARE(e.names(), (QStringList{"GND1", "LED1", "Switch1", "Vcc1"}));
     QTest::mouseClick(sw, Qt::RightButton);
     QVERIFY(e.window->PropertiesWindow()->isVisible());
@@ -202,7 +157,7 @@ void TestEditing::titleAndModifiedMark() {
     Editor e;
     QCOMPARE(e.window->windowTitle(), QStringLiteral("untitled[*] - Brelvan"));
     QVERIFY(!e.window->isWindowModified());
-    e.placeAt(TagLED, QPoint(40, 40));
+    e.placeAt(ToolTag::LED, QPoint(40, 40));
     QVERIFY(e.window->isWindowModified());
     QVERIFY(e.window->SaveToFile(dir.filePath("lamp.ovd")));
     e.window->SetFileName(dir.filePath("lamp.ovd"));
@@ -239,7 +194,7 @@ void TestEditing::saveQuestion() {
     QVERIFY(other.open(QIODevice::WriteOnly));
     other.write("object Bulb7: TBulb\r\nend\r\n");
     other.close();
-    e.placeAt(TagLED, QPoint(40, 40));
+    e.placeAt(ToolTag::LED, QPoint(40, 40));
     e.dialogs->saveQuestionAnswers << answer;
     if (saveAs) e.dialogs->saveAnswers << dir.filePath("saved.ovd");
     e.dialogs->openAnswers << other.fileName();
@@ -269,7 +224,7 @@ void TestEditing::badOpenKeepsBoard() {
     wiredBoard(e);
     e.window->SetFileName(dir.filePath("mine.ovd"));
     e.window->SetModified(true);
-    const QString before = e.text();
+    const QString before = e.sortedText();
     QFile bad(dir.filePath("bad.ovd"));
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("object LED9: TLED\r\n  Color = cled_PURPLE\r\nend\r\n");
@@ -280,7 +235,7 @@ void TestEditing::badOpenKeepsBoard() {
     QVERIFY(e.dialogs->messages.isEmpty());
     e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
     QVERIFY(!e.window->OpenFile(bad.fileName()));
-    QCOMPARE(e.text(), before);
+    QCOMPARE(e.sortedText(), before);
     QCOMPARE(e.window->FileName(), dir.filePath("mine.ovd"));
     QVERIFY(e.window->Modified());
     QCOMPARE(e.dialogs->messages.last().caption, QStringLiteral("Error"));
@@ -291,7 +246,7 @@ void TestEditing::recentFiles() {
     QTemporaryDir dir;
     QSettings(QStringLiteral("Brelvan"), QStringLiteral("Brelvan")).clear();
     Editor e;
-    e.placeAt(TagLED, QPoint(40, 40));
+    e.placeAt(ToolTag::LED, QPoint(40, 40));
     for (int i = 1; i <= 10; ++i)
         QVERIFY(e.window->SaveToFile(dir.filePath(QStringLiteral("b%1.ovd").arg(i))));
     QVERIFY(e.window->SaveToFile(dir.filePath("b5.ovd")));
@@ -305,7 +260,7 @@ void TestEditing::recentFiles() {
     // A second window finds them, and opening one asks first.
     Editor second;
     QCOMPARE(second.window->RecentFiles(), recent);
-    second.placeAt(TagSwitch, QPoint(40, 40));
+    second.placeAt(ToolTag::Switch, QPoint(40, 40));
     second.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
     second.window->RecentMenu()->actions().at(1)->trigger();
     QCOMPARE(second.dialogs->saveQuestions.size(), 1);
@@ -332,8 +287,8 @@ void TestEditing::undoRedo() {
     // A saved board: emptying it is a change as well.
     e.window->SetFileName(QStringLiteral("board.ovd"));
     e.window->SetModified(false);
-    const QString before = e.text();
-    if (edit == "place") e.placeAt(TagLED, QPoint(300, 200));
+    const QString before = e.sortedText();
+    if (edit == "place") e.placeAt(ToolTag::LED, QPoint(300, 200));
     if (edit == "move") dragWithLeft(led, QPoint(10, 10), QPoint(30, 50));
     if (edit == "resize") {
         QTest::mouseMove(led, QPoint(30, 30));
@@ -370,33 +325,33 @@ void TestEditing::undoRedo() {
         QTest::mouseClick(led, Qt::LeftButton);
         QTest::keyClick(e.window.get(), Qt::Key_Down);
     }
-    const QString after = e.text();
+    const QString after = e.sortedText();
     QVERIFY(after != before);
     QVERIFY(e.window->Modified());
     QCOMPARE(e.undo()->count(), 1);
     e.undo()->undo();
-    QCOMPARE(e.text(), before);
+    QCOMPARE(e.sortedText(), before);
     QVERIFY(!e.window->Modified());
     QCOMPARE(e.property("UDrivenPort1", "InputPort"), QStringLiteral("UPort1.Port"));
     e.undo()->redo();
-    QCOMPARE(e.text(), after);
+    QCOMPARE(e.sortedText(), after);
     QVERIFY(e.window->Modified());
     e.undo()->undo();
-    QCOMPARE(e.text(), before);
+    QCOMPARE(e.sortedText(), before);
 }
 
 void TestEditing::undoToSavedState() {
     QTemporaryDir dir;
     Editor e;
-    e.placeAt(TagLED, QPoint(40, 40));
-    e.placeAt(TagLED, QPoint(100, 40));
+    e.placeAt(ToolTag::LED, QPoint(40, 40));
+    e.placeAt(ToolTag::LED, QPoint(100, 40));
     QVERIFY(e.window->SaveToFile(dir.filePath("two.ovd")));
     QVERIFY(!e.window->Modified());
     e.undo()->undo();
     QVERIFY(e.window->Modified()); // back beyond the saved board
     e.undo()->redo();
     QVERIFY(!e.window->Modified());
-    e.placeAt(TagLED, QPoint(160, 40));
+    e.placeAt(ToolTag::LED, QPoint(160, 40));
     QVERIFY(e.window->Modified());
     e.undo()->undo();
     QVERIFY(!e.window->Modified());
@@ -405,14 +360,14 @@ void TestEditing::undoToSavedState() {
 void TestEditing::stackClearedByNewAndOpen() {
     QTemporaryDir dir;
     Editor e;
-    e.placeAt(TagLED, QPoint(40, 40));
+    e.placeAt(ToolTag::LED, QPoint(40, 40));
     QVERIFY(e.window->SaveToFile(dir.filePath("one.ovd")));
-    e.placeAt(TagLED, QPoint(100, 40));
+    e.placeAt(ToolTag::LED, QPoint(100, 40));
     e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
     QVERIFY(e.window->OpenFile(dir.filePath("one.ovd")));
     QVERIFY(!e.undo()->canUndo());
     QVERIFY(!e.window->EditMenu()->findChild<QAction*>("miUndo")->isEnabled());
-    e.placeAt(TagLED, QPoint(100, 40));
+    e.placeAt(ToolTag::LED, QPoint(100, 40));
     e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
     e.window->miNewClick();
     QVERIFY(!e.undo()->canUndo());

@@ -15,6 +15,7 @@
 #include "host/boardbridge.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "tests/support/windowfixture.h"
 
 namespace {
 
@@ -48,20 +49,12 @@ public:
 };
 
 // A shown main window with the dialog recorder and the manual clock around it.
-struct Editor {
-    Editor() : window(std::make_unique<TfrmPlugin>()) {
-        window->Firmware()->Runner()->SetFreeRunning(false);
-        window->resize(900, 640);
-        window->show();
-    }
+struct Editor : WindowFixture {
+    Editor() : WindowFixture(QSize(900, 640)) { runner()->SetFreeRunning(false); }
     TFirmwareRunner* runner() const { return window->Firmware()->Runner(); }
     void run() {
         if (!window->Running()) window->RunButton()->click();
     }
-
-    ScopedDialogRecorder dialogs;
-    ScopedManualClock clock;
-    std::unique_ptr<TfrmPlugin> window;
 };
 
 } // namespace

@@ -9,8 +9,8 @@
 #include "components/leds.h"
 #include "components/pins.h"
 #include "components/switches.h"
-#include "model/hostpins.h"
 #include "model/circuit.h"
+#include "model/hostpins.h"
 #include "tests/support/boardfixture.h"
 
 namespace {

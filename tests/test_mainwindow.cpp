@@ -18,49 +18,19 @@
 #include "components/leds.h"
 #include "components/pins.h"
 #include "components/switches.h"
-#include "simulation/brelvanclasses.h"
 #include "editor/brelvanfrm.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hostmessages.h"
+#include "simulation/brelvanclasses.h"
+#include "tests/support/windowfixture.h"
 
 namespace {
 
-constexpr int TagLED = 1;
-constexpr int TagBulb = 3;
-constexpr int TagSwitch = 4;
-constexpr int TagInvertor = 8;
-constexpr int TagLine = 15;
-constexpr int TagTwoColorLED = 16;
-constexpr int TagGateAND = 18;
-constexpr int TagLCDAlpha = 19;
-
 // A shown main window with the dialog recorder and the manual clock installed around it.
-struct Editor {
-    Editor() : window(std::make_unique<TfrmPlugin>()) {
-        window->resize(800, 600);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
-    }
-
-    QWidget* board() const { return window->Board(); }
-
-    // Arms the tool of tag and clicks the board at pos, as the user places a component.
-    TOrvexGraphicComponent* placeAt(int tag, QPoint pos) {
-        QTest::mouseClick(window->ToolButton(tag), Qt::LeftButton);
-        QTest::mouseClick(board(), Qt::LeftButton, Qt::NoModifier, pos);
-        return newest();
-    }
-    TOrvexGraphicComponent* newest() const {
-        const QList<TOrvexGraphicComponent*> owned = window->Board()->OwnedComponents();
-        return owned.isEmpty() ? nullptr : owned.last();
-    }
+struct Editor : WindowFixture {
     int componentCount() const { return int(window->Board()->OwnedComponents().size()); }
-
-    ScopedDialogRecorder dialogs;
-    ScopedManualClock clock;
-    std::unique_ptr<TfrmPlugin> window;
 };
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
@@ -183,9 +153,9 @@ void TestMainWindow::toolBarButtons() {
         QCOMPARE(button->size(), QSize(35, 30));
         QVERIFY(button->isCheckable());
     }
-    QCOMPARE(e.window->ToolButton(TagGateAND)->objectName(), QStringLiteral("tbNAND"));
-    QCOMPARE(e.window->ToolButton(2)->toolTip(), QStringLiteral("DispSeg"));
-    QCOMPARE(e.window->ToolButton(11)->toolTip(), QStringLiteral("UDrivenPort"));
+    QCOMPARE(e.window->ToolButton(ToolTag::GateAND)->objectName(), QStringLiteral("tbNAND"));
+    QCOMPARE(e.window->ToolButton(ToolTag::DispSeg)->toolTip(), QStringLiteral("DispSeg"));
+    QCOMPARE(e.window->ToolButton(ToolTag::UDrivenPort)->toolTip(), QStringLiteral("UDrivenPort"));
     QToolButton* run = e.window->RunButton();
     QCOMPARE(run, e.window->ToolButtons().last());
     QCOMPARE(run->text(), QStringLiteral("Run"));
@@ -307,23 +277,26 @@ void TestMainWindow::naming_data() {
     QTest::addColumn<QString>("otherChild");   // a plain label of the board with that name
     QTest::addColumn<QList<int>>("tags");      // placed one after another
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("two LEDs") << TagLED << QStringList() << QString() << QList<int>{TagLED, TagLED}
+    QTest::newRow("two LEDs") << int(ToolTag::LED) << QStringList() << QString()
+                              << QList<int>{ToolTag::LED, ToolTag::LED}
                               << QStringList{"LED1", "LED2"};
-    QTest::newRow("after 1 and 2") << TagLED << QStringList{"LED1", "LED2"} << QString()
-                                   << QList<int>{TagLED} << QStringList{"LED3"};
-    QTest::newRow("2 owned before 1") << TagLED << QStringList{"LED2", "LED1"} << QString()
-                                      << QList<int>{TagLED} << QStringList{"LED3"};
-    QTest::newRow("gap is not filled") << TagBulb << QStringList{"Bulb2"} << QString()
-                                       << QList<int>{TagBulb} << QStringList{"Bulb1"};
-    QTest::newRow("name taken by a label")
-        << TagBulb << QStringList() << "bulb1" << QList<int>{TagBulb} << QStringList{"Bulb2"};
-    QTest::newRow("two-colour LED") << TagLED << QStringList{"LED1"} << QString()
-                                    << QList<int>{TagTwoColorLED} << QStringList{"TwoColorLED1"};
-    QTest::newRow("NAND button") << TagBulb << QStringList() << QString()
-                                 << QList<int>{TagGateAND, TagGateAND}
+    QTest::newRow("after 1 and 2") << int(ToolTag::LED) << QStringList{"LED1", "LED2"} << QString()
+                                   << QList<int>{ToolTag::LED} << QStringList{"LED3"};
+    QTest::newRow("2 owned before 1")
+        << int(ToolTag::LED) << QStringList{"LED2", "LED1"} << QString() << QList<int>{ToolTag::LED}
+        << QStringList{"LED3"};
+    QTest::newRow("gap is not filled") << int(ToolTag::Bulb) << QStringList{"Bulb2"} << QString()
+                                       << QList<int>{ToolTag::Bulb} << QStringList{"Bulb1"};
+    QTest::newRow("name taken by a label") << int(ToolTag::Bulb) << QStringList() << "bulb1"
+                                           << QList<int>{ToolTag::Bulb} << QStringList{"Bulb2"};
+    QTest::newRow("two-colour LED")
+        << int(ToolTag::LED) << QStringList{"LED1"} << QString() << QList<int>{ToolTag::TwoColorLED}
+        << QStringList{"TwoColorLED1"};
+    QTest::newRow("NAND button") << int(ToolTag::Bulb) << QStringList() << QString()
+                                 << QList<int>{ToolTag::GateAND, ToolTag::GateAND}
                                  << QStringList{"GateAND1", "GateAND2"};
-    QTest::newRow("per class") << TagBulb << QStringList{"Bulb1"} << QString()
-                               << QList<int>{TagSwitch, TagInvertor}
+    QTest::newRow("per class") << int(ToolTag::Bulb) << QStringList{"Bulb1"} << QString()
+                               << QList<int>{ToolTag::Switch, ToolTag::Invertor}
                                << QStringList{"Switch1", "Invertor1"};
 }
 
@@ -370,13 +343,13 @@ void TestMainWindow::clickPlacesOnGrid() {
     Editor e;
     e.window->SetGridSize(grid);
     QVERIFY(!e.window->Modified());
-    TOrvexGraphicComponent* bulb = e.placeAt(TagBulb, click);
+    TOrvexGraphicComponent* bulb = e.placeAt(ToolTag::Bulb, click);
     QVERIFY(bulb);
     QCOMPARE(bulb->pos(), topLeft);
     QCOMPARE(bulb->size(), QSize(32, 32));
     QVERIFY(e.window->Modified());
     QCOMPARE(e.window->CurrentTool(), 0);
-    QVERIFY(!e.window->ToolButton(TagBulb)->isChecked());
+    QVERIFY(!e.window->ToolButton(ToolTag::Bulb)->isChecked());
     // The new component is not selected.
     QVERIFY(!bulb->Selected());
     QVERIFY(!e.window->EditedObject());
@@ -387,10 +360,10 @@ void TestMainWindow::clickPlacesOnGrid() {
 
 void TestMainWindow::doubleClickPlacesInCentre() {
     Editor e;
-    QToolButton* button = e.window->ToolButton(TagInvertor);
+    QToolButton* button = e.window->ToolButton(ToolTag::Invertor);
     auto doubleClick = [&] {
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(e.window->CurrentTool(), TagInvertor);
+        QCOMPARE(e.window->CurrentTool(), ToolTag::Invertor);
         QVERIFY(button->isChecked());
         e.clock->Advance(e.clock->DoubleClickTime() - 1);
         QTest::mouseClick(button, Qt::LeftButton);
@@ -416,9 +389,9 @@ void TestMainWindow::doubleClickPlacesInCentre() {
 
 void TestMainWindow::secondClickAfterDoubleClickTimeDisarms() {
     Editor e;
-    QToolButton* button = e.window->ToolButton(TagBulb);
+    QToolButton* button = e.window->ToolButton(ToolTag::Bulb);
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(e.window->CurrentTool(), TagBulb);
+    QCOMPARE(e.window->CurrentTool(), ToolTag::Bulb);
     e.clock->Advance(e.clock->DoubleClickTime());
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(e.window->CurrentTool(), 0);
@@ -426,10 +399,10 @@ void TestMainWindow::secondClickAfterDoubleClickTimeDisarms() {
     QCOMPARE(e.componentCount(), 0);
     // Arming another tool releases the first.
     QTest::mouseClick(button, Qt::LeftButton);
-    QTest::mouseClick(e.window->ToolButton(TagSwitch), Qt::LeftButton);
+    QTest::mouseClick(e.window->ToolButton(ToolTag::Switch), Qt::LeftButton);
     QVERIFY(!button->isChecked());
-    QVERIFY(e.window->ToolButton(TagSwitch)->isChecked());
-    QCOMPARE(e.window->CurrentTool(), TagSwitch);
+    QVERIFY(e.window->ToolButton(ToolTag::Switch)->isChecked());
+    QCOMPARE(e.window->CurrentTool(), ToolTag::Switch);
 }
 
 void TestMainWindow::scrolledBoardPlacesInView() {
@@ -445,7 +418,7 @@ void TestMainWindow::scrolledBoardPlacesInView() {
     QVERIFY(client.left() > 0 && client.top() > 0);
     QVERIFY(client.contains(e.newest()->geometry()));
     // The centre of what the user sees, not of the board's origin.
-    QToolButton* button = e.window->ToolButton(TagBulb);
+    QToolButton* button = e.window->ToolButton(ToolTag::Bulb);
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     TOrvexGraphicComponent* bulb = e.newest();
@@ -457,11 +430,11 @@ void TestMainWindow::scrolledBoardPlacesInView() {
 
 void TestMainWindow::lcdToolsPlaceModules() {
     Editor e;
-    TOrvexGraphicComponent* alpha = e.placeAt(TagLCDAlpha, QPoint(40, 40));
+    TOrvexGraphicComponent* alpha = e.placeAt(ToolTag::LCDAlpha, QPoint(40, 40));
     QVERIFY(alpha);
     QCOMPARE(alpha->Name(), QStringLiteral("LCDAlpha1"));
     QCOMPARE(alpha->size(), QSize(230, 74));
-    TOrvexGraphicComponent* graph = e.placeAt(TagLCDAlpha + 1, QPoint(40, 160));
+    TOrvexGraphicComponent* graph = e.placeAt(ToolTag::LCDAlpha + 1, QPoint(40, 160));
     QCOMPARE(graph->Name(), QStringLiteral("LCDGraph1"));
     QCOMPARE(graph->size(), QSize(294, 166));
     QCOMPARE(e.componentCount(), 2);
@@ -474,7 +447,7 @@ void TestMainWindow::lcdToolsPlaceModules() {
 
 void TestMainWindow::dragMovesInGridSteps() {
     Editor e;
-    TOrvexGraphicComponent* bulb = e.placeAt(TagBulb, QPoint(40, 40));
+    TOrvexGraphicComponent* bulb = e.placeAt(ToolTag::Bulb, QPoint(40, 40));
     QCOMPARE(bulb->pos(), QPoint(40, 40));
     QTest::mousePress(bulb, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
     QCOMPARE(e.window->EditedObject(), bulb);
@@ -539,16 +512,21 @@ void TestMainWindow::resizeFromCorner_data() {
     QTest::addColumn<int>("grid");
     QTest::addColumn<QPoint>("to"); // where the corner is dragged, in the component
     QTest::addColumn<QSize>("size");
-    QTest::newRow("grid 4 minimum") << TagGateAND << 4 << QPoint(5, 5) << QSize(24, 24);
-    QTest::newRow("grid 8 minimum") << TagGateAND << 8 << QPoint(5, 5) << QSize(48, 48);
-    QTest::newRow("grid 4 larger") << TagGateAND << 4 << QPoint(101, 50) << QSize(100, 48);
-    QTest::newRow("grid 4 one way") << TagGateAND << 4 << QPoint(3, 70) << QSize(24, 68);
-    QTest::newRow("horizontal line, grid 4") << TagLine << 4 << QPoint(101, 10) << QSize(100, 3);
-    QTest::newRow("horizontal line, grid 8") << TagLine << 8 << QPoint(101, 10) << QSize(96, 5);
-    QTest::newRow("vertical line, grid 4") << TagLine << 4 << QPoint(5, 101) << QSize(3, 100);
-    QTest::newRow("vertical line, grid 8") << TagLine << 8 << QPoint(5, 101) << QSize(5, 96);
+    QTest::newRow("grid 4 minimum") << int(ToolTag::GateAND) << 4 << QPoint(5, 5) << QSize(24, 24);
+    QTest::newRow("grid 8 minimum") << int(ToolTag::GateAND) << 8 << QPoint(5, 5) << QSize(48, 48);
+    QTest::newRow("grid 4 larger")
+        << int(ToolTag::GateAND) << 4 << QPoint(101, 50) << QSize(100, 48);
+    QTest::newRow("grid 4 one way") << int(ToolTag::GateAND) << 4 << QPoint(3, 70) << QSize(24, 68);
+    QTest::newRow("horizontal line, grid 4")
+        << int(ToolTag::Line) << 4 << QPoint(101, 10) << QSize(100, 3);
+    QTest::newRow("horizontal line, grid 8")
+        << int(ToolTag::Line) << 8 << QPoint(101, 10) << QSize(96, 5);
+    QTest::newRow("vertical line, grid 4")
+        << int(ToolTag::Line) << 4 << QPoint(5, 101) << QSize(3, 100);
+    QTest::newRow("vertical line, grid 8")
+        << int(ToolTag::Line) << 8 << QPoint(5, 101) << QSize(5, 96);
     QTest::newRow("square drag makes a line upright")
-        << TagLine << 4 << QPoint(5, 5) << QSize(3, 24);
+        << int(ToolTag::Line) << 4 << QPoint(5, 5) << QSize(3, 24);
 }
 
 void TestMainWindow::resizeFromCorner() {
@@ -791,7 +769,7 @@ void TestMainWindow::gridPainting() {
 
 void TestMainWindow::visibilityMenu() {
     Editor e;
-    TOrvexGraphicComponent* bulb = e.placeAt(TagBulb, QPoint(40, 40));
+    TOrvexGraphicComponent* bulb = e.placeAt(ToolTag::Bulb, QPoint(40, 40));
     QCOMPARE(bulb->Visibility(), vs_Hybrid);
     QVERIFY(e.window->VisibilityItem(1)->isChecked());
     e.window->VisibilityItem(0)->trigger();
@@ -799,7 +777,7 @@ void TestMainWindow::visibilityMenu() {
     QVERIFY(e.window->VisibilityItem(0)->isChecked());
     QVERIFY(!e.window->VisibilityItem(1)->isChecked());
     // A new component takes the mode of the menu.
-    TOrvexGraphicComponent* gate = e.placeAt(TagGateAND, QPoint(100, 100));
+    TOrvexGraphicComponent* gate = e.placeAt(ToolTag::GateAND, QPoint(100, 100));
     QCOMPARE(gate->Visibility(), vs_Schematic);
     e.window->VisibilityItem(2)->trigger();
     QCOMPARE(bulb->Visibility(), vs_Component);
@@ -811,11 +789,11 @@ void TestMainWindow::visibilityMenu() {
 
 void TestMainWindow::runTogglesEditing() {
     Editor e;
-    TOrvexGraphicComponent* bulb = e.placeAt(TagBulb, QPoint(40, 40));
+    TOrvexGraphicComponent* bulb = e.placeAt(ToolTag::Bulb, QPoint(40, 40));
     QTest::mouseClick(bulb, Qt::LeftButton);
     QVERIFY(bulb->Selected());
-    QTest::mouseClick(e.window->ToolButton(TagSwitch), Qt::LeftButton);
-    QCOMPARE(e.window->CurrentTool(), TagSwitch);
+    QTest::mouseClick(e.window->ToolButton(ToolTag::Switch), Qt::LeftButton);
+    QCOMPARE(e.window->CurrentTool(), ToolTag::Switch);
 
     QTest::mouseClick(e.window->RunButton(), Qt::LeftButton);
     QVERIFY(e.window->Running());
@@ -886,8 +864,8 @@ void TestMainWindow::runSimulatesBoard() {
 
 void TestMainWindow::newWhileRunning() {
     Editor e;
-    e.placeAt(TagBulb, QPoint(40, 40));
-    e.placeAt(TagGateAND, QPoint(100, 100));
+    e.placeAt(ToolTag::Bulb, QPoint(40, 40));
+    e.placeAt(ToolTag::GateAND, QPoint(100, 100));
     e.window->SetFileName(QStringLiteral("board.ovd"));
     e.window->tbRunClick();
     QVERIFY(e.window->Running());
@@ -899,9 +877,9 @@ void TestMainWindow::newWhileRunning() {
     QCOMPARE(e.componentCount(), 0);
     QVERIFY(!e.window->Modified());
     QVERIFY(e.window->FileName().isEmpty());
-    QVERIFY(e.window->ToolButton(TagBulb)->isEnabled());
+    QVERIFY(e.window->ToolButton(ToolTag::Bulb)->isEnabled());
     // The numbering starts again.
-    QCOMPARE(e.placeAt(TagBulb, QPoint(40, 40))->Name(), QStringLiteral("Bulb1"));
+    QCOMPARE(e.placeAt(ToolTag::Bulb, QPoint(40, 40))->Name(), QStringLiteral("Bulb1"));
 }
 
 void TestMainWindow::simulationStartsOnlyFromRun() {
@@ -942,7 +920,7 @@ void TestMainWindow::oscillationInStatusBar() {
 
 void TestMainWindow::closeEmptiesBoard() {
     Editor e;
-    e.placeAt(TagBulb, QPoint(40, 40));
+    e.placeAt(ToolTag::Bulb, QPoint(40, 40));
     e.window->tbRunClick();
     e.dialogs->saveQuestionAnswers << SaveAnswer::Discard;
     QVERIFY(e.window->close());

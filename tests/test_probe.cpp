@@ -13,9 +13,9 @@
 #include "components/pins.h"
 #include "components/ports.h"
 #include "components/switches.h"
-#include "simulation/brelvanclasses.h"
-#include "platform/keystate.h"
 #include "model/nodetable.h"
+#include "platform/keystate.h"
+#include "simulation/brelvanclasses.h"
 #include "tests/support/boardfixture.h"
 
 namespace {

@@ -16,11 +16,12 @@
 #include "components/pins.h"
 #include "components/switches.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
+#include "tests/support/windowfixture.h"
 
 // A class outside the object system, as a property type.
 struct TPlainData {
@@ -65,12 +66,7 @@ public:
 
 namespace {
 
-struct Editor {
-    Editor() : window(std::make_unique<TfrmPlugin>()) {
-        window->resize(800, 600);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
-    }
+struct Editor : WindowFixture {
     template <typename T> T* put(const QString& name, QPoint at) {
         auto* component = new T(window->Board());
         component->SetName(name);
@@ -78,7 +74,6 @@ struct Editor {
         window->WireComponent(component);
         return component;
     }
-    TPropertyEditor* grid() const { return window->PropertiesWindow()->PropEdit(); }
     QStringList rowNames() const {
         QStringList names;
         for (const auto& row : grid()->Rows())
@@ -96,10 +91,6 @@ struct Editor {
                 result << combo->itemText(i);
         return result;
     }
-
-    ScopedDialogRecorder dialogs;
-    ScopedManualClock clock;
-    std::unique_ptr<TfrmPlugin> window;
 };
 
 QLineEdit* field(TPropertyEditor& grid, const QString& prop) {

@@ -12,10 +12,11 @@
 #include "components/switches.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
+#include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hostmessages.h"
-#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 
 namespace {
@@ -27,7 +28,8 @@ public:
 };
 
 // LED, switch, round button, host pin, host port, Vcc and GND buttons of the tool bar.
-constexpr int Tags[] = {1, 4, 5, 9, 10, 13, 14};
+constexpr int Tags[] = {ToolTag::LED,   ToolTag::Switch, ToolTag::RoundBtn, ToolTag::UPin,
+                        ToolTag::UPort, ToolTag::Vcc,    ToolTag::GND};
 constexpr int ToolCount = int(std::size(Tags));
 constexpr int MaxComponents = 40;
 

@@ -19,34 +19,18 @@
 #include "components/switches.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "editor/wires.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "editor/brelvanprop.h"
 #include "properties/propertyeditor.h"
 #include "properties/propertytext.h"
+#include "tests/support/windowfixture.h"
 
 namespace {
 
-constexpr int TagLED = 1;
-constexpr int TagSwitch = 4;
-constexpr int TagVcc = 13;
-constexpr int TagGND = 14;
-
-struct Editor {
-    Editor() : window(std::make_unique<TfrmPlugin>()) {
-        window->resize(800, 600);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
-    }
-    TBoardSurface* board() const { return window->Board(); }
-    TOrvexGraphicComponent* placeAt(int tag, QPoint pos) {
-        QTest::mouseClick(window->ToolButton(tag), Qt::LeftButton);
-        QTest::mouseClick(board(), Qt::LeftButton, Qt::NoModifier, pos);
-        const QList<TOrvexGraphicComponent*> owned = board()->OwnedComponents();
-        return owned.isEmpty() ? nullptr : owned.last();
-    }
+struct Editor : WindowFixture {
     template <typename T> T* put(const QString& name, QPoint at) {
         auto* component = new T(board());
         component->SetName(name);
@@ -55,9 +39,6 @@ struct Editor {
         component->show();
         return component;
     }
-    TOrvexGraphicComponent* find(const QString& name) const {
-        return qobject_cast<TOrvexGraphicComponent*>(board()->FindOwnedName(name));
-    }
     // "LED1.Anode": the end of that contact.
     TWireEnd end(const QString& path) const {
         const QString component = path.section(QLatin1Char('.'), 0, 0);
@@ -65,25 +46,7 @@ struct Editor {
             if (PropertyText::PathName(end.Contact, board()) == path) return end;
         return TWireEnd();
     }
-    QString property(const QString& component, const char* prop) const {
-        return PropertyText::PropertyToText(find(component), QString::fromLatin1(prop), board());
-    }
-    void choose(const QString& prop, const QString& entry) {
-        auto* list =
-            qobject_cast<QComboBox*>(window->PropertiesWindow()->PropEdit()->Row(prop)->Editor);
-        QVERIFY(list);
-        const int index = list->findText(entry);
-        QVERIFY2(index >= 0, qPrintable(entry));
-        list->setCurrentIndex(index);
-    }
     QString text() const { return BoardFile::WriteBoard(board(), window->GridSize()).Text; }
-    // Blocks in name order: undo brings a component back at the end of the board.
-    QString sortedText() const {
-        QStringList blocks = text().split(QStringLiteral("end\r\n"), Qt::SkipEmptyParts);
-        blocks.sort();
-        return blocks.join(QStringLiteral("end\r\n"));
-    }
-    QUndoStack* undo() const { return window->UndoStack(); }
     QString status() const { return window->statusBar()->currentMessage(); }
 
     // Presses on one stub, moves and releases over another, as a user draws a wire.
@@ -102,10 +65,6 @@ struct Editor {
         QTest::mouseRelease(from.Component, Qt::LeftButton, Qt::NoModifier, stop);
         QVERIFY(!window->WireOverlay()->HasRubberLine());
     }
-
-    ScopedDialogRecorder dialogs;
-    ScopedManualClock clock;
-    std::unique_ptr<TfrmPlugin> window;
 };
 
 QPointF stubOf(TOrvexGraphicComponent* component, ContactRole role) {
@@ -211,10 +170,10 @@ void TestWires::probeRegionsUnchanged() {
 void TestWires::boardWiredByDragging() {
     // The same board twice: wired through the grid, and wired only by dragging.
     Editor grid;
-    grid.placeAt(TagVcc, QPoint(40, 40));
-    auto* gridSwitch = grid.placeAt(TagSwitch, QPoint(120, 40));
-    auto* gridLed = grid.placeAt(TagLED, QPoint(200, 40));
-    grid.placeAt(TagGND, QPoint(280, 40));
+    grid.placeAt(ToolTag::Vcc, QPoint(40, 40));
+    auto* gridSwitch = grid.placeAt(ToolTag::Switch, QPoint(120, 40));
+    auto* gridLed = grid.placeAt(ToolTag::LED, QPoint(200, 40));
+    grid.placeAt(ToolTag::GND, QPoint(280, 40));
     QTest::mouseClick(gridSwitch, Qt::RightButton);
     grid.choose("Contact1", "Vcc1.Pin");
     QTest::mouseClick(gridLed, Qt::LeftButton);
@@ -222,10 +181,10 @@ void TestWires::boardWiredByDragging() {
     grid.choose("Cathode", "GND1.Pin");
 
     Editor e;
-    e.placeAt(TagVcc, QPoint(40, 40));
-    auto* sw = e.placeAt(TagSwitch, QPoint(120, 40));
-    auto* led = e.placeAt(TagLED, QPoint(200, 40));
-    e.placeAt(TagGND, QPoint(280, 40));
+    e.placeAt(ToolTag::Vcc, QPoint(40, 40));
+    auto* sw = e.placeAt(ToolTag::Switch, QPoint(120, 40));
+    auto* led = e.placeAt(ToolTag::LED, QPoint(200, 40));
+    e.placeAt(ToolTag::GND, QPoint(280, 40));
     const int placed = e.undo()->count();
     e.drag("Vcc1.Pin", "Switch1.Contact1");
     QCOMPARE(e.status(), QStringLiteral("Wired Vcc1.Pin \u2014 Switch1.Contact1"));

@@ -1,1 +1,1 @@
-brelvan_add_test(test_wires SOURCES test_wires.cpp LIBS brelvan_editor)
+brelvan_add_test(test_wires SOURCES test_wires.cpp LIBS brelvan_editor brelvan_windowfixture)
