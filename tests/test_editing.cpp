@@ -82,7 +82,6 @@ class TestEditing : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void wireThroughGrid();
     void titleAndModifiedMark();
     void saveQuestion_data();
@@ -98,14 +97,8 @@ private slots:
     void arrowKeys();
 
 private:
-    QTemporaryDir m_settings;
+    ScratchSettings m_settings; // recent files never go to the user's settings
 };
-
-void TestEditing::initTestCase() {
-    // Recent files go to a scratch place, never the user's settings.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-}
 
 void TestEditing::wireThroughGrid() {
     Editor e;

@@ -79,7 +79,6 @@ class TestWires : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void stubPoints_data();
     void stubPoints();
     void probeRegionsUnchanged();
@@ -94,13 +93,8 @@ private slots:
     void showWiresRemembered();
 
 private:
-    QTemporaryDir m_settings;
+    ScratchSettings m_settings; // recent files never go to the user's settings
 };
-
-void TestWires::initTestCase() {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-}
 
 void TestWires::stubPoints_data() {
     QTest::addColumn<QString>("cls");

@@ -1,6 +1,7 @@
 #include "tests/support/windowfixture.h"
 
 #include <QComboBox>
+#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 #include <QUndoStack>
@@ -56,4 +57,9 @@ void WindowFixture::choose(const QString& prop, const QString& entry) {
     const int index = list->findText(entry);
     QVERIFY2(index >= 0, qPrintable(entry));
     list->setCurrentIndex(index);
+}
+
+ScratchSettings::ScratchSettings() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
 }

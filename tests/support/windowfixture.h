@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "editor/brelvanfrm.h"
@@ -39,4 +40,14 @@ struct WindowFixture {
     ScopedDialogRecorder dialogs;
     ScopedManualClock clock;
     std::unique_ptr<TfrmPlugin> window;
+};
+
+// Points the user's settings (recent files, remembered views) at a scratch folder for as long as
+// it lives.
+class ScratchSettings {
+public:
+    ScratchSettings();
+
+private:
+    QTemporaryDir m_dir;
 };
