@@ -15,12 +15,12 @@
 #include "components/pins.h"
 #include "components/ports.h"
 #include "components/switches.h"
-#include "simulation/brelvanclasses.h"
+#include "model/circuit.h"
 #include "model/hostpins.h"
+#include "model/nodetable.h"
 #include "platform/clock.h"
 #include "platform/keystate.h"
-#include "model/circuit.h"
-#include "model/nodetable.h"
+#include "simulation/brelvanclasses.h"
 #include "simulation/simform.h"
 
 namespace {
