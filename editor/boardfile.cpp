@@ -563,36 +563,35 @@ QString TFileProblem::Describe() const {
         .arg(QString::number(Line), shortened(Text), sentence(Message));
 }
 
-QByteArray ReadFile(const QString& fileName) {
+TFileBytes ReadFile(const QString& fileName) {
     const QString shown = nativeName(fileName);
+    const auto fail = [](const QString& reason) { return TFileBytes{QByteArray(), reason}; };
     const QFileInfo info(fileName);
-    if (!info.exists())
-        throw BoardFileError(QStringLiteral("The file %1 does not exist.").arg(shown));
+    if (!info.exists()) return fail(QStringLiteral("The file %1 does not exist.").arg(shown));
     // Directories, devices and pipes would hang or read without end.
-    if (!info.isFile()) throw BoardFileError(QStringLiteral("%1 is not a board file.").arg(shown));
+    if (!info.isFile()) return fail(QStringLiteral("%1 is not a board file.").arg(shown));
     if (info.size() > MaxFileSize)
-        throw BoardFileError(QStringLiteral("%1 is larger than %2 MB; it is no board file.")
-                                 .arg(shown, QString::number(MaxFileSize >> 20)));
+        return fail(QStringLiteral("%1 is larger than %2 MB; it is no board file.")
+                        .arg(shown, QString::number(MaxFileSize >> 20)));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw BoardFileError(
+        return fail(
             QStringLiteral("The file %1 cannot be opened: %2").arg(shown, file.errorString()));
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw BoardFileError(
+        return fail(
             QStringLiteral("The file %1 cannot be read: %2").arg(shown, file.errorString()));
     if (data.size() > MaxFileSize)
-        throw BoardFileError(QStringLiteral("%1 is larger than %2 MB; it is no board file.")
-                                 .arg(shown, QString::number(MaxFileSize >> 20)));
-    return data;
+        return fail(QStringLiteral("%1 is larger than %2 MB; it is no board file.")
+                        .arg(shown, QString::number(MaxFileSize >> 20)));
+    return TFileBytes{data, QString()};
 }
 
-void WriteFile(const QString& fileName, const QByteArray& data) {
+QString WriteFile(const QString& fileName, const QByteArray& data) {
     const QString shown = nativeName(fileName);
     const auto fail = [&shown](const QString& reason) {
-        return BoardFileError(
-            QStringLiteral("The board was not saved to %1: %2. The file is as it was before.")
-                .arg(shown, reason));
+        return QStringLiteral("The board was not saved to %1: %2. The file is as it was before.")
+            .arg(shown, reason);
     };
     // The new text goes to a temporary file beside the target, which takes the target's place
     // only once every byte of it is on the disk. Writing goes straight through the descriptor:
@@ -602,7 +601,7 @@ void WriteFile(const QString& fileName, const QByteArray& data) {
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const int error = errno;
-        throw fail(openFailure(fileName, error, file.errorString()));
+        return fail(openFailure(fileName, error, file.errorString()));
     }
     const int fd = file.handle();
     const char* next = data.constData();
@@ -613,7 +612,7 @@ void WriteFile(const QString& fileName, const QByteArray& data) {
         if (written <= 0) {
             const int error = written < 0 ? errno : ENOSPC;
             file.cancelWriting();
-            throw fail(systemReason(error));
+            return fail(systemReason(error));
         }
         next += written;
         left -= written;
@@ -622,9 +621,10 @@ void WriteFile(const QString& fileName, const QByteArray& data) {
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
         const int error = errno;
         file.cancelWriting();
-        throw fail(systemReason(error));
+        return fail(systemReason(error));
     }
-    if (!file.commit()) throw fail(file.errorString());
+    if (!file.commit()) return fail(file.errorString());
+    return QString();
 }
 
 QString DecodeText(const QByteArray& bytes) {

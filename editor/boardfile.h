@@ -50,12 +50,6 @@ inline constexpr int MaxCoordinate = TOrvexGraphicComponent::MaxCoordinate; // |
 inline constexpr int MaxExtent = TOrvexGraphicComponent::MaxExtent;         // Width, Height
 inline constexpr int MaxPropertyName = 255;                                 // longer names are cut
 
-// A file could not be read or written; the message says which file and why.
-class BoardFileError : public BrelvanError {
-public:
-    using BrelvanError::BrelvanError;
-};
-
 // One line that could not be read as written.
 struct TFileProblem {
     int Line = 0;    // 1-based
@@ -74,11 +68,15 @@ struct TReadResult {
     QList<TFileProblem> Warnings;
 };
 
-// The whole content of a regular file of at most MaxFileSize bytes. Throws BoardFileError.
-QByteArray ReadFile(const QString& fileName);
+// The whole content of a regular file of at most MaxFileSize bytes, or why it cannot be had.
+struct TFileBytes {
+    QByteArray Data;
+    QString Error; // which file and why; empty when Data holds the file
+};
+TFileBytes ReadFile(const QString& fileName);
 // Replaces the file with data in one step: on any failure the previous file stays as it was.
-// Throws BoardFileError.
-void WriteFile(const QString& fileName, const QByteArray& data);
+// Returns which file and why it was not written; empty on success.
+QString WriteFile(const QString& fileName, const QByteArray& data);
 
 // UTF-8 when the bytes are valid UTF-8, else the 8-bit Latin-1 of older files. Byte-order marks
 // in front (any number of them) go.

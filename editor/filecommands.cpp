@@ -115,13 +115,12 @@ void TFileCommands::CreateMenu() {
 
 bool TFileCommands::LoadFromFile(const QString& fileName) {
     const QString shown = QDir::toNativeSeparators(fileName);
-    QByteArray bytes;
-    try {
-        bytes = BoardFile::ReadFile(fileName);
-    } catch (const BoardFile::BoardFileError& error) {
-        ReportError(&m_window, error);
+    BoardFile::TFileBytes read = BoardFile::ReadFile(fileName);
+    if (!read.Error.isEmpty()) {
+        ShowErrorBox(&m_window, read.Error);
         return false;
     }
+    QByteArray bytes = std::move(read.Data);
     const QStringList lines = BoardFile::SplitLines(BoardFile::DecodeText(bytes));
     bytes.clear();
     // The file is read once out of sight first: only a file that opens as a whole replaces the
@@ -218,10 +217,9 @@ bool TFileCommands::SaveToFile(const QString& fileName) {
                          .arg(QDir::toNativeSeparators(fileName), written.Unreadable->Describe()));
         return false;
     }
-    try {
-        BoardFile::WriteFile(fileName, written.Text.toUtf8());
-    } catch (const BoardFile::BoardFileError& error) {
-        ReportError(&m_window, error);
+    if (const QString failure = BoardFile::WriteFile(fileName, written.Text.toUtf8());
+        !failure.isEmpty()) {
+        ShowErrorBox(&m_window, failure);
         return false;
     }
     SetModified(false);
