@@ -8,11 +8,16 @@
 #include <QtTest>
 #include <memory>
 
+#include "components/drivenports.h"
+#include "components/pins.h"
+#include "components/ports.h"
+#include "components/switches.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarepanels.h"
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
 #include "host/boardbridge.h"
+#include "model/hostpins.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "tests/support/windowfixture.h"
@@ -27,6 +32,52 @@ QString example(const QString& name) {
 
 QString testFirmware(const QString& name) {
     return SourceDir + QStringLiteral("/tests/scenarios/firmware/") + name;
+}
+
+// Firmware that reads P1 for ever: loop: MOV 30h, P1; SJMP loop.
+const char* const ReadP1Firmware = ":0500000085903080FB3B\n"
+                                   ":00000001FF\n";
+
+// A switch from P1.0 to ground, on a lone host pin or on a host port's pin 0; the port may feed a
+// driven port (its strobe and output enable unwired: transparent, output off).
+const char* const SwitchOnLonePin = R"(object P10: TUPin
+  Address = 144
+  PinNumber = 0
+end
+object SW1: TSwitch
+  HasAretation = True
+  Contact1 = P10.Pin
+  Contact2 = GND1.Pin
+  Left = 120
+end
+object GND1: TGND
+  Left = 220
+end
+)";
+const char* const SwitchOnPortPin = R"(object P1: TUPort
+  Address = 144
+end
+object SW1: TSwitch
+  HasAretation = True
+  Contact1 = P1.Pin0
+  Contact2 = GND1.Pin
+  Left = 120
+end
+object GND1: TGND
+  Left = 220
+end
+)";
+const char* const DrivenPortReads = R"(object Dr: TUDrivenPort
+  InputPort = P1.Port
+  Left = 300
+end
+)";
+
+// The file `text` in `dir`, or an empty name when it cannot be written.
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return QString();
+    return file.fileName();
 }
 
 // Records the host messages the bridge sends and answers accesses from a script.
@@ -185,6 +236,76 @@ private slots:
         runOnce();
         QCOMPARE(core.ExternalPins(3), uint8_t(0xFF));
         QVERIFY(!bridge.HasPending());
+    }
+
+    // ---- a switch to ground on P1.0
+
+    // Closing the switch pulls the pin low, whether it is a lone host pin or a port's pin (read
+    // by a driven port or not): the pin, the firmware's read of the port and the driven port's
+    // latch all see it, and opening the switch again gives the pin back its high level.
+    void switchToGroundOnP10_data() {
+        QTest::addColumn<QString>("board");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<int>("level");   // of the pin, mV
+        QTest::addColumn<int>("readBit"); // bit 0 of P1 as the firmware reads it
+        QTest::addColumn<int>("latched"); // the driven port's latched bit 0; -1: none on the board
+        const struct {
+            const char* name;
+            QString board;
+            bool driven;
+        } boards[] = {
+            {"lone host pin", QLatin1String(SwitchOnLonePin), false},
+            {"port pin", QLatin1String(SwitchOnPortPin), false},
+            {"port pin read by a driven port",
+             QLatin1String(SwitchOnPortPin) + QLatin1String(DrivenPortReads), true},
+        };
+        const struct {
+            const char* name;
+            int clicks;
+            bool closed;
+        } states[] = {{"open", 0, false}, {"closed", 1, true}, {"opened again", 2, false}};
+        for (const auto& b : boards) {
+            for (const auto& s : states) {
+                const int bit = s.closed ? 0 : 1;
+                QTest::addRow("%s, %s", b.name, s.name)
+                    << b.board << s.clicks << (s.closed ? 0 : 5000) << bit << (b.driven ? bit : -1);
+            }
+        }
+    }
+    void switchToGroundOnP10() {
+        QFETCH(QString, board);
+        QFETCH(int, clicks);
+        QFETCH(int, level);
+        QFETCH(int, readBit);
+        QFETCH(int, latched);
+        QTemporaryDir dir;
+        const QString boardFile = writeFile(dir, QStringLiteral("p10.ovd"), board.toUtf8());
+        const QString firmwareFile = writeFile(dir, QStringLiteral("read_p1.hex"), ReadP1Firmware);
+        QVERIFY(!boardFile.isEmpty() && !firmwareFile.isEmpty());
+        Editor e;
+        QVERIFY(e.window->LoadFromFile(boardFile));
+        QVERIFY(e.window->Firmware()->LoadFirmware(firmwareFile));
+        e.run();
+        e.runner()->RunFor(1);
+
+        auto* sw = e.find<TSwitch>(QStringLiteral("SW1"));
+        QVERIFY(sw);
+        for (int i = 0; i < clicks; ++i) {
+            QTest::mouseClick(sw, Qt::LeftButton, {}, sw->rect().center());
+            e.runner()->RunFor(1);
+        }
+
+        TOrvexPin* pin = nullptr;
+        if (auto* lone = e.find<TUPin>(QStringLiteral("P10")))
+            pin = lone->HostPin();
+        else if (auto* port = e.find<TUPort>(QStringLiteral("P1")))
+            pin = port->Port()->Pins(0);
+        QVERIFY(pin);
+        QCOMPARE(pin->Value(), level);
+        QCOMPARE(e.runner()->Core().Iram()[0x30] & 1, readBit);
+        auto* driven = e.find<TUDrivenPort>(QStringLiteral("Dr"));
+        QCOMPARE(driven != nullptr, latched >= 0);
+        if (driven) QCOMPARE(driven->Latch(0)->LatchedValue() > 2500 ? 1 : 0, latched);
     }
 
     // ---- the runner and the window
