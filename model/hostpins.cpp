@@ -204,13 +204,6 @@ BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel) {
                                                         : (port->DrivenValue() & ~bit);
             port->StoreValue(value);
             port->StoreDrivenValue(driven);
-            // The port shows its own pin as a pin component does: the pin takes the level it
-            // was given even where a settled pin turned the change down, or a switch to ground
-            // would leave a port's pin high where it pulls a lone pin low.
-            if (port == pin->Port()) {
-                pin->StoreValue(level);
-                pin->StoreDrivenValue(drivenLevel);
-            }
         }
     }
     for (TOrvexPin* shown : targets.Pins) {
