@@ -146,7 +146,13 @@ void TOrvexSwitchCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
     if (!m_closed || !contact || !GetContact1() || !GetContact2()) return;
     const int v = std::max(contact->Value(), 0);
     if (TOrvexPinDriver* other = OtherContact(contact)) other->AssignValue(v);
-    if (TOrvexPinDriver* far = farDriver(this, contact)) far->SetValue(v);
+    if (TOrvexPinDriver* far = farDriver(this, contact)) {
+        // Closed, the switch makes the host pin beyond it one net with this side: the pin takes
+        // the level although a walk leaves a driver's settled flag as it was (a pin component
+        // shows the level anyway; a port's pin would stay as it stood).
+        if (far->IsHostPin()) far->SetSettled(false);
+        far->SetValue(v);
+    }
     m_evaluated = true;
 }
 
