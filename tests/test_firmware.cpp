@@ -107,14 +107,14 @@ private:
 };
 
 // Loads fileName into a runner of its own on another thread; nothing when the load has not
-// returned by the deadline (the thread is then left to itself, with the runner).
+// returned by the deadline (the thread, which owns the runner, is then left to itself).
 std::optional<QString> loadWithin(const QString& fileName, int deadlineMs) {
-    auto runner = std::make_shared<TFirmwareRunner>();
     auto result = std::make_shared<std::promise<QString>>();
     std::future<QString> done = result->get_future();
-    std::thread([runner, result, fileName] {
+    std::thread([result, fileName] {
         try {
-            result->set_value(runner->Load(fileName));
+            TFirmwareRunner runner;
+            result->set_value(runner.Load(fileName));
         } catch (...) {
             result->set_exception(std::current_exception());
         }
