@@ -50,7 +50,7 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
     LoadResult result;
     uint32_t base = 0; // from extended segment/linear address records
     int line = 0;
-    int records = 0;
+    int nonBlank = 0; // lines with something on them
     bool ended = false;
     size_t pos = skipByteOrderMark(text);
     while (pos < text.size() && !ended) {
@@ -68,7 +68,7 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
         while (!raw.empty() && std::isspace(static_cast<unsigned char>(raw.front())))
             raw.remove_prefix(1);
         if (raw.empty()) continue;
-        ++records;
+        ++nonBlank;
         if (raw[0] != ':') {
             result.error = lineError(line, "not an Intel HEX record (no leading ':')");
             return result;
@@ -133,7 +133,7 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
             return result;
         }
     }
-    if (records == 0) {
+    if (nonBlank == 0) {
         result.error = "the file is empty";
         return result;
     }
