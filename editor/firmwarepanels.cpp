@@ -107,27 +107,52 @@ TSerialTerminal::TSerialTerminal(TFirmwareRunner* runner, QWidget* parent)
     setUndoRedoEnabled(false);
     setReadOnly(true); // the text is the firmware's; keys go to its receiver
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setMaximumBlockCount(5000);
+    setMaximumBlockCount(MaxLines);
     setPlaceholderText(QStringLiteral("What the firmware sends appears here; type to send."));
     connect(runner, &TFirmwareRunner::Transmitted, this, &TSerialTerminal::Append);
 }
 
 void TSerialTerminal::Append(const QByteArray& bytes) {
     QString text;
+    text.reserve(bytes.size() + bytes.size() / MaxLineLength + 1);
+    const auto put = [&text, this](QLatin1StringView shown) {
+        if (m_column + shown.size() > MaxLineLength) {
+            text += QLatin1Char('\n');
+            m_column = 0;
+        }
+        text += shown;
+        m_column += int(shown.size());
+    };
     for (char c : bytes) {
         const auto byte = uchar(c);
         if (byte == '\r') {
             m_pendingReturn = true;
             continue;
         }
-        if (m_pendingReturn && byte != '\n') text += QLatin1Char('\n');
+        if (m_pendingReturn && byte != '\n') {
+            text += QLatin1Char('\n');
+            m_column = 0;
+        }
         m_pendingReturn = false;
-        if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte < 0x7F))
-            text += QLatin1Char(char(byte));
-        else
-            text += QStringLiteral("\\x%1").arg(hex2(byte));
+        if (byte == '\n') {
+            text += QLatin1Char('\n');
+            m_column = 0;
+        } else if (byte == '\t' || (byte >= 0x20 && byte < 0x7F)) {
+            put(QLatin1StringView(&c, 1));
+        } else {
+            static constexpr char Digits[] = "0123456789ABCDEF";
+            const char escaped[4] = {'\\', 'x', Digits[byte >> 4], Digits[byte & 15]};
+            put(QLatin1StringView(escaped, 4));
+        }
     }
     if (text.isEmpty()) return;
+    // More than the terminal keeps in one go (a long pause of the window): only the tail is
+    // worth laying out. Lines are shorter than the cut, so the last line stays whole.
+    constexpr qsizetype Kept = qsizetype(MaxLines) * (MaxLineLength + 1);
+    if (text.size() > Kept) {
+        text.remove(0, text.size() - Kept);
+        clear();
+    }
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
@@ -137,6 +162,7 @@ void TSerialTerminal::Append(const QByteArray& bytes) {
 void TSerialTerminal::ClearTerminal() {
     clear();
     m_pendingReturn = false;
+    m_column = 0;
 }
 
 void TSerialTerminal::keyPressEvent(QKeyEvent* event) {

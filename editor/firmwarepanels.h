@@ -27,10 +27,18 @@ private:
 
 // The serial terminal: what the firmware transmits is shown; what the user types is sent to the
 // firmware's receiver (Enter sends a carriage return).
+//
+// The terminal keeps the last MaxLines lines of at most MaxLineLength characters each: a longer
+// line goes on in the next one. A firmware sending without line breaks thus still fills lines of
+// bounded length, the window lays out only the last of them per append, and what is kept stays
+// below MaxLines * (MaxLineLength + 1) characters.
 class TSerialTerminal : public QPlainTextEdit {
     Q_OBJECT
 
 public:
+    static constexpr int MaxLines = 5000;
+    static constexpr int MaxLineLength = 1000;
+
     explicit TSerialTerminal(TFirmwareRunner* runner, QWidget* parent = nullptr);
     void Append(const QByteArray& bytes);
     void ClearTerminal();
@@ -42,4 +50,5 @@ protected:
 private:
     TFirmwareRunner* m_runner;
     bool m_pendingReturn = false; // a carriage return not yet followed by a line feed
+    int m_column = 0;             // characters in the last line
 };

@@ -2,12 +2,16 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
-// Firmware files are small; anything larger is not a program for this part.
-constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
 constexpr int SliceIntervalMs = 10;
 constexpr qint64 SliceBudgetNs = 25'000'000;    // work per slice, so the window stays responsive
 constexpr qint64 MeasureWindowNs = 500'000'000; // speed measured over half a second
@@ -30,28 +34,52 @@ TFirmwareRunner::~TFirmwareRunner() {
     RestoreClock();
 }
 
+TFirmwareRunner::TFileRead TFirmwareRunner::ReadFile(const QString& fileName) {
+    const auto fail = [](const QString& reason) { return TFileRead{QByteArray(), reason}; };
+    const QFileInfo info(fileName);
+    if (!info.exists()) return fail(QStringLiteral("the file does not exist"));
+    // A pipe would block the window in open() or read(), a device such as /dev/zero read
+    // without end; only regular files are firmware.
+    if (info.isDir()) return fail(QStringLiteral("it is a folder, not a file"));
+    if (!info.isFile()) return fail(QStringLiteral("it is a device or a pipe, not a file"));
+    // Not blocking even when a pipe took the file's place since the check; fstat then tells.
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(status.st_mode))
+        return fail(QStringLiteral("it is a device or a pipe, not a file"));
+    if (status.st_size > MaxFileSize) return fail(QStringLiteral("the file is larger than 4 MB"));
+    // At most one byte past the limit, whatever the size said: the file may grow meanwhile.
+    QByteArray bytes;
+    char buffer[65536];
+    while (bytes.size() <= MaxFileSize) {
+        const size_t want = size_t(std::min<qint64>(sizeof buffer, MaxFileSize + 1 - bytes.size()));
+        const ssize_t n = ::read(fd, buffer, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0) break;
+        bytes.append(buffer, qsizetype(n));
+    }
+    if (bytes.size() > MaxFileSize) return fail(QStringLiteral("the file is larger than 4 MB"));
+    return TFileRead{bytes, QString()};
+}
+
 QString TFirmwareRunner::Load(const QString& fileName) {
     const QString shown = QFileInfo(fileName).fileName();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("The firmware %1 was not loaded: %2.").arg(shown, file.errorString());
-    if (file.size() > MaxFileSize)
-        return QStringLiteral("The firmware %1 was not loaded: the file is larger than 4 MB.")
-            .arg(shown);
-    const QByteArray bytes = file.readAll();
+    const TFileRead file = ReadFile(fileName);
+    if (!file.Error.isEmpty())
+        return QStringLiteral("The firmware %1 was not loaded: %2.").arg(shown, file.Error);
+    const QByteArray& bytes = file.Data;
     const std::vector<uint8_t> data(bytes.begin(), bytes.end());
 
     // A fresh core takes the image, so a failure leaves the loaded program untouched and a
     // success leaves nothing of the previous one.
     auto scratch = std::make_unique<mcs51::Core>();
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    mcs51::LoadResult result;
-    if (suffix == u"hex" || suffix == u"ihx")
-        result = mcs51::LoadIntelHex(*scratch, std::string_view(bytes.constData(), bytes.size()));
-    else if (suffix == u"bin")
-        result = mcs51::LoadBinary(*scratch, data);
-    else
-        result = mcs51::LoadImage(*scratch, data);
+    // By content, not by name: a .bin holding HEX text is HEX, a .hex holding an image is one.
+    const mcs51::LoadResult result = mcs51::LoadImage(*scratch, data);
     if (!result.ok)
         return QStringLiteral("The firmware %1 was not loaded: %2.")
             .arg(shown, QString::fromStdString(result.error));

@@ -39,8 +39,18 @@ public:
     mcs51::Core& Core() { return *m_core; }
     TFirmwareBridge& Bridge() { return *m_bridge; }
 
-    // Loads an Intel HEX file (.hex, .ihx), a binary image (.bin), or either by content. On
-    // failure the message names the file and the line, and the loaded program and the running
+    // Firmware files are small; anything larger is not a program for this part.
+    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    // The whole content of a regular file of at most MaxFileSize bytes, or why it cannot be had.
+    // Never blocks: pipes, devices and folders are refused before a byte is read.
+    struct TFileRead {
+        QByteArray Data;
+        QString Error; // e.g. "it is a device or a pipe, not a file"; empty when Data holds it
+    };
+    static TFileRead ReadFile(const QString& fileName);
+
+    // Loads an Intel HEX file or a binary image, told apart by content (mcs51::IsIntelHexText).
+    // On failure the message names the file and the line, and the loaded program and the running
     // state stay as they were. Empty on success.
     QString Load(const QString& fileName);
     QString Reload();

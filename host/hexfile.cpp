@@ -23,6 +23,15 @@ std::string lineError(int line, const char* what) {
     return text;
 }
 
+// A UTF-8 byte-order mark, which some editors put in front of any text they save.
+size_t skipByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
+bool isTextByte(uint8_t b) {
+    return (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\n' || b == '\v' || b == '\f' || b == '\r';
+}
+
 void store(Core& core, uint32_t address, uint8_t byte, LoadResult& result) {
     core.Code()[address] = byte;
     if (result.bytes == 0 || address < result.lowest) result.lowest = uint16_t(address);
@@ -41,19 +50,25 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
     LoadResult result;
     uint32_t base = 0; // from extended segment/linear address records
     int line = 0;
+    int nonBlank = 0; // lines with something on them
     bool ended = false;
-    size_t pos = 0;
+    size_t pos = skipByteOrderMark(text);
     while (pos < text.size() && !ended) {
-        size_t eol = text.find('\n', pos);
+        // Lines end with CR LF, a lone LF or a lone CR (older Mac tools).
+        const size_t eol = text.find_first_of("\r\n", pos);
         std::string_view raw =
             text.substr(pos, eol == std::string_view::npos ? std::string_view::npos : eol - pos);
         pos = eol == std::string_view::npos ? text.size() : eol + 1;
+        if (eol != std::string_view::npos && text[eol] == '\r' && pos < text.size() &&
+            text[pos] == '\n')
+            ++pos;
         ++line;
         while (!raw.empty() && std::isspace(static_cast<unsigned char>(raw.back())))
             raw.remove_suffix(1);
         while (!raw.empty() && std::isspace(static_cast<unsigned char>(raw.front())))
             raw.remove_prefix(1);
         if (raw.empty()) continue;
+        ++nonBlank;
         if (raw[0] != ':') {
             result.error = lineError(line, "not an Intel HEX record (no leading ':')");
             return result;
@@ -64,6 +79,7 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
             return result;
         }
         std::vector<uint8_t> bytes;
+        bytes.reserve(raw.size() / 2);
         for (size_t i = 0; i < raw.size(); i += 2) {
             int hi = hexDigit(raw[i]), lo = hexDigit(raw[i + 1]);
             if (hi < 0 || lo < 0) {
@@ -88,12 +104,13 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
         const uint8_t* data = bytes.data() + 4;
         switch (bytes[3]) {
         case 0x00: {
-            uint32_t address = base + offset;
-            if (address + count > uint32_t(Core::CodeSize)) {
+            // 64 bits: a linear base near 4 GB plus the offset must not wrap into the code space.
+            const uint64_t address = uint64_t(base) + offset;
+            if (address + count > uint64_t(Core::CodeSize)) {
                 result.error = lineError(line, "record past the 64 KB code space");
                 return result;
             }
-            chunks.push_back({address, std::vector<uint8_t>(data, data + count)});
+            chunks.push_back({uint32_t(address), std::vector<uint8_t>(data, data + count)});
             break;
         }
         case 0x01:
@@ -116,6 +133,10 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
             return result;
         }
     }
+    if (nonBlank == 0) {
+        result.error = "the file is empty";
+        return result;
+    }
     if (!ended) {
         result.error = lineError(line, "file ends without an end-of-file record");
         return result;
@@ -129,6 +150,10 @@ LoadResult LoadIntelHex(Core& core, std::string_view text) {
 
 LoadResult LoadBinary(Core& core, const std::vector<uint8_t>& image) {
     LoadResult result;
+    if (image.empty()) {
+        result.error = "the file is empty";
+        return result;
+    }
     if (image.size() > size_t(Core::CodeSize)) {
         result.error = "binary image larger than the 64 KB code space";
         return result;
@@ -139,15 +164,21 @@ LoadResult LoadBinary(Core& core, const std::vector<uint8_t>& image) {
     return result;
 }
 
+bool IsIntelHexText(std::string_view bytes) {
+    size_t end = bytes.size();
+    while (end > 0 && bytes[end - 1] == '\x1A') // the end-of-file mark of old DOS tools
+        --end;
+    bytes = bytes.substr(0, end);
+    bytes.remove_prefix(skipByteOrderMark(bytes));
+    if (bytes.empty()) return false;
+    for (char c : bytes)
+        if (!isTextByte(uint8_t(c))) return false;
+    return true;
+}
+
 LoadResult LoadImage(Core& core, const std::vector<uint8_t>& fileBytes) {
-    // Intel HEX is text whose first visible character is ':'.
-    for (uint8_t b : fileBytes) {
-        if (b == ':')
-            return LoadIntelHex(core,
-                                std::string_view(reinterpret_cast<const char*>(fileBytes.data()),
-                                                 fileBytes.size()));
-        if (!std::isspace(b)) break;
-    }
+    const std::string_view text(reinterpret_cast<const char*>(fileBytes.data()), fileBytes.size());
+    if (IsIntelHexText(text)) return LoadIntelHex(core, text);
     return LoadBinary(core, fileBytes);
 }
 

@@ -206,11 +206,20 @@ struct LoadResult {
     int bytes = 0;     // bytes stored
     uint16_t lowest = 0, highest = 0;
 };
-// Parses the whole text first; on any error the code memory is left as it was.
+// Parses the whole text first; on any error the code memory is left as it was. Lines end with
+// CR LF, LF or CR; blank lines and blanks around records are skipped; a text without a record is
+// "the file is empty".
 LoadResult LoadIntelHex(Core& core, std::string_view text);
-// Stores the image at address 0; fails (storing nothing) when it is larger than 64 KB.
+// Stores the image at address 0; fails (storing nothing) when it is empty or larger than 64 KB.
 LoadResult LoadBinary(Core& core, const std::vector<uint8_t>& image);
-// Chooses by content: text made of Intel HEX records, otherwise a binary image.
+// Whether file bytes are read as Intel HEX: they are text, i.e. every byte is printable ASCII or
+// a blank (space, TAB, CR, LF, VT, FF), after an optional UTF-8 byte-order mark and before
+// optional trailing Ctrl-Z marks, and at least one byte remains. Every Intel HEX file is such
+// text; a code image is not, as 8051 code is full of bytes below 0x20 and above 0x7E (LJMP 0x02,
+// SJMP 0x80, the 0x00/0xFF fill). A damaged HEX file thus still reads as HEX and its error names
+// the line, instead of its text being run as code.
+bool IsIntelHexText(std::string_view bytes);
+// Chooses by content (IsIntelHexText), whatever the file's name: Intel HEX or a binary image.
 LoadResult LoadImage(Core& core, const std::vector<uint8_t>& fileBytes);
 
 struct Disassembly {

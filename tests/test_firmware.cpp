@@ -2,11 +2,21 @@
 // the window's firmware controls, register panel, serial terminal and firmware memory.
 #include <QAction>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QtTest>
+#include <condition_variable>
+#include <fcntl.h>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "components/drivenports.h"
 #include "components/pins.h"
@@ -98,6 +108,72 @@ public:
     QList<Access> accesses;
     QList<qintptr> replies;
 };
+
+// A named pipe that nobody writes to. Should a reader block on it past the deadline, the guard
+// opens the writing end and closes it again, so the reader sees the end and the test goes on to
+// fail instead of hanging.
+class FifoGuard {
+public:
+    FifoGuard(const QString& path, int deadlineMs) : m_path(QFile::encodeName(path)) {
+        m_made = ::mkfifo(m_path.constData(), 0600) == 0;
+        m_thread = std::thread([this, deadlineMs] {
+            std::unique_lock lock(m_mutex);
+            if (m_cv.wait_for(lock, std::chrono::milliseconds(deadlineMs),
+                              [this] { return m_done; }))
+                return;
+            // A reader stuck in open() lets a writer in; keep trying until one does.
+            while (!m_done) {
+                const int fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    m_fired = true;
+                    ::close(fd);
+                }
+                m_cv.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_done; });
+            }
+        });
+    }
+    ~FifoGuard() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_cv.notify_all();
+        m_thread.join();
+    }
+    bool Made() const { return m_made; }
+    // Whether a reader blocked past the deadline.
+    bool Fired() {
+        std::lock_guard lock(m_mutex);
+        return m_fired;
+    }
+
+private:
+    QByteArray m_path;
+    bool m_made = false;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_done = false;
+    bool m_fired = false;
+    std::thread m_thread;
+};
+
+// Loads fileName into a runner of its own on another thread; nothing when the load has not
+// returned by the deadline (the thread, which owns the runner, is then left to itself).
+std::optional<QString> loadWithin(const QString& fileName, int deadlineMs) {
+    auto result = std::make_shared<std::promise<QString>>();
+    std::future<QString> done = result->get_future();
+    std::thread([result, fileName] {
+        try {
+            TFirmwareRunner runner;
+            result->set_value(runner.Load(fileName));
+        } catch (...) {
+            result->set_exception(std::current_exception());
+        }
+    }).detach();
+    if (done.wait_for(std::chrono::milliseconds(deadlineMs)) != std::future_status::ready)
+        return std::nullopt;
+    return done.get();
+}
 
 // A shown main window with the dialog recorder and the manual clock around it.
 struct Editor : WindowFixture {
@@ -442,6 +518,154 @@ private slots:
         QVERIFY(!ui->OfferAction()->isVisible());
         QCOMPARE(ui->OfferFor(board),
                  QFileInfo(example(QStringLiteral("firmware/blink.ihx"))).absoluteFilePath());
+    }
+
+    // Only regular files of at most 4 MB are firmware: a pipe would block the window for good in
+    // open(), a device such as /dev/zero read without end.
+    void loadRefusesWhatIsNoFile_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("device") << QStringLiteral("/dev/zero")
+                                << QStringLiteral("zero was not loaded: it is a device or a pipe");
+        QTest::newRow("folder") << QStringLiteral("/tmp")
+                                << QStringLiteral("tmp was not loaded: it is a folder");
+        QTest::newRow("too large") << QStringLiteral("large.bin")
+                                   << QStringLiteral("large.bin was not loaded: the file is "
+                                                     "larger than 4 MB");
+        QTest::newRow("pipe") << QStringLiteral("pipe.hex")
+                              << QStringLiteral(
+                                     "pipe.hex was not loaded: it is a device or a pipe");
+    }
+    void loadRefusesWhatIsNoFile() {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        std::optional<FifoGuard> fifo;
+        if (file == u"large.bin") {
+            file = dir.filePath(file);
+            QFile large(file);
+            QVERIFY(large.open(QIODevice::WriteOnly));
+            QVERIFY(large.resize(TFirmwareRunner::MaxFileSize + 1));
+        } else if (file == u"pipe.hex") {
+            file = dir.filePath(file);
+            fifo.emplace(file, 5000);
+            QVERIFY(fifo->Made());
+        }
+        const std::optional<QString> error = loadWithin(file, 10000);
+        QVERIFY2(error, "the load did not return");
+        QVERIFY2(error->contains(message), qPrintable(*error));
+        if (fifo) QVERIFY2(!fifo->Fired(), "the load blocked on the pipe");
+    }
+
+    // The window's way (also of the scenario runner and of the firmware that goes with a board)
+    // refuses a pipe with a message and keeps the firmware it ran.
+    void windowRefusesPipe() {
+        Editor e;
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath(QStringLiteral("pipe.ihx"));
+        FifoGuard fifo(pipe, 5000);
+        QVERIFY(fifo.Made());
+        const QString good = example(QStringLiteral("firmware/blink.ihx"));
+        QVERIFY(e.window->Firmware()->LoadFirmware(good));
+        QVERIFY(!e.window->Firmware()->LoadFirmware(pipe));
+        QVERIFY2(!fifo.Fired(), "the load blocked on the pipe");
+        QVERIFY2(e.dialogs->LastText().contains(
+                     QStringLiteral("pipe.ihx was not loaded: it is a device or a pipe")),
+                 qPrintable(e.dialogs->LastText()));
+        QCOMPARE(e.runner()->FileName(), good);
+    }
+
+    // Intel HEX or an image by content, whatever the name says; an empty file says so.
+    void loadByContent_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message"); // empty: loads
+        QTest::addColumn<int>("first");       // the byte at address 0 after a load
+        const QByteArray hex = ":0100000055AA\r\n:00000001FF\r\n";
+        const QByteArray image("\x20\x3A\x80\xFE", 4);
+        QTest::newRow("HEX in a .bin") << "hex.bin" << hex << QString() << 0x55;
+        QTest::newRow("HEX with CR in a .hex")
+            << "cr.hex" << QByteArray(hex).replace("\r\n", "\r") << QString() << 0x55;
+        QTest::newRow("image in a .hex") << "image.hex" << image << QString() << 0x20;
+        QTest::newRow("image, no suffix") << "image" << image << QString() << 0x20;
+        QTest::newRow("empty .hex")
+            << "empty.hex" << QByteArray()
+            << "The firmware empty.hex was not loaded: the file is empty." << 0;
+        QTest::newRow("empty .bin")
+            << "empty.bin" << QByteArray()
+            << "The firmware empty.bin was not loaded: the file is empty." << 0;
+    }
+    void loadByContent() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QFETCH(int, first);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(name);
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(bytes), bytes.size());
+        out.close();
+        TFirmwareRunner runner;
+        QCOMPARE(runner.Load(file), message);
+        if (message.isEmpty()) QCOMPARE(runner.Core().Code()[0], uint8_t(first));
+        QCOMPARE(runner.HasFirmware(), message.isEmpty());
+    }
+
+    // A firmware sending without line breaks fills lines of bounded length; what the terminal
+    // keeps stays bounded and appending to it stays quick.
+    void terminalBoundedUnderFlood() {
+        TFirmwareRunner runner;
+        TSerialTerminal terminal(&runner);
+        terminal.resize(600, 300);
+        terminal.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&terminal));
+        QByteArray chunk(2048, 'a');
+        chunk[100] = '\x01'; // shown as four characters
+        QElapsedTimer timer;
+        timer.start();
+        for (int n = 0; n < 1024; ++n) { // 2 MB
+            terminal.Append(chunk);
+            if (timer.elapsed() > 20000) QFAIL("appending slows down with the line's length");
+        }
+        const QTextDocument* document = terminal.document();
+        QVERIFY(document->blockCount() <= TSerialTerminal::MaxLines);
+        QVERIFY(document->characterCount() <=
+                TSerialTerminal::MaxLines * (TSerialTerminal::MaxLineLength + 1) + 1);
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            QVERIFY(block.length() - 1 <= TSerialTerminal::MaxLineLength);
+        // No escape is cut in two by a break.
+        QVERIFY(!terminal.toPlainText().contains(
+            QRegularExpression(QStringLiteral("\\\\(\n|x\n|x0\n)"))));
+        // The next short text is laid out and shown at once.
+        timer.restart();
+        terminal.Append("\r\nend");
+        terminal.repaint();
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(document->lastBlock().text(), QStringLiteral("end"));
+    }
+
+    // A text larger than all the terminal keeps arrives at once (the window was busy): its tail
+    // is what shows, and lines go on being counted from there.
+    void terminalKeepsTailOfLargeText() {
+        TFirmwareRunner runner;
+        TSerialTerminal terminal(&runner);
+        terminal.Append("first\n");
+        QByteArray text;
+        const int lines = TSerialTerminal::MaxLines + 10;
+        for (int line = 0; line < lines; ++line)
+            text +=
+                QByteArray::number(line).rightJustified(TSerialTerminal::MaxLineLength, '.') + '\n';
+        terminal.Append(text + "tail");
+        const QTextDocument* document = terminal.document();
+        QVERIFY(document->blockCount() <= TSerialTerminal::MaxLines);
+        QVERIFY(!terminal.toPlainText().contains(QStringLiteral("first")));
+        QCOMPARE(document->lastBlock().text(), QStringLiteral("tail"));
+        QVERIFY(
+            document->lastBlock().previous().text().endsWith(QStringLiteral(".%1").arg(lines - 1)));
+        terminal.ClearTerminal();
+        terminal.Append(QByteArray(TSerialTerminal::MaxLineLength, 'c') + "d");
+        QCOMPARE(document->lastBlock().text(), QStringLiteral("d"));
     }
 
 private:

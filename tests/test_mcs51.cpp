@@ -670,6 +670,60 @@ private slots:
         QCOMPARE(QString::fromStdString(d.text), text);
         QCOMPARE(d.length, length);
     }
+
+    // File bytes are told apart by content (text is Intel HEX, anything else an image), lines end
+    // in any of the three ways, and a file that cannot load leaves the loaded program as it was.
+    void imageRecognition_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // empty: loads
+        QTest::addColumn<int>("first");     // the byte at address 0 after a load
+        const QByteArray record = ":0100000055AA";
+        const QByteArray end = ":00000001FF";
+        QTest::newRow("HEX, LF") << record + "\n" + end + "\n" << QString() << 0x55;
+        QTest::newRow("HEX, CR LF") << record + "\r\n" + end + "\r\n" << QString() << 0x55;
+        QTest::newRow("HEX, CR") << record + "\r" + end + "\r" << QString() << 0x55;
+        QTest::newRow("HEX, mixed ends and blanks")
+            << "\r\n \t\n" + record + "\r\r\n\n" + end << QString() << 0x55;
+        QTest::newRow("HEX behind a byte-order mark")
+            << "\xEF\xBB\xBF" + record + "\r\n" + end + "\r\n"
+            << QString() << 0x55;
+        QTest::newRow("HEX with Ctrl-Z after the end")
+            << record + "\r\n" + end + "\r\n\x1A" << QString() << 0x55;
+        QTest::newRow("CR LF is one line")
+            << record + "\r\n\r\n:0100000055AB\r\n" + end << "line 3: checksum mismatch" << 0;
+        QTest::newRow("CR is one line") << record + "\r" + record + "\r:01000000G5AA\r" + end
+                                        << "line 3: not a hexadecimal digit" << 0;
+        // A damaged HEX file is still text: its error names the line instead of running it.
+        QTest::newRow("damaged HEX")
+            << ":01000000\n" + end << "line 1: record too short or of odd length" << 0;
+        QTest::newRow("blank and colon in front of code")
+            << QByteArray("\x20\x3A\x02\x00\x80\xFE", 6) << QString() << 0x20;
+        QTest::newRow("code starting with a colon")
+            << QByteArray(":\x00\x12\xFF", 4) << QString() << 0x3A;
+        QTest::newRow("code of printable bytes and a zero")
+            << QByteArray(":0100000055AA\n\x00", 15) << QString() << 0x3A;
+        QTest::newRow("empty") << QByteArray() << "the file is empty" << 0;
+        QTest::newRow("only blanks") << QByteArray(" \r\n\t\n") << "the file is empty" << 0;
+        // A linear base near 4 GB plus the offset must not wrap around into the code space.
+        QTest::newRow("address past 4 GB") << ":02000004FFFFFC\n:02FFFF00AABB9B\n" + end
+                                           << "line 2: record past the 64 KB code space" << 0;
+    }
+    void imageRecognition() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QFETCH(int, first);
+        Core core;
+        core.Code()[0] = 0x77; // a program already loaded
+        const LoadResult r = LoadImage(core, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        QCOMPARE(QString::fromStdString(r.error), error);
+        QCOMPARE(r.ok, error.isEmpty());
+        if (r.ok) {
+            QCOMPARE(core.Code()[0], uint8_t(first));
+            QVERIFY(r.bytes > 0);
+        } else {
+            QCOMPARE(core.Code()[0], uint8_t(0x77));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMcs51)
