@@ -376,8 +376,8 @@ void report(const char* what, double a, double b, int n) {
 
 } // namespace
 
-void BenchMcs51();      // mcs51bench.cpp
-void BoardPathReport(); // boardpath.cpp
+void BenchMcs51();                           // mcs51bench.cpp
+void BoardPathReport(const QString& filter); // boardpath.cpp
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -391,7 +391,8 @@ int main(int argc, char* argv[]) {
                          : 3;
     if (qEnvironmentVariableIsSet("BENCH_BOARD_ONLY")) {
         TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
-        BoardPathReport();
+        const QString filter = qEnvironmentVariable("BENCH_BOARD_ONLY");
+        BoardPathReport(filter == u"1" ? QString() : filter);
         return 0;
     }
     UserPathReport(runs);
@@ -431,6 +432,6 @@ int main(int argc, char* argv[]) {
     BenchMcs51();
     TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
     firmwareOnBoard();
-    BoardPathReport();
+    BoardPathReport({});
     return 0;
 }

@@ -2,7 +2,7 @@
 // same run: processor time, instructions per second and their ratio. The board runs in the main
 // window as a user has it (a board file opened, Run through the button), the program through the
 // firmware runner; the bare core is the core alone, without hooks. BENCH_BOARD_ONLY runs only
-// these rows.
+// these rows, and of them only those whose name contains its value, if it has one other than 1.
 #include <QFile>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -125,11 +125,12 @@ Rate throughBoard(const BoardProgram& program, const QString& binary, quint64* a
 
 } // namespace
 
-void BoardPathReport() {
+void BoardPathReport(const QString& filter) {
     std::printf("\nFirmware through the board against the bare core (processor time; M = million "
                 "instructions per second)\n");
     QTemporaryDir dir;
     for (const BoardProgram& program : programs()) {
+        if (!filter.isEmpty() && !QString::fromLatin1(program.name).contains(filter)) continue;
         const QString binary = dir.filePath(QStringLiteral("program.bin"));
         QFile file(binary);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
