@@ -1,6 +1,7 @@
 // Measures how building and running a board scales with its size. Each figure is printed for n
 // and 2n components with their ratio: about 2 means linear, about 4 quadratic. Then the 8051
-// core's speed against s51.
+// core's speed against s51, and the firmware through the board against the bare core
+// (BENCH_BOARD_ONLY: only those).
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -375,7 +376,8 @@ void report(const char* what, double a, double b, int n) {
 
 } // namespace
 
-void BenchMcs51(); // mcs51bench.cpp
+void BenchMcs51();                           // mcs51bench.cpp
+void BoardPathReport(const QString& filter); // boardpath.cpp
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -387,6 +389,12 @@ int main(int argc, char* argv[]) {
     const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0
                          ? qEnvironmentVariableIntValue("BENCH_RUNS")
                          : 3;
+    if (qEnvironmentVariableIsSet("BENCH_BOARD_ONLY")) {
+        TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
+        const QString filter = qEnvironmentVariable("BENCH_BOARD_ONLY");
+        BoardPathReport(filter == u"1" ? QString() : filter);
+        return 0;
+    }
     UserPathReport(runs);
     if (qEnvironmentVariableIsSet("BENCH_USER_ONLY")) return 0;
     chainOfSwitches(100); // warm up caches (pictures, fonts)
@@ -424,5 +432,6 @@ int main(int argc, char* argv[]) {
     BenchMcs51();
     TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
     firmwareOnBoard();
+    BoardPathReport({});
     return 0;
 }

@@ -24,8 +24,28 @@ int portAt(int address) {
 
 TFirmwareBridge::TFirmwareBridge(mcs51::Core& core) : m_core(core) {}
 
+void TFirmwareBridge::SetBoard(MessageTarget* board) {
+    m_board = board;
+    m_decoding = dynamic_cast<const TBoardDecoding*>(board);
+    if (m_decoding) TakeDecoding();
+}
+
+void TFirmwareBridge::TakeDecoding() {
+    m_decodedGeneration = m_decoding->DecodingGeneration();
+    m_xdataDecoded.assign(0x10000, 0);
+    for (const auto& [address, bits] : m_decoding->DecodedAddresses(KindXdata))
+        if (address <= 0xFFFF && bits) m_xdataDecoded[address] = 1;
+    m_portDecoded.fill(0);
+    for (const auto& [address, bits] : m_decoding->DecodedAddresses(KindData))
+        if (const int port = portAt(int(address)); port >= 0) m_portDecoded[size_t(port)] |= bits;
+    // What the board holds on the ports it decodes now is found out at the next latch change.
+    m_portCurrent.fill(false);
+}
+
 qintptr TFirmwareBridge::Access(quint8 kind, quint32 address, quint8 data) {
     ++m_accesses;
+    // What the access spreads may reach any port's pins.
+    m_portCurrent.fill(false);
     return SendHostMessage(m_board, HostMsg::HostAccess, PackHostAccessW(kind, address),
                            PackHostAccessL(data, data));
 }
@@ -38,8 +58,20 @@ void TFirmwareBridge::SyncPorts() {
 
 void TFirmwareBridge::PortWritten(int port, uint8_t latch) {
     port &= 3;
-    if (m_sent[size_t(port)] == latch) return;
+    const int sent = m_sent[size_t(port)];
+    if (sent == latch) return;
     m_sent[size_t(port)] = latch;
+    if (m_decoding) {
+        if (m_decoding->DecodingGeneration() != m_decodedGeneration) TakeDecoding();
+        // No pin of the board shows a changed bit, and nothing happened on the board since this
+        // port's last access: no component would react, and the board would report the pins it
+        // holds as that access left them.
+        if (m_portCurrent[size_t(port)] && sent >= 0 && m_pending.empty() &&
+            ((sent ^ latch) & m_portDecoded[size_t(port)]) == 0) {
+            m_changedAt[size_t(port)] = m_core.Cycles();
+            return;
+        }
+    }
     // The board's pins follow the new latch unless the board holds them otherwise, which it says
     // through 2033 while the access is handled. The core sees the outcome at once, never an
     // intermediate level (that would be an edge on INT0/INT1 or a counter input).
@@ -47,6 +79,7 @@ void TFirmwareBridge::PortWritten(int port, uint8_t latch) {
     m_collected = 0xFF;
     Access(KindData, quint32(0x80 + 0x10 * port), latch);
     m_collectPort = -1;
+    m_portCurrent[size_t(port)] = true;
     // The latch write settles what the board does to the port's pins now.
     std::erase_if(m_pending, [port](const auto& entry) { return entry.first == port; });
     if (m_core.ExternalPins(port) != m_collected) m_core.SetExternalPins(port, m_collected);
@@ -60,6 +93,7 @@ uint8_t TFirmwareBridge::IntendedPins(int port) const {
 }
 
 void TFirmwareBridge::ChangePins(int port, uint8_t levels) {
+    m_portCurrent[size_t(port)] = false;
     if (levels == IntendedPins(port)) return;
     if (m_pending.empty() && m_changedAt[size_t(port)] != m_core.Cycles()) {
         m_core.SetExternalPins(port, levels);
@@ -82,6 +116,7 @@ bool TFirmwareBridge::ApplyPending() {
 }
 
 int TFirmwareBridge::ExternalRead(uint16_t address) {
+    if (!XdataDecoded(address)) return -1;
     const quint8 held = m_core.Xram()[address];
     // A latch answers while its strobe is active; a buffer whose output enable is the strobe
     // answers when it is released (a disabled buffer gives its inputs).
@@ -92,6 +127,7 @@ int TFirmwareBridge::ExternalRead(uint16_t address) {
 }
 
 void TFirmwareBridge::ExternalWrite(uint16_t address, uint8_t value) {
+    if (!XdataDecoded(address)) return;
     Access(KindXdata | StrobeRdIdle, address, value);
     Access(KindXdata | StrobeRdIdle | StrobeWrIdle, address, value);
 }

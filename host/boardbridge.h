@@ -5,6 +5,8 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/mcs51.h"
 #include "platform/hostmessages.h"
@@ -36,6 +38,25 @@
 // - 2037: a port may take any address of the part's buses (0..0xFFFF) and is refused any other.
 //   The message carries no address space, and board files give a port its address before its
 //   space, so the data space cannot be told apart here.
+//
+// Accesses no component answers are not sent: a board that tells which addresses it decodes
+// (TBoardDecoding, on the target given to SetBoard) is asked once per change of the board, and a
+// MOVX to an address nothing decodes, or a latch change in bits no pin of the board shows, then
+// costs what it costs in the bare core. The outcome is that of the message: nothing reacts, and
+// the pins the board holds stay as they were reported.
+class TBoardDecoding {
+public:
+    // Changes whenever what the board decodes may have changed (a component added or removed, an
+    // address, space or bit edited).
+    virtual quint64 DecodingGeneration() const = 0;
+    // The addresses of a space (the kind's low three bits) at which some component of the board
+    // answers a host access, each with the bits of the byte it takes (0xFF: all of them).
+    virtual std::vector<std::pair<quint32, quint8>> DecodedAddresses(quint8 space) const = 0;
+
+protected:
+    ~TBoardDecoding() = default;
+};
+
 class TFirmwareBridge : public MessageTarget, public mcs51::Hooks {
 public:
     static constexpr quint8 KindData = 2;        // byte access in the data space
@@ -45,8 +66,9 @@ public:
 
     explicit TFirmwareBridge(mcs51::Core& core);
 
-    // The board form's own handling of host messages (not owned); nullptr: no board.
-    void SetBoard(MessageTarget* board) { m_board = board; }
+    // The board form's own handling of host messages (not owned); nullptr: no board. When it also
+    // tells what the board decodes, accesses nothing answers stay in the core.
+    void SetBoard(MessageTarget* board);
     MessageTarget* Board() const { return m_board; }
 
     // Forgets what the board was told, then tells it the four latches again (after a reset or
@@ -83,6 +105,14 @@ public:
 
 private:
     qintptr Access(quint8 kind, quint32 address, quint8 data);
+    // True when some component may answer this external address (asks the board again after a
+    // change of it).
+    bool XdataDecoded(uint16_t address) {
+        if (!m_decoding) return true;
+        if (m_decoding->DecodingGeneration() != m_decodedGeneration) TakeDecoding();
+        return m_xdataDecoded[address] != 0;
+    }
+    void TakeDecoding();
     uint8_t IntendedPins(int port) const;
     void ChangePins(int port, uint8_t levels);
     void PinLevel(quint32 wParam);
@@ -90,6 +120,13 @@ private:
 
     mcs51::Core& m_core;
     MessageTarget* m_board = nullptr;
+    const TBoardDecoding* m_decoding = nullptr; // m_board's, if it tells
+    quint64 m_decodedGeneration = 0;
+    std::vector<uint8_t> m_xdataDecoded;    // per external address: non-zero when decoded
+    std::array<uint8_t, 4> m_portDecoded{}; // per port: the bits some component takes
+    // Per port: the board heard every latch change in the bits it decodes since what it decodes
+    // last changed, so a change in other bits needs no access.
+    std::array<bool, 4> m_portCurrent{};
     std::array<int, 4> m_sent{-1, -1, -1, -1}; // latch the board last heard, per port
     int m_collectPort = -1;                    // port whose access is being handled
     uint8_t m_collected = 0xFF;                // its pin levels as the board reports them meanwhile

@@ -18,7 +18,7 @@ qintptr TBoardFormLink::HandleMessage(quint32 msg, quint32 wParam, qintptr lPara
             int& depth;
             ~Leave() { --depth; }
         } leave{m_hostAccessDepth};
-        const qintptr reply = m_form.TSimForm::HostAccessMessage(wParam, lParam);
+        const qintptr reply = m_form.DeliverHostAccess(wParam, lParam, true);
         if ((wParam >> 24) == 2) ReportHeldPins(int(wParam & 0xFFFF), int(lParam & 0xFF));
         return reply;
     }
@@ -27,6 +27,19 @@ qintptr TBoardFormLink::HandleMessage(quint32 msg, quint32 wParam, qintptr lPara
     default:
         return 0;
     }
+}
+
+quint64 TBoardFormLink::DecodingGeneration() const {
+    return m_form.Board() ? m_form.Board()->DecodingGeneration() : 0;
+}
+
+std::vector<std::pair<quint32, quint8>> TBoardFormLink::DecodedAddresses(quint8 space) const {
+    std::vector<std::pair<quint32, quint8>> result;
+    if (!m_form.Board()) return result;
+    for (const auto& [decodedSpace, address, bits] : m_form.Board()->DecodedAddresses())
+        if (int(decodedSpace) == int(space) && address >= 0)
+            result.emplace_back(quint32(address), quint8(bits));
+    return result;
 }
 
 qintptr TBoardFormLink::Forward(quint32 msg, quint32 wParam, qintptr lParam) {
@@ -44,8 +57,11 @@ void TBoardFormLink::ReportHeldPins(int address, int data) {
                                     quint8(MillivoltsToVolts(pin->Value())));
         SendHostMessage(host, HostMsg::PinLevel, w, reinterpret_cast<qintptr>(pin));
     };
-    for (QObject* object : m_form.Board()->BoardComponents()) {
-        ComponentRole* role = RoleOf(object);
+    // Only the components that decode the address show pins there.
+    const QList<QPointer<TOrvexGraphicComponent>> components =
+        m_form.Board()->DecodingComponents(ops_DATA, address);
+    for (const QPointer<TOrvexGraphicComponent>& component : components) {
+        ComponentRole* role = component ? RoleOf(component.data()) : nullptr;
         if (!role) continue;
         if (TOrvexPortDriver* port = role->MirroredPort())
             if (port->Space() == ops_DATA && port->Address() == address)

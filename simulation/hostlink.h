@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/boardbridge.h"
 #include "platform/hostmessages.h"
 
 class TSimForm;
@@ -8,11 +9,18 @@ class TSimForm;
 // accesses (2026) and starts (2029) get the board form's own handling through it, whatever a
 // derived form does with the messages of an outside host; the board's reports reach the host
 // through Forward, exactly as they would reach an outside host simulator.
-class TBoardFormLink : public MessageTarget {
+//
+// It also tells the board's own host what the board decodes (TBoardDecoding), and hands the
+// host's accesses only to the components that decode their address, the only ones that take
+// them.
+class TBoardFormLink : public MessageTarget, public TBoardDecoding {
 public:
     explicit TBoardFormLink(TSimForm& form) : m_form(form) {}
 
     qintptr HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) override;
+
+    quint64 DecodingGeneration() const override;
+    std::vector<std::pair<quint32, quint8>> DecodedAddresses(quint8 space) const override;
 
     // Hears what the board's host pins and ports report (2033, 2036, 2037); not owned; nullptr:
     // none, and the reports go nowhere.

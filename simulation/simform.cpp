@@ -96,6 +96,7 @@ QObject* TBoardSurface::FindOwnedName(const QString& name) const {
 }
 
 void TBoardSurface::Track(QObject* child) {
+    DecodingChanged();
     m_mirrorPending.insert(child);
     if (m_ownedSet.contains(child)) return;
     m_ownedSet.insert(child);
@@ -111,6 +112,7 @@ void TBoardSurface::Track(QObject* child) {
 }
 
 void TBoardSurface::Untrack(QObject* child) {
+    DecodingChanged();
     m_mirrorPending.remove(child);
     UnindexMirror(child);
     if (!m_ownedSet.remove(child)) return;
@@ -179,6 +181,7 @@ TMirrorTargets TBoardSurface::MirrorTargets(TPortSpace space, int address, int p
 }
 
 void TBoardSurface::MirrorKeyChanged(QObject* driver) {
+    DecodingChanged();
     QObject* component = driver;
     while (component && component->parent() != this)
         component = component->parent();
@@ -214,6 +217,61 @@ void TBoardSurface::UnindexMirror(QObject* component) const {
         if (entry->isEmpty()) m_mirrors.erase(entry);
     }
     m_mirrorKeys.erase(it);
+}
+
+void TBoardSurface::DecodingChanged() {
+    ++m_decodingGeneration;
+}
+
+namespace {
+// True when the component takes host accesses at this address of this space: through the port or
+// the pin it shows, which decode exactly that.
+bool decodes(const QObject* component, TPortSpace space, int address) {
+    const ComponentRole* role = RoleOf(component);
+    if (!role) return false;
+    const TOrvexPortDriver* port = role->MirroredPort();
+    if (port && port->Space() == space && port->Address() == address) return true;
+    const TOrvexPin* pin = role->MirroredPin();
+    return pin && pin->Space() == space && pin->Address() == address;
+}
+
+// Accesses at addresses nothing decodes are not asked for; a host sweeping decoded addresses
+// still keeps the list short.
+constexpr qsizetype MaxDecoderLists = 4096;
+} // namespace
+
+const QList<QPointer<TOrvexGraphicComponent>>&
+TBoardSurface::DecodingComponents(TPortSpace space, int address) const {
+    if (m_decodersGeneration != m_decodingGeneration || m_decoders.size() >= MaxDecoderLists) {
+        m_decoders.clear();
+        m_decodersGeneration = m_decodingGeneration;
+    }
+    const quint64 key = portKey(space, address);
+    auto it = m_decoders.find(key);
+    if (it != m_decoders.end()) return *it;
+    QList<QPointer<TOrvexGraphicComponent>> list;
+    for (QObject* child : children())
+        if (auto* component = qobject_cast<TOrvexGraphicComponent*>(child))
+            if (decodes(component, space, address)) list.append(component);
+    return *m_decoders.insert(key, list);
+}
+
+QList<std::tuple<TPortSpace, int, int>> TBoardSurface::DecodedAddresses() const {
+    QList<std::tuple<TPortSpace, int, int>> result;
+    for (QObject* child : children()) {
+        const ComponentRole* role = RoleOf(child);
+        if (!role || !qobject_cast<TOrvexGraphicComponent*>(child)) continue;
+        if (const TOrvexPortDriver* port = role->MirroredPort())
+            result.append({port->Space(), port->Address(), 0xFF});
+        if (const TOrvexPin* pin = role->MirroredPin()) {
+            // A pin of the data space takes its own bit of the byte; a strobe pin of the external
+            // space reacts to every access at its address.
+            const int mask = pin->PinMask();
+            const bool ownBit = pin->Space() == ops_DATA && mask > 0 && mask <= 0x80;
+            result.append({pin->Space(), pin->Address(), ownBit ? mask : 0xFF});
+        }
+    }
+    return result;
 }
 
 void TBoardSurface::ReportOscillation(const QString& where) {
@@ -255,6 +313,10 @@ void TBoardSurface::childEvent(QChildEvent* event) {
 
 bool TBoardSurface::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
+    case QEvent::ZOrderChange:
+        // Host accesses reach the components in child order.
+        if (watched->parent() == this) DecodingChanged();
+        break;
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::Show:
@@ -576,6 +638,10 @@ qintptr TSimForm::HandleMessage(quint32 msg, quint32 wParam, qintptr lParam) {
 }
 
 qintptr TSimForm::HostAccessMessage(quint32 wParam, qintptr lParam) {
+    return DeliverHostAccess(wParam, lParam, false);
+}
+
+qintptr TSimForm::DeliverHostAccess(quint32 wParam, qintptr lParam, bool decodersOnly) {
     m_hostReply = -1;
     HostBusyScope busy;
     int address = int(wParam & 0xFFFFFFu);
@@ -593,8 +659,13 @@ qintptr TSimForm::HostAccessMessage(quint32 wParam, qintptr lParam) {
     if (!m_board) return m_hostReply;
     // A component may remove others while it takes the access.
     QList<QPointer<TOrvexGraphicComponent>> components;
-    for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder())
-        components.append(component);
+    const int space = kind & 7;
+    if (decodersOnly && (space == ops_DATA || space == ops_XDATA)) {
+        components = m_board->DecodingComponents(TPortSpace(space), address);
+    } else {
+        for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder())
+            components.append(component);
+    }
     for (const QPointer<TOrvexGraphicComponent>& component : components) {
         if (!component) continue;
         try {

@@ -18,6 +18,7 @@
 #include "platform/hostmessages.h"
 
 #include <memory>
+#include <tuple>
 
 class QScrollArea;
 class SimTimer;
@@ -59,6 +60,17 @@ public:
     // From an index of the port and pin components by what they show, kept as they change.
     TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const override;
     void MirrorKeyChanged(QObject* driver) override;
+
+    // What the board decodes, for its host: the components that take a host access at an address
+    // of a space are those that show a host port or pin there (MirroredPort, MirroredPin).
+    // The generation changes with every change that may change them or their order: a component
+    // added, removed, raised or lowered, an address, space or bit edited.
+    quint64 DecodingGeneration() const { return m_decodingGeneration; }
+    // In child order; kept until the next change.
+    const QList<QPointer<TOrvexGraphicComponent>>& DecodingComponents(TPortSpace space,
+                                                                      int address) const;
+    // Every (space, address) a component decodes, with the bits it takes (0xFF: all of them).
+    QList<std::tuple<TPortSpace, int, int>> DecodedAddresses() const;
     void ReportOscillation(const QString& where) override;
     // The form's: the rails it owns and the placed components spread as one board.
     SpreadState& Spread() override;
@@ -105,6 +117,10 @@ private:
     // key -> component -> the port or pin it shows (a port key's a TOrvexPortDriver, a pin key's
     // a TOrvexPin)
     mutable QHash<quint64, QHash<QObject*, QObject*>> m_mirrors;
+    void DecodingChanged();
+    quint64 m_decodingGeneration = 1;
+    mutable quint64 m_decodersGeneration = 0;                                   // of m_decoders
+    mutable QHash<quint64, QList<QPointer<TOrvexGraphicComponent>>> m_decoders; // by port key
     TNodeArray m_noNodes; // the node table of a board without a form
 };
 
@@ -202,8 +218,11 @@ protected:
     friend class TBoardFormLink;
     // One handler per host message.
     virtual qintptr HostAccessMessage(quint32 wParam, qintptr lParam); // 2026
-    virtual qintptr HostStartMessage(quint32 wParam, qintptr lParam);  // 2029
-    virtual qintptr HostReplyMessage(quint32 wParam, qintptr lParam);  // 2031
+    // Hands the access to the board's components in child order: all of them, or only those that
+    // decode its address (DecodingComponents), which are the only ones that take it.
+    qintptr DeliverHostAccess(quint32 wParam, qintptr lParam, bool decodersOnly);
+    virtual qintptr HostStartMessage(quint32 wParam, qintptr lParam); // 2029
+    virtual qintptr HostReplyMessage(quint32 wParam, qintptr lParam); // 2031
     // 2033, 2036, 2037: passed on unchanged to the application's main window.
     virtual qintptr ForwardToMainWindow(quint32 msg, quint32 wParam, qintptr lParam);
 

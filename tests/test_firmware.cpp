@@ -30,6 +30,7 @@
 #include "model/hostpins.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "simulation/simform.h"
 #include "tests/support/windowfixture.h"
 
 namespace {
@@ -174,6 +175,18 @@ std::optional<QString> loadWithin(const QString& fileName, int deadlineMs) {
         return std::nullopt;
     return done.get();
 }
+
+// A recording board that tells which external addresses and port bits it decodes.
+class DecodingBoard : public RecordingBoard, public TBoardDecoding {
+public:
+    quint64 DecodingGeneration() const override { return generation; }
+    std::vector<std::pair<quint32, quint8>> DecodedAddresses(quint8 space) const override {
+        return space == TFirmwareBridge::KindXdata ? xdata : data;
+    }
+    quint64 generation = 1;
+    std::vector<std::pair<quint32, quint8>> xdata;
+    std::vector<std::pair<quint32, quint8>> data;
+};
 
 // A shown main window with the dialog recorder and the manual clock around it.
 struct Editor : WindowFixture {
@@ -666,6 +679,105 @@ private slots:
         terminal.ClearTerminal();
         terminal.Append(QByteArray(TSerialTerminal::MaxLineLength, 'c') + "d");
         QCOMPARE(document->lastBlock().text(), QStringLiteral("d"));
+    }
+
+    // Accesses nothing on the board decodes are not sent; what the board decodes is asked again
+    // once it changed, and a port write is sent whenever it changes a bit a pin shows, or
+    // anything happened on the board since the port's last access.
+    void undecodedAccessesStayInTheCore() {
+        mcs51::Core core;
+        TFirmwareBridge bridge(core);
+        DecodingBoard board;
+        board.xdata = {{0x8000, 0xFF}};
+        board.data = {{0x90, 0x01}};
+        bridge.SetBoard(&board);
+        core.Xram()[0x1234] = 0x66;
+        QCOMPARE(bridge.ExternalRead(0x1234), -1); // external RAM gives the byte
+        bridge.ExternalWrite(0x1234, 0x5A);
+        QCOMPARE(board.accesses.size(), 0);
+        board.replies = {0x12, -1};
+        QCOMPARE(bridge.ExternalRead(0x8000), 0x12);
+        QCOMPARE(board.accesses.size(), 2);
+
+        board.xdata.push_back({0x1234, 0xFF});
+        ++board.generation;
+        bridge.ExternalWrite(0x1234, 0x5A);
+        QCOMPARE(board.accesses.size(), 4);
+        QCOMPARE(board.accesses[2].address, 0x1234);
+
+        board.accesses.clear();
+        bridge.PortWritten(1, 0xFE); // first write: the board hears it
+        bridge.PortWritten(1, 0xFC); // only P1.1 changed, which nothing shows
+        QCOMPARE(board.accesses.size(), 1);
+        bridge.PortWritten(1, 0xFD); // P1.0 changed
+        QCOMPARE(board.accesses.size(), 2);
+        QCOMPARE(board.accesses[1].data, 0xFD);
+        // A pin level the board reported meanwhile: the next change is heard with the rest.
+        bridge.HandleMessage(HostMsg::PinLevel, PackBytes(0x90, 0, TFirmwareBridge::KindData, 0),
+                             0);
+        bridge.PortWritten(1, 0xFF);
+        QCOMPARE(board.accesses.size(), 3);
+        // Another access may have spread to the port's pins.
+        bridge.PortWritten(1, 0xFD); // P1.1 only, right after the port's own access
+        QCOMPARE(board.accesses.size(), 3);
+        bridge.ExternalWrite(0x8000, 1);
+        bridge.PortWritten(1, 0xFF);
+        QCOMPARE(board.accesses.size(), 6);
+        // A pin placed on P1.1 hears the next change there.
+        bridge.PortWritten(1, 0xFD);
+        QCOMPARE(board.accesses.size(), 6);
+        board.data.push_back({0x90, 0x02});
+        ++board.generation;
+        bridge.PortWritten(1, 0xFF);
+        QCOMPARE(board.accesses.size(), 7);
+        QCOMPARE(board.accesses[6].data, 0xFF);
+    }
+
+    // A MOVX reaches a component from the moment it decodes the address: a port whose address is
+    // edited while the firmware runs, or one placed meanwhile.
+    void movxSeesDecodingChangesAtOnce_data() {
+        QTest::addColumn<bool>("placeNew");
+        QTest::newRow("address edited") << false;
+        QTest::newRow("port placed") << true;
+    }
+    void movxSeesDecodingChangesAtOnce() {
+        QFETCH(bool, placeNew);
+        Editor e;
+        QVERIFY(e.window->LoadFromFile(example(QStringLiteral("movx_bus.ovd"))));
+        // MOV DPTR,#0x9000 / MOV A,#0x3C / loop: MOVX @DPTR,A / SJMP loop
+        const QByteArray program("\x90\x90\x00\x74\x3C\xF0\x80\xFD", 8);
+        QTemporaryDir dir;
+        const QString binary = dir.filePath(QStringLiteral("write9000.bin"));
+        QFile file(binary);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(program);
+        file.close();
+        QVERIFY(e.window->Firmware()->LoadFirmware(binary));
+        e.run();
+        auto* bus = e.find<TUPort>(QStringLiteral("Bus"));
+        auto* latch = e.find<TUDrivenPort>(QStringLiteral("Latch"));
+        QVERIFY(bus && latch);
+        e.runner()->RunCycles(200);
+        QVERIFY(latch->Port()->Value() != 0x3C);
+        const quint64 before = e.runner()->Bridge().AccessCount();
+        e.runner()->RunCycles(200);
+        QCOMPARE(e.runner()->Bridge().AccessCount(), before); // nothing answers 0x9000
+
+        TUPort* target = bus;
+        if (placeNew) {
+            target = new TUPort(e.board());
+            target->SetName(QStringLiteral("Bus2"));
+            target->SetSpace(ops_XDATA);
+            target->SetAddress(0x9000);
+        } else {
+            QVERIFY(bus->setProperty("Address", 0x9000));
+            auto* strobe = e.find<TUPin>(QStringLiteral("CS"));
+            QVERIFY(strobe && strobe->setProperty("Address", 0x9000));
+        }
+        e.runner()->RunCycles(4);
+        QVERIFY(e.runner()->Bridge().AccessCount() > before);
+        // The new port shows the byte; the moved bus's latch took it on its strobe.
+        QCOMPARE(placeNew ? target->Port()->Value() : latch->Port()->Value(), 0x3C);
     }
 
 private:
