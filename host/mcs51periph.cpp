@@ -575,9 +575,10 @@ Core::Action Core::events() {
     return m_state == RunState::Idle ? IdleWait : Execute;
 }
 
-// The next cycle at which a timer overflow may raise a flag or a serial frame ends. The distances
-// count from m_timerSync, the cycle the registers hold (an interrupt call has moved m_cycles on
-// past it).
+// The next cycle at which a timer overflow may raise a flag or a serial frame ends. A timer whose
+// flag is already set needs no event: its overflows change nothing until the flag is cleared,
+// which only an SFR write or an interrupt call does, and both plan anew. The distances count from
+// m_timerSync, the cycle the registers hold (an interrupt call has moved m_cycles on past it).
 void Core::scheduleNext() {
     uint8_t* sf = m_sfr.data() - 0x80;
     uint64_t next = Never;
@@ -585,17 +586,18 @@ void Core::scheduleNext() {
     uint8_t tmod = sf[sfr::TMOD];
     int mode0 = tmod & 3;
     bool gate0 = !(tmod & 0x08) || (m_pinP3 & 0x04);
-    if ((tcon & TR0) && gate0 && !(tmod & 0x04))
+    if ((tcon & TR0) && gate0 && !(tmod & 0x04) && !(tcon & TF0))
         next =
             std::min<uint64_t>(next, mode0 == 3 ? 0x100u - sf[sfr::TL0]
                                                 : untilOverflow(sf[sfr::TL0], sf[sfr::TH0], mode0));
-    if (mode0 == 3 && (tcon & TR1)) next = std::min<uint64_t>(next, 0x100u - sf[sfr::TH0]);
+    if (mode0 == 3 && (tcon & TR1) && !(tcon & TF1))
+        next = std::min<uint64_t>(next, 0x100u - sf[sfr::TH0]);
     int mode1 = (tmod >> 4) & 3;
     bool gate1 = !(tmod & 0x80) || (m_pinP3 & 0x08);
-    if (mode0 != 3 && mode1 != 3 && !(tmod & 0x40) && (tcon & TR1) && gate1)
+    if (mode0 != 3 && mode1 != 3 && !(tmod & 0x40) && (tcon & TR1) && gate1 && !(tcon & TF1))
         next = std::min<uint64_t>(next, untilOverflow(sf[sfr::TL1], sf[sfr::TH1], mode1));
     uint8_t t2con = m_variant == Variant::I8052 ? sf[sfr::T2CON] : 0;
-    if ((t2con & TR2) && !(t2con & CT2) && !(t2con & (RCLK | TCLK)))
+    if ((t2con & TR2) && !(t2con & CT2) && !(t2con & (RCLK | TCLK)) && !(t2con & TF2))
         next = std::min<uint64_t>(next, 0x10000u - (unsigned(sf[sfr::TH2]) << 8 | sf[sfr::TL2]));
     // A frame on its way: its end, planned like an overflow (the register values it depends on
     // change only through SFR writes, which plan anew).
