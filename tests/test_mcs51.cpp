@@ -605,6 +605,41 @@ private slots:
         QCOMPARE(undefined.Sfr(sfr::TL0), uint8_t(1));
     }
 
+    // The cycle at which a frame written at the end of MOV SBUF,A (cycle 1) raises TI, for each
+    // baud source; the transmitter plans that cycle ahead instead of watching every cycle.
+    void serialFrameEnds_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("doneAt");
+        QTest::newRow("mode 0: 8 cycles") << "98=00" << 9;
+        QTest::newRow("mode 2: 704 oscillator periods") << "98=80" << 60;
+        QTest::newRow("mode 2, SMOD: 352") << "87=80 98=80" << 31;
+        QTest::newRow("mode 1, Timer 1 reload FD") << "89=20 8D=FD 8B=FD 88=40 98=40" << 960;
+        QTest::newRow("mode 3, Timer 1 reload FD") << "89=20 8D=FD 8B=FD 88=40 98=C0" << 1056;
+        QTest::newRow("mode 1, Timer 1 in mode 1 from FFF0")
+            << "89=10 8D=FF 8B=F0 88=40 87=80 98=40" << 16 + 159 * 65536;
+        QTest::newRow("mode 1, Timer 2 reload FFDC")
+            << "CB=FF CA=DC CD=FF CC=DC C8=14 98=40" << 960;
+    }
+    void serialFrameEnds() {
+        QFETCH(QString, setup);
+        QFETCH(int, doneAt);
+        Core core(Variant::I8052);
+        Counting hooks;
+        core.SetHooks(&hooks);
+        // MOV SBUF,A; NOPs, and at the end of the code space LJMP back to the NOPs (the
+        // boundary-free cycles of that LJMP miss the cycles checked).
+        loadCode(core, 0, "F599");
+        loadCode(core, 0xFFFD, "020002");
+        applyFields(core, setup);
+        core.Run(uint64_t(doneAt - 1));
+        QCOMPARE(core.Cycles(), uint64_t(doneAt - 1));
+        QCOMPARE(core.Sfr(sfr::SCON) & 0x02, 0);
+        QVERIFY(hooks.transmitted.isEmpty());
+        core.Run(1);
+        QCOMPARE(core.Sfr(sfr::SCON) & 0x02, 0x02);
+        QCOMPARE(hooks.transmitted.size(), 1);
+    }
+
     // Modes 2 and 3 receive a ninth bit into RB8; with SM2 set only frames whose ninth bit is 1
     // (addresses, in multiprocessor use) set RI, the others are lost. Mode 1 puts the stop bit
     // in RB8 and SM2 lets every frame through.
