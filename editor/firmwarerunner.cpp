@@ -289,9 +289,9 @@ void TFirmwareRunner::FlushTransmitted() {
     emit Transmitted(bytes);
 }
 
-void TFirmwareRunner::SerialReceive(const QByteArray& bytes) {
+void TFirmwareRunner::SerialReceive(const QByteArray& bytes, bool ninthBit) {
     for (char c : bytes)
-        m_core->SerialReceive(uint8_t(c));
+        m_core->SerialReceive(uint8_t(c), ninthBit);
 }
 
 void TFirmwareRunner::Anchor() {

@@ -89,8 +89,9 @@ public:
     double AchievedPercent() const { return m_achieved; }
     bool Lagging() const { return m_lagging; }
 
-    // Serial input: bytes reach the core's receiver one frame apart.
-    void SerialReceive(const QByteArray& bytes);
+    // Serial input: bytes reach the core's receiver one frame apart, each with the ninth bit
+    // given (modes 2 and 3 receive it into RB8; mode 1 takes a stop bit of 1 whatever it is).
+    void SerialReceive(const QByteArray& bytes, bool ninthBit = true);
 
 signals:
     void StateChanged();

@@ -67,6 +67,8 @@ void Core::Reset() {
     m_nextEvent = 0;
     m_inService = 0;
     m_blockOnce = false;
+    m_softRaised = 0;
+    m_seenFrom.fill(0);
     m_sbufTx = 0;
     m_sbufRx = 0;
     m_txRemain = 0;
@@ -119,9 +121,12 @@ void Core::SetSfr(uint8_t address, uint8_t value) {
         return;
     }
     syncPeripherals(m_cycles);
+    const unsigned before = requests();
     m_sfr[address - 0x80u] = value;
     if (address == sfr::P1 || address == sfr::P3) pinsChanged(m_cycles);
     levelInterrupts();
+    // Set between instructions: pending at the next boundary already.
+    stampRaised(before, 0);
     m_nextEvent = 0;
 }
 
@@ -131,8 +136,8 @@ uint8_t Core::ReadDirect(uint8_t address) const {
     return Sfr(address);
 }
 
-void Core::SerialReceive(uint8_t byte) {
-    m_rxQueue.push_back(byte);
+void Core::SerialReceive(uint8_t byte, bool ninthBit) {
+    m_rxQueue.push_back(uint16_t(byte | (ninthBit ? 0x100 : 0)));
     m_nextEvent = 0;
 }
 
@@ -965,7 +970,8 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
             pc += 1;
             break;
         }
-        case 0xA5: // undefined: stop where it stands
+        case 0xA5: // undefined: stop where it stands (the timers have counted up to here)
+            syncPeripherals(cyc);
             m_state = RunState::Undefined;
             m_stopAddress = pc;
             m_nextEvent = 0;

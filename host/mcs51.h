@@ -132,13 +132,21 @@ public:
     void SetExternalPins(int port, uint8_t levels);
 
     // Serial receive: bytes queue up and arrive one frame time apart while the receiver is enabled
-    // (SCON.REN); a byte waits while RI is still set, so none is lost.
-    void SerialReceive(uint8_t byte);
+    // (SCON.REN); a byte waits while RI is still set, so none is lost. In modes 2 and 3 the ninth
+    // bit goes to RB8, and with SCON.SM2 set a frame whose ninth bit is 0 is dropped without RI;
+    // in mode 1 RB8 gets the stop bit, which is always 1.
+    void SerialReceive(uint8_t byte, bool ninthBit = true);
     size_t SerialReceivePending() const { return m_rxQueue.size(); }
 
     // Machine cycles of the hardware call that enters an interrupt handler: 2 on the part. The
     // s51 simulator charges 1; the differential test sets 1 to compare timers cycle for cycle.
     void SetInterruptCallCycles(int cycles) { m_callCycles = uint8_t(cycles < 0 ? 0 : cycles); }
+    // The part polls a flag in the machine cycle after the one that raised it, and calls only when
+    // that polling cycle is the last of an instruction: a flag raised in an instruction's last
+    // cycle, or written by the instruction, lets one more instruction run first. The s51
+    // simulator takes the request at the first instruction boundary at or after the flag; the
+    // differential test sets this to compare interrupt timing cycle for cycle.
+    void SetImmediatePolling(bool on) { m_immediatePolling = on; }
 
     // Breakpoints stop Run() before the instruction at the address.
     void SetBreakpoint(uint16_t address, bool on);
@@ -160,7 +168,7 @@ private:
     std::array<uint8_t, XramSize> m_xram{};
     std::array<uint8_t, 4> m_extPins{0xFF, 0xFF, 0xFF, 0xFF};
     uint8_t m_sbufTx = 0;
-    std::deque<uint8_t> m_rxQueue;
+    std::deque<uint16_t> m_rxQueue;      // bit 8: the ninth bit
     std::vector<uint64_t> m_breakpoints; // bit set over the code space, empty when none
 
     // Peripherals and interrupts. Timer registers are brought up to date lazily (on access and at
@@ -178,7 +186,12 @@ private:
     void advancePeripherals(uint64_t now);
     void levelInterrupts();
     void startTransmit();
-    void serialAdvance(uint64_t cycles, uint64_t t1Overflows, uint64_t t2Overflows);
+    void serialAdvance(uint64_t cycles, uint64_t t1Overflows, uint64_t t2Overflows,
+                       uint64_t txDoneAt, uint64_t rxDoneAt);
+    uint64_t serialCycles(uint64_t units, bool timer2) const;
+    void receiveDone();
+    unsigned requests() const;
+    void stampRaised(unsigned before, uint64_t seenFrom);
     bool implemented(uint8_t address) const;
     int externalRead(uint16_t address);
     void externalWrite(uint16_t address, uint8_t value);
@@ -189,12 +202,17 @@ private:
     uint8_t m_callCycles = 2;
     uint8_t m_inService = 0;  // bit 0: a low-priority handler runs, bit 1: a high-priority one
     bool m_blockOnce = false; // RETI or a write to IE/IP: one more instruction before an interrupt
+    bool m_immediatePolling = false;
+    uint8_t m_softRaised = 0; // sources whose flag the instruction just executed raised
+    // The first instruction boundary whose polling sees each source's request: one cycle after
+    // the cycle it rose at.
+    std::array<uint64_t, 6> m_seenFrom{};
     uint64_t m_pinSampleAt = 0; // when a pin change is sampled (m_pinsPending)
     bool m_pinsPending = false;
     uint8_t m_pinP1 = 0xFF; // pin levels the peripherals last saw (edges, GATE)
     uint8_t m_pinP3 = 0xFF;
     uint8_t m_sbufRx = 0;
-    uint8_t m_rxByte = 0;
+    uint16_t m_rxByte = 0;   // with the ninth bit
     uint64_t m_txRemain = 0; // units of the baud source left in the transmit frame (0: idle)
     uint64_t m_rxRemain = 0; // same for the frame being received
 };

@@ -14,7 +14,7 @@ namespace {
 
 constexpr uint8_t TF1 = 0x80, TR1 = 0x40, TF0 = 0x20, TR0 = 0x10, IE1 = 0x08, IT1 = 0x04,
                   IE0 = 0x02, IT0 = 0x01;
-constexpr uint8_t TI = 0x02, RI = 0x01, REN = 0x10;
+constexpr uint8_t TI = 0x02, RI = 0x01, RB8 = 0x04, REN = 0x10, SM2 = 0x20;
 constexpr uint8_t TF2 = 0x80, EXF2 = 0x40, RCLK = 0x20, TCLK = 0x10, EXEN2 = 0x08, TR2 = 0x04,
                   CT2 = 0x02, CPRL2 = 0x01;
 constexpr uint64_t Never = std::numeric_limits<uint64_t>::max();
@@ -157,19 +157,51 @@ void Core::writeSfrSlow(uint8_t address, uint8_t value) {
         m_blockOnce = true;
         break;
     case sfr::PCON:
+        // The clock stops with the write: the timers and a frame on its way have counted up to it.
+        syncPeripherals(m_cycles);
         sf[address] = value;
         if (value & 0x02)
             m_state = RunState::PowerDown;
         else if (value & 0x01)
             m_state = RunState::Idle;
         break;
-    default:
+    default: {
         syncPeripherals(m_cycles);
+        const unsigned before = requests();
         sf[address] = value;
         if (address == sfr::TCON) levelInterrupts();
+        // A flag an instruction sets is written in its last cycle, so the polling cycle that sees
+        // it belongs to the next instruction (the manual's interrupt response: the flags polled
+        // are those present at S5P2 of the previous machine cycle).
+        m_softRaised |= uint8_t(requests() & ~before);
         break;
     }
+    }
     m_nextEvent = 0;
+}
+
+// Pending interrupt sources in polling order (bit 0 INT0 ... bit 5 Timer 2), before IE.
+unsigned Core::requests() const {
+    const uint8_t* sf = m_sfr.data() - 0x80;
+    uint8_t tcon = sf[sfr::TCON];
+    unsigned req = 0;
+    if (tcon & IE0) req |= 1;
+    if (tcon & TF0) req |= 2;
+    if (tcon & IE1) req |= 4;
+    if (tcon & TF1) req |= 8;
+    if (sf[sfr::SCON] & (TI | RI)) req |= 16;
+    if (m_variant == Variant::I8052 && (sf[sfr::T2CON] & (TF2 | EXF2))) req |= 32;
+    return req;
+}
+
+// Notes from which boundary on requests that were not pending before are seen.
+void Core::stampRaised(unsigned before, uint64_t seenFrom) {
+    unsigned risen = requests() & ~before;
+    while (risen) {
+        int source = __builtin_ctz(risen);
+        risen &= risen - 1;
+        m_seenFrom[size_t(source)] = seenFrom;
+    }
 }
 
 // Level-triggered external interrupts follow their pin: the flag is the inverted pin level.
@@ -194,6 +226,7 @@ void Core::pinsChanged(uint64_t sampleAt) {
 // T0/T1 (and T2, T2EX) count in counter mode; GATE sees the new INT levels from now on.
 void Core::samplePins() {
     uint8_t* sf = m_sfr.data() - 0x80;
+    const unsigned before = requests();
     uint8_t p3 = sf[sfr::P3] & m_extPins[3];
     uint8_t fell3 = m_pinP3 & ~p3;
     m_pinP3 = p3;
@@ -217,7 +250,8 @@ void Core::samplePins() {
         if (run) {
             uint64_t ovf = countTimer(sf[sfr::TL1], sf[sfr::TH1], (tmod >> 4) & 3, 1);
             if (ovf && !t0mode3) tcon |= TF1;
-            if (ovf && m_txRemain + m_rxRemain) serialAdvance(0, ovf, 0);
+            if (ovf && m_txRemain + m_rxRemain)
+                serialAdvance(0, ovf, 0, m_pinSampleAt, m_pinSampleAt);
         }
     }
     if (m_variant == Variant::I8052) {
@@ -231,7 +265,8 @@ void Core::samplePins() {
             if (v > 0xFFFF) {
                 if (!baud) t2con |= TF2;
                 if (baud || !(t2con & CPRL2)) v = uint64_t(sf[sfr::RCAP2H]) << 8 | sf[sfr::RCAP2L];
-                if (baud && m_txRemain + m_rxRemain) serialAdvance(0, 0, 1);
+                if (baud && m_txRemain + m_rxRemain)
+                    serialAdvance(0, 0, 1, m_pinSampleAt, m_pinSampleAt);
             }
             sf[sfr::TH2] = uint8_t(v >> 8);
             sf[sfr::TL2] = uint8_t(v);
@@ -247,6 +282,7 @@ void Core::samplePins() {
             }
         }
     }
+    stampRaised(before, m_pinSampleAt + 1);
 }
 
 void Core::syncPeripherals(uint64_t now) {
@@ -260,23 +296,41 @@ void Core::syncPeripherals(uint64_t now) {
 
 void Core::advancePeripherals(uint64_t now) {
     if (now <= m_timerSync) return;
-    uint64_t n = now - m_timerSync;
+    const uint64_t from = m_timerSync;
+    uint64_t n = now - from;
     m_timerSync = now;
     if (m_state == RunState::PowerDown || m_state == RunState::Undefined) return;
     uint8_t* sf = m_sfr.data() - 0x80;
     uint8_t& tcon = sf[sfr::TCON];
     uint8_t tmod = sf[sfr::TMOD];
     uint64_t t1ovf = 0, t2ovf = 0;
+    // A flag that rises notes the cycle of its first overflow in the span, for the polling rule.
+    auto raise = [&](uint8_t& reg, uint8_t bit, int source, uint64_t after) {
+        if (!((requests() >> source) & 1)) m_seenFrom[size_t(source)] = from + after + 1;
+        reg |= bit;
+    };
+    // Serial frames end at a baud source overflow: where in the span, from the state before it.
+    uint64_t txDoneAt = 0, rxDoneAt = 0;
+    if (m_txRemain || m_rxRemain) {
+        uint8_t t2con = m_variant == Variant::I8052 ? sf[sfr::T2CON] : 0;
+        if (m_txRemain) txDoneAt = from + serialCycles(m_txRemain, t2con & TCLK);
+        if (m_rxRemain) rxDoneAt = from + serialCycles(m_rxRemain, t2con & RCLK);
+    }
 
     // Timer 0 (in mode 3 its TH0 half is a timer of its own, switched by TR1, flagging TF1).
     int mode0 = tmod & 3;
     bool gate0 = !(tmod & 0x08) || (m_pinP3 & 0x04);
     if ((tcon & TR0) && gate0 && !(tmod & 0x04)) {
+        uint64_t first =
+            mode0 == 3 ? 0x100u - sf[sfr::TL0] : untilOverflow(sf[sfr::TL0], sf[sfr::TH0], mode0);
         uint64_t ovf =
             mode0 == 3 ? count8(sf[sfr::TL0], n) : countTimer(sf[sfr::TL0], sf[sfr::TH0], mode0, n);
-        if (ovf) tcon |= TF0;
+        if (ovf) raise(tcon, TF0, 1, first);
     }
-    if (mode0 == 3 && (tcon & TR1) && count8(sf[sfr::TH0], n)) tcon |= TF1;
+    if (mode0 == 3 && (tcon & TR1)) {
+        uint64_t first = 0x100u - sf[sfr::TH0];
+        if (count8(sf[sfr::TH0], n)) raise(tcon, TF1, 3, first);
+    }
 
     // Timer 1: stopped in its own mode 3; while Timer 0 is in mode 3 it runs on (for the baud
     // rate) without flagging TF1.
@@ -284,8 +338,9 @@ void Core::advancePeripherals(uint64_t now) {
     if (mode1 != 3 && !(tmod & 0x40)) {
         bool gate1 = !(tmod & 0x80) || (m_pinP3 & 0x08);
         if (mode0 == 3 || ((tcon & TR1) && gate1)) {
+            uint64_t first = untilOverflow(sf[sfr::TL1], sf[sfr::TH1], mode1);
             t1ovf = countTimer(sf[sfr::TL1], sf[sfr::TH1], mode1, n);
-            if (t1ovf && mode0 != 3) tcon |= TF1;
+            if (t1ovf && mode0 != 3) raise(tcon, TF1, 3, first);
         }
     }
 
@@ -297,6 +352,7 @@ void Core::advancePeripherals(uint64_t now) {
             uint64_t steps = baud ? n * 6 : n;
             uint64_t v = uint64_t(sf[sfr::TH2]) << 8 | sf[sfr::TL2];
             uint64_t reload = uint64_t(sf[sfr::RCAP2H]) << 8 | sf[sfr::RCAP2L];
+            const uint64_t first = 0x10000 - v;
             if (v + steps <= 0xFFFF) {
                 v += steps;
             } else if (!baud && (t2con & CPRL2)) {
@@ -308,13 +364,13 @@ void Core::advancePeripherals(uint64_t now) {
                 t2ovf = 1 + left / period;
                 v = reload + left % period;
             }
-            if (t2ovf && !baud) t2con |= TF2;
+            if (t2ovf && !baud) raise(t2con, TF2, 5, first);
             sf[sfr::TH2] = uint8_t(v >> 8);
             sf[sfr::TL2] = uint8_t(v);
         }
     }
 
-    if (m_txRemain || m_rxRemain) serialAdvance(n, t1ovf, t2ovf);
+    if (m_txRemain || m_rxRemain) serialAdvance(n, t1ovf, t2ovf, txDoneAt, rxDoneAt);
 }
 
 namespace {
@@ -347,13 +403,46 @@ uint64_t unitsElapsed(uint8_t scon, bool timer2, uint64_t cycles, uint64_t t1ovf
 
 } // namespace
 
+// Machine cycles from m_timerSync until `units` units of the baud source have passed, with the
+// timers as they stand; Never when the source does not run on the clock (stopped, or counting
+// pin edges, which reach the frame as the pins are sampled).
+uint64_t Core::serialCycles(uint64_t units, bool timer2) const {
+    const uint8_t* sf = m_sfr.data() - 0x80;
+    switch (sf[sfr::SCON] >> 6) {
+    case 0:
+        return units;
+    case 2:
+        return (units + 11) / 12;
+    default:
+        break;
+    }
+    if (timer2) {
+        uint8_t t2con = sf[sfr::T2CON];
+        if (!(t2con & TR2) || (t2con & CT2)) return Never;
+        // Six steps a machine cycle; the k-th overflow comes after the steps to the first plus
+        // k-1 reload periods.
+        uint64_t v = uint64_t(sf[sfr::TH2]) << 8 | sf[sfr::TL2];
+        uint64_t period = 0x10000 - (uint64_t(sf[sfr::RCAP2H]) << 8 | sf[sfr::RCAP2L]);
+        uint64_t steps = (0x10000 - v) + (units - 1) * period;
+        return (steps + 5) / 6;
+    }
+    uint8_t tmod = sf[sfr::TMOD];
+    int mode0 = tmod & 3, mode1 = (tmod >> 4) & 3;
+    bool gate1 = !(tmod & 0x80) || (m_pinP3 & 0x08);
+    if (mode1 == 3 || (tmod & 0x40) || !(mode0 == 3 || ((sf[sfr::TCON] & TR1) && gate1)))
+        return Never;
+    uint64_t period = mode1 == 2 ? 0x100u - sf[sfr::TH1] : mode1 == 1 ? 0x10000u : 0x2000u;
+    return untilOverflow(sf[sfr::TL1], sf[sfr::TH1], mode1) + (units - 1) * period;
+}
+
 void Core::startTransmit() {
     uint8_t* sf = m_sfr.data() - 0x80;
     bool t2 = m_variant == Variant::I8052 && (sf[sfr::T2CON] & TCLK);
     m_txRemain = frameUnits(sf[sfr::SCON], sf[sfr::PCON] & 0x80, t2);
 }
 
-void Core::serialAdvance(uint64_t cycles, uint64_t t1ovf, uint64_t t2ovf) {
+void Core::serialAdvance(uint64_t cycles, uint64_t t1ovf, uint64_t t2ovf, uint64_t txDoneAt,
+                         uint64_t rxDoneAt) {
     uint8_t* sf = m_sfr.data() - 0x80;
     uint8_t& scon = sf[sfr::SCON];
     uint8_t t2con = m_variant == Variant::I8052 ? sf[sfr::T2CON] : 0;
@@ -361,7 +450,9 @@ void Core::serialAdvance(uint64_t cycles, uint64_t t1ovf, uint64_t t2ovf) {
         uint64_t units = unitsElapsed(scon, t2con & TCLK, cycles, t1ovf, t2ovf);
         if (units >= m_txRemain) {
             m_txRemain = 0;
+            unsigned before = requests();
             scon |= TI;
+            stampRaised(before, txDoneAt + 1);
             if (m_hooks) m_hooks->SerialTransmitted(m_sbufTx);
         } else {
             m_txRemain -= units;
@@ -371,13 +462,26 @@ void Core::serialAdvance(uint64_t cycles, uint64_t t1ovf, uint64_t t2ovf) {
         uint64_t units = unitsElapsed(scon, t2con & RCLK, cycles, t1ovf, t2ovf);
         if (units >= m_rxRemain) {
             m_rxRemain = 0;
-            m_sbufRx = m_rxByte;
-            if (scon >> 6) scon |= 0x04; // RB8: the stop bit (or a ninth bit of 1)
-            scon |= RI;
+            unsigned before = requests();
+            receiveDone();
+            stampRaised(before, rxDoneAt + 1);
         } else {
             m_rxRemain -= units;
         }
     }
+}
+
+// The end of a received frame. The byte and RB8 (the ninth bit in modes 2 and 3, the stop bit in
+// mode 1) are kept only when SM2 lets the frame through: in modes 2 and 3 with SM2 set, a frame
+// whose ninth bit is 0 is lost without RI (the manual's multiprocessor communication).
+void Core::receiveDone() {
+    uint8_t& scon = m_sfr[sfr::SCON - 0x80];
+    const int mode = scon >> 6;
+    const bool ninth = m_rxByte & 0x100;
+    if ((scon & RI) || (mode >= 2 && (scon & SM2) && !ninth)) return;
+    m_sbufRx = uint8_t(m_rxByte);
+    if (mode != 0) scon = uint8_t((scon & ~RB8) | ((mode == 1 || ninth) ? RB8 : 0));
+    scon |= RI;
 }
 
 // Runs at the scheduled event: brings the peripherals to the current cycle, starts a waiting
@@ -397,6 +501,22 @@ Core::Action Core::events() {
         m_rxRemain = frameUnits(scon, sf[sfr::PCON] & 0x80, t2);
     }
 
+    // Requests the polling cycle of this boundary cannot see yet: those written by the
+    // instruction just executed and those raised in its last machine cycle. A flag is sampled
+    // late in a cycle and polled in the next one; the call follows only when that polling cycle
+    // is the last of an instruction (the manual's interrupt response timing).
+    unsigned hidden = 0;
+    if (!m_immediatePolling) {
+        hidden = m_softRaised;
+        unsigned pending = requests();
+        while (pending) {
+            int source = __builtin_ctz(pending);
+            pending &= pending - 1;
+            if (m_seenFrom[size_t(source)] > m_cycles) hidden |= 1u << source;
+        }
+    }
+    m_softRaised = 0;
+
     if (m_blockOnce) {
         m_blockOnce = false;
         scheduleNext();
@@ -406,15 +526,9 @@ Core::Action Core::events() {
 
     uint8_t ie = sf[sfr::IE];
     if (ie & 0x80) {
-        uint8_t tcon = sf[sfr::TCON];
-        unsigned req = 0;
-        if (tcon & IE0) req |= 1;
-        if (tcon & TF0) req |= 2;
-        if (tcon & IE1) req |= 4;
-        if (tcon & TF1) req |= 8;
-        if (scon & (TI | RI)) req |= 16;
-        if (m_variant == Variant::I8052 && (sf[sfr::T2CON] & (TF2 | EXF2))) req |= 32;
-        req &= ie;
+        unsigned req = requests() & ie;
+        const bool pollAgain = req & hidden;
+        req &= ~hidden;
         int source = -1, level = 0;
         unsigned high = req & sf[sfr::IP];
         if (high && !(m_inService & 2)) {
@@ -448,47 +562,49 @@ Core::Action Core::events() {
             }
             m_cycles += m_callCycles;
             scheduleNext();
+            if (pollAgain) m_nextEvent = 0;
             return Vectored;
+        }
+        if (pollAgain) {
+            scheduleNext();
+            m_nextEvent = 0; // the hidden requests are seen at the next boundary
+            return m_state == RunState::Idle ? IdleWait : Execute;
         }
     }
     scheduleNext();
     return m_state == RunState::Idle ? IdleWait : Execute;
 }
 
-// The next cycle at which a timer overflow may raise a flag; every cycle while a serial frame is
-// on its way (its progress depends on the baud source).
+// The next cycle at which a timer overflow may raise a flag or a serial frame ends. A timer whose
+// flag is already set needs no event: its overflows change nothing until the flag is cleared,
+// which only an SFR write or an interrupt call does, and both plan anew. The distances count from
+// m_timerSync, the cycle the registers hold (an interrupt call has moved m_cycles on past it).
 void Core::scheduleNext() {
     uint8_t* sf = m_sfr.data() - 0x80;
-    if (m_txRemain || m_rxRemain) {
-        m_nextEvent = m_cycles + 1;
-        return;
-    }
-    if (!m_rxQueue.empty() && (sf[sfr::SCON] & REN) && !(sf[sfr::SCON] & RI)) {
-        m_nextEvent = m_cycles + 1;
-        return;
-    }
     uint64_t next = Never;
-    if (m_pinsPending) next = m_pinSampleAt + 1 - std::min(m_cycles, m_pinSampleAt);
     uint8_t tcon = sf[sfr::TCON];
     uint8_t tmod = sf[sfr::TMOD];
     int mode0 = tmod & 3;
     bool gate0 = !(tmod & 0x08) || (m_pinP3 & 0x04);
-    if ((tcon & TR0) && gate0 && !(tmod & 0x04))
+    if ((tcon & TR0) && gate0 && !(tmod & 0x04) && !(tcon & TF0))
         next =
             std::min<uint64_t>(next, mode0 == 3 ? 0x100u - sf[sfr::TL0]
                                                 : untilOverflow(sf[sfr::TL0], sf[sfr::TH0], mode0));
-    if (mode0 == 3 && (tcon & TR1)) next = std::min<uint64_t>(next, 0x100u - sf[sfr::TH0]);
+    if (mode0 == 3 && (tcon & TR1) && !(tcon & TF1))
+        next = std::min<uint64_t>(next, 0x100u - sf[sfr::TH0]);
     int mode1 = (tmod >> 4) & 3;
     bool gate1 = !(tmod & 0x80) || (m_pinP3 & 0x08);
-    if (mode0 != 3 && mode1 != 3 && !(tmod & 0x40) && (tcon & TR1) && gate1)
+    if (mode0 != 3 && mode1 != 3 && !(tmod & 0x40) && (tcon & TR1) && gate1 && !(tcon & TF1))
         next = std::min<uint64_t>(next, untilOverflow(sf[sfr::TL1], sf[sfr::TH1], mode1));
-    if (m_variant == Variant::I8052) {
-        uint8_t t2con = sf[sfr::T2CON];
-        if ((t2con & TR2) && !(t2con & CT2) && !(t2con & (RCLK | TCLK)))
-            next =
-                std::min<uint64_t>(next, 0x10000u - (unsigned(sf[sfr::TH2]) << 8 | sf[sfr::TL2]));
-    }
-    m_nextEvent = next == Never ? Never : m_cycles + next;
+    uint8_t t2con = m_variant == Variant::I8052 ? sf[sfr::T2CON] : 0;
+    if ((t2con & TR2) && !(t2con & CT2) && !(t2con & (RCLK | TCLK)) && !(t2con & TF2))
+        next = std::min<uint64_t>(next, 0x10000u - (unsigned(sf[sfr::TH2]) << 8 | sf[sfr::TL2]));
+    // A frame on its way: its end, planned like an overflow (the register values it depends on
+    // change only through SFR writes, which plan anew).
+    if (m_txRemain) next = std::min(next, serialCycles(m_txRemain, t2con & TCLK));
+    if (m_rxRemain) next = std::min(next, serialCycles(m_rxRemain, t2con & RCLK));
+    m_nextEvent = next == Never ? Never : m_timerSync + next;
+    if (m_pinsPending) m_nextEvent = std::min(m_nextEvent, std::max(m_pinSampleAt, m_cycles) + 1);
 }
 
 } // namespace mcs51

@@ -467,6 +467,223 @@ private slots:
         QCOMPARE(core.Iram()[uint8_t(core.SP() - 1)], uint8_t(0x03));
     }
 
+    // From a flag to the first instruction of its handler. A flag is polled in the machine cycle
+    // after the one that raised it, and the call follows only when that polling cycle ends an
+    // instruction; a flag an instruction writes counts as raised in its last cycle. `flagAt` is
+    // the cycle count at the end of the cycle that raises the flag (for the pin: when it falls),
+    // `latency` the cycles from there to the handler's first instruction, `before` the
+    // instructions that start after the flag and run before the call. The handler begins with
+    // MOV A,TL0: with Timer 0 reloading 00 it reads the cycles since the overflow plus one.
+    void interruptLatency_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QByteArray>("code"); // at 0x100, NOPs after it
+        QTest::addColumn<int>("pinAt");       // cycle at which INT0 falls (-1: never)
+        QTest::addColumn<int>("flagAt");
+        QTest::addColumn<int>("vector");
+        QTest::addColumn<int>("latency");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("handlerA"); // -1: not checked
+        auto row = [](const char* name, const char* setup, const char* code, int pinAt, int flagAt,
+                      int vector, int latency, int before, int handlerA) {
+            QTest::newRow(name) << QString::fromLatin1(setup) << QByteArray(code) << pinAt << flagAt
+                                << vector << latency << before << handlerA;
+        };
+        // Timer 0 in mode 2, reload 00, TL0 as given, EA and ET0, TR0 from cycle 0.
+        auto t0 = [](const char* tl0) {
+            static QList<QByteArray> texts;
+            texts.append(QByteArray("89=02 8C=00 8A=") + tl0 + " A8=82 88=10");
+            return texts.last().constData();
+        };
+        row("Timer 0, last cycle of a NOP", t0("FE"), "", -1, 2, 0x0B, 3, 1, 4);
+        row("Timer 0, first cycle of MOV dir,dir", t0("FE"), "00853031", -1, 2, 0x0B, 3, 0, 4);
+        row("Timer 0, last cycle of MOV dir,dir", t0("FD"), "00853031", -1, 3, 0x0B, 3, 1, 4);
+        row("Timer 0, second cycle of MUL", t0("FD"), "00A4A4", -1, 3, 0x0B, 4, 0, 5);
+        row("Timer 0, third cycle of MUL", t0("FC"), "00A4A4", -1, 4, 0x0B, 3, 0, 4);
+        row("Timer 0, last cycle of MUL: the next MUL runs", t0("FB"), "00A4A4", -1, 5, 0x0B, 6, 1,
+            7);
+        row("SETB TF0", "A8=82", "D28D0530", -1, 1, 0x0B, 3, 1, -1);
+        row("MOV TCON,#20", "A8=82", "7588200530", -1, 2, 0x0B, 3, 1, -1);
+        row("MOV SCON,#02 (TI)", "A8=90", "7598020530", -1, 2, 0x23, 3, 1, -1);
+        row("SETB TF2", "A8=A0", "D2CF0530", -1, 1, 0x2B, 3, 1, -1);
+        row("Timer 1, last cycle of a NOP", "89=20 8D=00 8B=FE A8=88 88=40", "", -1, 2, 0x1B, 3, 1,
+            -1);
+        row("Timer 2, last cycle of a NOP", "CD=FF CC=FE A8=A0 C8=04", "", -1, 2, 0x2B, 3, 1, -1);
+        // Mode 0 sends for 8 machine cycles after the write at the end of MOV SBUF,A.
+        row("serial transmit done (TI)", "A8=90", "F599", -1, 9, 0x23, 3, 1, -1);
+        row("INT0 pin, edge-triggered", "A8=81 88=01", "", 2, 2, 0x03, 3, 1, -1);
+    }
+    void interruptLatency() {
+        QFETCH(QString, setup);
+        QFETCH(QByteArray, code);
+        QFETCH(int, pinAt);
+        QFETCH(int, flagAt);
+        QFETCH(int, vector);
+        QFETCH(int, latency);
+        QFETCH(int, before);
+        QFETCH(int, handlerA);
+        Core core(Variant::I8052);
+        loadCode(core, uint16_t(vector), "E58A32"); // MOV A,TL0; RETI
+        loadCode(core, 0x100, code);
+        core.SetPC(0x100);
+        applyFields(core, setup);
+        uint64_t handlerAt = 0;
+        int ranBefore = 0;
+        for (int i = 0; i < 40 && !handlerAt; ++i) {
+            if (pinAt >= 0 && core.Cycles() == uint64_t(pinAt)) core.SetExternalPins(3, 0xFB);
+            const uint64_t start = core.Cycles();
+            const uint64_t executed = core.Instructions();
+            core.Step();
+            if (core.Instructions() == executed) { // the hardware call
+                QCOMPARE(core.PC(), uint16_t(vector));
+                handlerAt = core.Cycles();
+            } else if (start >= uint64_t(flagAt)) {
+                ++ranBefore;
+            }
+        }
+        QVERIFY(handlerAt > 0);
+        QCOMPARE(int(handlerAt) - flagAt, latency);
+        QCOMPARE(ranBefore, before);
+        if (handlerA >= 0) {
+            runInstructions(core, 1);
+            QCOMPARE(int(core.A()), handlerA);
+        }
+    }
+
+    // The same timing through Run(), which plans its polls ahead instead of stepping.
+    void interruptLatencyInRun() {
+        Core core;
+        loadCode(core, 0x0B, "E58A32");
+        loadCode(core, 0, "020100");         // LJMP (cycles 0..2)
+        loadCode(core, 0x100, "D28C00A4A4"); // SETB TR0 (2..3); NOP; MUL AB (4..8); MUL AB
+        applyFields(core, "89=02 8C=00 8A=FB A8=82");
+        core.Run(15);
+        // Timer 0 counts from cycle 3 and overflows at 8, in the last cycle of the first MUL: the
+        // second MUL runs (8..12), then the call (12..14); MOV A,TL0 (14..15) reads 7.
+        QCOMPARE(core.Instructions(), uint64_t(6));
+        QCOMPARE(int(core.A()), 7);
+    }
+
+    // Stopping the clock first brings the timers and a serial frame up to the write to PCON;
+    // in idle they count on.
+    void clockStopKeepsCounts() {
+        Core down;
+        loadCode(down, 0, "758901D28C438702"); // MOV TMOD,#1; SETB TR0; ORL PCON,#2
+        runInstructions(down, 3);
+        QCOMPARE(down.State(), RunState::PowerDown);
+        QCOMPARE(down.Sfr(sfr::TL0), uint8_t(1));
+        down.Run(100);
+        QCOMPARE(down.Sfr(sfr::TL0), uint8_t(1));
+
+        Core idle;
+        loadCode(idle, 0, "758901D28C438701"); // the same into idle
+        runInstructions(idle, 3);
+        QCOMPARE(idle.State(), RunState::Idle);
+        QCOMPARE(idle.Sfr(sfr::TL0), uint8_t(2));
+        idle.Run(50);
+        QCOMPARE(idle.Sfr(sfr::TL0), uint8_t(52));
+
+        // Mode 0 sends for 8 cycles from the write at the end of MOV SBUF,A (cycle 1); ORL
+        // PCON,#2 writes after its first cycle. After 7 NOPs that is cycle 9: the frame is done.
+        for (int nops : {6, 7}) {
+            Core serial;
+            Counting hooks;
+            serial.SetHooks(&hooks);
+            QByteArray code = "F599" + QByteArray("00").repeated(nops) + "438702";
+            loadCode(serial, 0, code);
+            serial.Run(100);
+            QCOMPARE(serial.State(), RunState::PowerDown);
+            const bool done = nops == 7;
+            QCOMPARE(bool(serial.Sfr(sfr::SCON) & 0x02), done);
+            QCOMPARE(hooks.transmitted.size(), done ? 1 : 0);
+        }
+
+        // An undefined instruction stops the clock the same way.
+        Core undefined;
+        loadCode(undefined, 0, "758901D28C00A5"); // ...; NOP; undefined
+        undefined.Run(100);
+        QCOMPARE(undefined.State(), RunState::Undefined);
+        QCOMPARE(undefined.Sfr(sfr::TL0), uint8_t(1));
+    }
+
+    // The cycle at which a frame written at the end of MOV SBUF,A (cycle 1) raises TI, for each
+    // baud source; the transmitter plans that cycle ahead instead of watching every cycle.
+    void serialFrameEnds_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("doneAt");
+        QTest::newRow("mode 0: 8 cycles") << "98=00" << 9;
+        QTest::newRow("mode 2: 704 oscillator periods") << "98=80" << 60;
+        QTest::newRow("mode 2, SMOD: 352") << "87=80 98=80" << 31;
+        QTest::newRow("mode 1, Timer 1 reload FD") << "89=20 8D=FD 8B=FD 88=40 98=40" << 960;
+        QTest::newRow("mode 3, Timer 1 reload FD") << "89=20 8D=FD 8B=FD 88=40 98=C0" << 1056;
+        QTest::newRow("mode 1, Timer 1 in mode 1 from FFF0")
+            << "89=10 8D=FF 8B=F0 88=40 87=80 98=40" << 16 + 159 * 65536;
+        QTest::newRow("mode 1, Timer 2 reload FFDC")
+            << "CB=FF CA=DC CD=FF CC=DC C8=14 98=40" << 960;
+    }
+    void serialFrameEnds() {
+        QFETCH(QString, setup);
+        QFETCH(int, doneAt);
+        Core core(Variant::I8052);
+        Counting hooks;
+        core.SetHooks(&hooks);
+        // MOV SBUF,A; NOPs, and at the end of the code space LJMP back to the NOPs (the
+        // boundary-free cycles of that LJMP miss the cycles checked).
+        loadCode(core, 0, "F599");
+        loadCode(core, 0xFFFD, "020002");
+        applyFields(core, setup);
+        core.Run(uint64_t(doneAt - 1));
+        QCOMPARE(core.Cycles(), uint64_t(doneAt - 1));
+        QCOMPARE(core.Sfr(sfr::SCON) & 0x02, 0);
+        QVERIFY(hooks.transmitted.isEmpty());
+        core.Run(1);
+        QCOMPARE(core.Sfr(sfr::SCON) & 0x02, 0x02);
+        QCOMPARE(hooks.transmitted.size(), 1);
+    }
+
+    // Modes 2 and 3 receive a ninth bit into RB8; with SM2 set only frames whose ninth bit is 1
+    // (addresses, in multiprocessor use) set RI, the others are lost. Mode 1 puts the stop bit
+    // in RB8 and SM2 lets every frame through.
+    void serialNinthBitAndSm2_data() {
+        QTest::addColumn<int>("scon");
+        QTest::addColumn<bool>("ninth");
+        QTest::addColumn<bool>("received");
+        QTest::addColumn<bool>("rb8");
+        // SCON starts with RB8 set, so a frame that is lost leaves it set.
+        QTest::newRow("mode 2, ninth bit 0") << 0x94 << false << true << false;
+        QTest::newRow("mode 2, ninth bit 1") << 0x94 << true << true << true;
+        QTest::newRow("mode 2, SM2, ninth bit 0: lost") << 0xB4 << false << false << true;
+        QTest::newRow("mode 2, SM2, ninth bit 1") << 0xB4 << true << true << true;
+        QTest::newRow("mode 3, ninth bit 0") << 0xD4 << false << true << false;
+        QTest::newRow("mode 3, SM2, ninth bit 0: lost") << 0xF4 << false << false << true;
+        QTest::newRow("mode 3, SM2, ninth bit 1") << 0xF4 << true << true << true;
+        QTest::newRow("mode 1, SM2: the stop bit") << 0x70 << false << true << true;
+    }
+    void serialNinthBitAndSm2() {
+        QFETCH(int, scon);
+        QFETCH(bool, ninth);
+        QFETCH(bool, received);
+        QFETCH(bool, rb8);
+        Core core;
+        applyFields(core, "89=20 8D=FD 8B=FD 88=40"); // Timer 1 baud rate for modes 1 and 3
+        core.SetSfr(sfr::SCON, uint8_t(scon));
+        core.SetSfr(sfr::SBUF, 0xEE);
+        core.SerialReceive(0x5A, ninth);
+        core.Run(2000);
+        QCOMPARE(int(core.SerialReceivePending()), 0);
+        QCOMPARE(bool(core.Sfr(sfr::SCON) & 0x01), received);
+        QCOMPARE(bool(core.Sfr(sfr::SCON) & 0x04), rb8);
+        QCOMPARE(int(core.Sfr(sfr::SBUF)), received ? 0x5A : 0xEE);
+
+        // A lost frame does not hold up the next one: an address byte after a data byte.
+        core.SetSfr(sfr::SCON, uint8_t(scon & ~0x01));
+        core.SerialReceive(0x11, false);
+        core.SerialReceive(0x22, true);
+        core.Run(4000);
+        const bool filters = (scon & 0x20) && (scon >> 6) >= 2;
+        QCOMPARE(int(core.SerialReceivePending()), filters ? 0 : 1);
+        QCOMPARE(int(core.Sfr(sfr::SBUF)), filters ? 0x22 : 0x11);
+    }
+
     void externalInterruptEdgeAndLevel() {
         Core core;
         loadCode(core, 0x03, "053032");

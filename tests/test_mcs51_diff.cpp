@@ -30,6 +30,10 @@ s51::State runCore(const s51::Program& program, uint64_t instructions,
                    std::set<uint16_t>* xramWritten = nullptr) {
     Core core(Variant::I8052);
     core.SetInterruptCallCycles(1); // as s51 counts it
+    // s51 takes a request at the first instruction boundary at or after its flag; the part polls
+    // it a cycle later, so a flag raised in an instruction's last cycle or written by it lets one
+    // more instruction run first (unit-tested against the manual's timing instead).
+    core.SetImmediatePolling(true);
     XramWrites writes;
     core.SetHooks(&writes);
     for (const auto& [address, bytes] : program.code)

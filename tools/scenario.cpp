@@ -21,6 +21,8 @@
 //   run-for MS                  run the firmware MS milliseconds of simulated time at its crystal
 //                               (the board's timers advance with it; wait does not run it)
 //   serial-in TEXT              the firmware's serial port receives TEXT (\r \n \\ \xNN escapes)
+//   serial-in9 BIT TEXT         the same with BIT (0 or 1) as the ninth bit of every byte, which
+//                               modes 2 and 3 receive into RB8 (serial-in sends a ninth bit of 1)
 //   expect-serial TEXT          what the firmware transmitted so far ends with TEXT
 //   grab PATH [W H]             save a picture of the window (PNG, relative to the scenario)
 //   probe NAME X Y [shift|ctrl] the pointer comes to rest at X Y of the component, with the left
@@ -47,7 +49,12 @@
 //   AddressCounter, DisplayOn, Uninitialised   of either LCD's controller, as numbers
 //
 // and the firmware's state as Host.REG: PC, A, B, PSW, SP, DPTR, P0..P3 (latches), IRAM_0xNN,
-// XRAM_0xNNNN, Cycles (machine cycles since the start).
+// XRAM_0xNNNN, Cycles (machine cycles since the start); the special function registers by name
+// (ACC, B, PSW, SP, DPL, DPH, PCON, TCON, TMOD, TL0, TH0, TL1, TH1, SCON, SBUF, IE, IP, T2CON,
+// RCAP2L, RCAP2H, TL2, TH2) or as SFR_0xNN, as they stand after the last machine cycle run
+// (ports: their latches; SBUF: the receive buffer, as an instruction reads it; an address no
+// register occupies, Timer 2's on an 8051 included, reads 0); SBUF_TX: the last byte written to
+// SBUF for transmission.
 //
 // Every failing check is printed as FILE:LINE: expected V, got W; a command that cannot run
 // (an unknown command or name, a board that does not exist) is printed as FILE:LINE: error: ...
@@ -57,6 +64,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTextStream>
@@ -300,6 +308,13 @@ private:
         } else if (command == u"serial-in") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("serial-in TEXT")};
             LiveFirmware()->SerialReceive(Unescape(rest));
+        } else if (command == u"serial-in9") {
+            const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+            if (blank < 0) throw CommandError{QStringLiteral("serial-in9 BIT TEXT")};
+            const bool ninth = number(rest.left(blank), 0, 1, "BIT") != 0;
+            const QString text = rest.mid(blank + 1);
+            if (text.isEmpty()) throw CommandError{QStringLiteral("serial-in9 BIT TEXT")};
+            LiveFirmware()->SerialReceive(Unescape(text), ninth);
         } else if (command == u"expect-serial") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("expect-serial TEXT")};
             const QByteArray want = Unescape(rest);
@@ -557,6 +572,29 @@ private:
             return num(core.Iram()[number(name.mid(5), 0, 0xFF, "IRAM address")]);
         if (name.startsWith(u"XRAM_"))
             return num(core.Xram()[number(name.mid(5), 0, 0xFFFF, "XRAM address")]);
+        if (name.startsWith(u"SFR_"))
+            return num(core.Sfr(uint8_t(number(name.mid(4), 0x80, 0xFF, "SFR address"))));
+        if (name == u"SBUF_TX") return num(core.SbufTransmit());
+        static const QHash<QString, uint8_t> sfrs = {{QStringLiteral("ACC"), mcs51::sfr::ACC},
+                                                     {QStringLiteral("DPL"), mcs51::sfr::DPL},
+                                                     {QStringLiteral("DPH"), mcs51::sfr::DPH},
+                                                     {QStringLiteral("PCON"), mcs51::sfr::PCON},
+                                                     {QStringLiteral("TCON"), mcs51::sfr::TCON},
+                                                     {QStringLiteral("TMOD"), mcs51::sfr::TMOD},
+                                                     {QStringLiteral("TL0"), mcs51::sfr::TL0},
+                                                     {QStringLiteral("TH0"), mcs51::sfr::TH0},
+                                                     {QStringLiteral("TL1"), mcs51::sfr::TL1},
+                                                     {QStringLiteral("TH1"), mcs51::sfr::TH1},
+                                                     {QStringLiteral("SCON"), mcs51::sfr::SCON},
+                                                     {QStringLiteral("SBUF"), mcs51::sfr::SBUF},
+                                                     {QStringLiteral("IE"), mcs51::sfr::IE},
+                                                     {QStringLiteral("IP"), mcs51::sfr::IP},
+                                                     {QStringLiteral("T2CON"), mcs51::sfr::T2CON},
+                                                     {QStringLiteral("RCAP2L"), mcs51::sfr::RCAP2L},
+                                                     {QStringLiteral("RCAP2H"), mcs51::sfr::RCAP2H},
+                                                     {QStringLiteral("TL2"), mcs51::sfr::TL2},
+                                                     {QStringLiteral("TH2"), mcs51::sfr::TH2}};
+        if (auto it = sfrs.constFind(name); it != sfrs.constEnd()) return num(core.Sfr(*it));
         throw CommandError{QStringLiteral("Host has no register %1").arg(reg)};
     }
 
