@@ -10,6 +10,7 @@
 #include <QUndoStack>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -36,6 +37,9 @@
 
 // Figures through the paths a user takes (bench/userpaths.cpp).
 void UserPathReport(int runs);
+// Large inputs on purpose (bench/hostile.cpp).
+void HostileInputReport(const char* self);
+int OpenFileChild(const char* fileName, const char* outName);
 
 namespace {
 
@@ -381,14 +385,20 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     SwitchOffOpaqueSiblingSearch(); // the figures are those of the program
     QApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--open") == 0) return OpenFileChild(argv[2], argv[3]);
     ScopedDialogRecorder dialogs;
     ScopedManualClock clock;
+    if (qEnvironmentVariableIsSet("BENCH_HOSTILE_ONLY")) {
+        HostileInputReport(argv[0]);
+        return 0;
+    }
     const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0
                          ? qEnvironmentVariableIntValue("BENCH_RUNS")
                          : 3;
     UserPathReport(runs);
     if (qEnvironmentVariableIsSet("BENCH_USER_ONLY")) return 0;
+    HostileInputReport(argv[0]);
     chainOfSwitches(100); // warm up caches (pictures, fonts)
     const Timings a = chainOfSwitches(n);
     const Timings b = chainOfSwitches(2 * n);
