@@ -223,11 +223,8 @@ void appendWithoutTabs(QString& out, QStringView line) {
 // integers a line rather than a string each.
 class TLineStore {
 public:
-    explicit TLineStore(QStringView text) {
-        qsizetype breaks = 0;
-        for (const QChar c : text)
-            if (c == u'\n' || c == u'\r') ++breaks;
-        m_spans.reserve(size_t(breaks) + 1);
+    TLineStore(QStringView text, qsizetype lineCount) {
+        m_spans.reserve(size_t(lineCount));
         m_text.reserve(text.size());
         forEachLine(text, [this](QStringView line) { Append(line); });
     }
@@ -876,16 +873,36 @@ TReadResult readLines(TBoardSurface* board, const TLineStore& lines, int topOffs
 
 } // namespace
 
+namespace {
+
+// Counted before anything is built, so that such a file is refused at once.
+TReadResult tooManyLines() {
+    TReadResult result;
+    result.Error = TFileProblem{
+        MaxLines + 1, QString(),
+        QStringLiteral("The file has more than %1 lines, more than a board of %2 components "
+                       "takes; it is no board file.")
+            .arg(MaxLines)
+            .arg(MaxComponents)};
+    return result;
+}
+
+} // namespace
+
 TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOffset,
                       const TPrepareComponent& prepare) {
     if (!board) return TReadResult();
+    if (lines.size() > MaxLines) return tooManyLines();
     return readLines(board, TLineStore(lines), topOffset, prepare);
 }
 
 TReadResult ReadBoard(TBoardSurface* board, QStringView text, int topOffset,
                       const TPrepareComponent& prepare) {
     if (!board) return TReadResult();
-    return readLines(board, TLineStore(text), topOffset, prepare);
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QStringView) { ++lines; });
+    if (lines > MaxLines) return tooManyLines();
+    return readLines(board, TLineStore(text, lines), topOffset, prepare);
 }
 
 namespace {
@@ -1137,7 +1154,7 @@ QString WriteSelection(const TBoardSurface* board, const QList<TOrvexGraphicComp
     for (const auto& [contact, partner] : outside)
         if (contact->GetContact() != partner) addPartnerLine(blocks, board, contact, partner, true);
     QString text = joinBlocks(blocks);
-    completeWires(blocks, board, among, text, topOffset);
+    if (!among.empty()) completeWires(blocks, board, among, text, topOffset);
     return text;
 }
 

@@ -48,6 +48,9 @@ inline constexpr int MaxLineLength = 65536;             // characters of a heade
 // Painting recurses once per overlapping sibling widget: 28,000 components at one place overflow
 // a stack of 8 MB, 20,000 leave a third of it.
 inline constexpr int MaxComponents = 20000; // components of one file
+// A block holds a few dozen lines (its properties, its wires, its geometry): a file of more lines
+// than this cannot be a board of MaxComponents components.
+inline constexpr int MaxLines = 125 * MaxComponents;
 inline constexpr int MaxCoordinate = TOrvexGraphicComponent::MaxCoordinate; // |Left|, |Top|
 inline constexpr int MaxExtent = TOrvexGraphicComponent::MaxExtent;         // Width, Height
 inline constexpr int MaxPropertyName = 255;                                 // longer names are cut
