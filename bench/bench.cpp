@@ -1,7 +1,7 @@
 // Measures how building and running a board scales with its size. Each figure is printed for n
 // and 2n components with their ratio: about 2 means linear, about 4 quadratic. Then the 8051
 // core's speed against s51, and the firmware through the board against the bare core
-// (BENCH_BOARD_ONLY: only those).
+// (BENCH_BOARD_ONLY: only those), and large inputs on purpose (BENCH_HOSTILE_ONLY: only those).
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -11,6 +11,7 @@
 #include <QUndoStack>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -37,6 +38,9 @@
 
 // Figures through the paths a user takes (bench/userpaths.cpp).
 void UserPathReport(int runs);
+// Large inputs on purpose (bench/hostile.cpp).
+void HostileInputReport(const char* self);
+int OpenFileChild(const char* fileName, const char* outName);
 
 namespace {
 
@@ -383,8 +387,13 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     SwitchOffOpaqueSiblingSearch(); // the figures are those of the program
     QApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--open") == 0) return OpenFileChild(argv[2], argv[3]);
     ScopedDialogRecorder dialogs;
     ScopedManualClock clock;
+    if (qEnvironmentVariableIsSet("BENCH_HOSTILE_ONLY")) {
+        HostileInputReport(argv[0]);
+        return 0;
+    }
     const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0
                          ? qEnvironmentVariableIntValue("BENCH_RUNS")
@@ -397,6 +406,7 @@ int main(int argc, char* argv[]) {
     }
     UserPathReport(runs);
     if (qEnvironmentVariableIsSet("BENCH_USER_ONLY")) return 0;
+    HostileInputReport(argv[0]);
     chainOfSwitches(100); // warm up caches (pictures, fonts)
     const Timings a = chainOfSwitches(n);
     const Timings b = chainOfSwitches(2 * n);

@@ -103,7 +103,7 @@ QList<TOrvexGraphicComponent*> Restore(TBoardSurface* board, const TBoardState& 
         // References to components that are not there are left out without a word.
         ScopedDialogRecorder quiet;
         const BoardFile::TReadResult read =
-            BoardFile::ReadBoard(board, BoardFile::SplitLines(state.Text), 0, prepare);
+            BoardFile::ReadBoard(board, QStringView(state.Text), 0, prepare);
         if (read.Error) throw ComponentError(read.Error->Describe());
     }
     for (const QString& name : state.Names)

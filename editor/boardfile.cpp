@@ -25,6 +25,9 @@
 #include "properties/propertytext.h"
 #include "simulation/simform.h"
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace PropertyText;
@@ -145,6 +148,28 @@ bool isInside(const QObject* object, const QObject* owner) {
     return false;
 }
 
+// Lines that form files of the outside development tool hold for what this program does not
+// model: event handlers and the toolkit's published properties of every control.
+bool isOutsideToolProperty(QStringView name) {
+    if (name.size() > 2 && name.startsWith(u"On", Qt::CaseInsensitive)) return true;
+    static const char* const toolkit[] = {"Align",     "Anchors",  "Constraints", "DragCursor",
+                                          "DragKind",  "DragMode", "Enabled",     "ParentShowHint",
+                                          "PopupMenu", "ShowHint", "Visible",     "Tag"};
+    const QStringView first = name.left(name.indexOf(u'.') < 0 ? name.size() : name.indexOf(u'.'));
+    for (const char* known : toolkit)
+        if (first.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) return true;
+    // Newer versions of that tool store the designed geometry a second time.
+    return name.startsWith(u"Explicit", Qt::CaseInsensitive);
+}
+
+// A name as a message shows it: control characters (a NUL byte in a damaged file) as "?".
+QString shownName(const QString& name) {
+    QString shown = name;
+    for (QChar& c : shown)
+        if (c.unicode() < 32 || c.unicode() == 127) c = QLatin1Char('?');
+    return shown;
+}
+
 bool hasTextForm(const TPropertyInfo& prop) {
     if (prop.Kind() == TPropertyKind::Other) return false;
     return prop.Kind() != TPropertyKind::Class || prop.ClassType() != nullptr;
@@ -159,6 +184,78 @@ TPathRoot pathRootOf(TBoardSurface* board) {
                      [board](const QString& name) { return board->FindOwnedName(name); }};
 }
 
+// Calls f with each line of text (without its line end). Lines end with CR LF, a lone CR or a
+// lone LF.
+template <typename F> void forEachLine(QStringView text, F&& f) {
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n') continue;
+        f(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) f(text.mid(start));
+}
+
+// A line without the blanks, control characters and byte-order marks around it.
+QStringView trimmedLine(QStringView line) {
+    qsizetype first = 0;
+    qsizetype last = line.size();
+    while (first < last && isBlankOrControl(line[first]))
+        ++first;
+    while (last > first && isBlankOrControl(line[last - 1]))
+        --last;
+    return line.mid(first, last - first);
+}
+
+// Appends a trimmed line without its TAB characters.
+void appendWithoutTabs(QString& out, QStringView line) {
+    if (!line.contains(u'\t')) {
+        out.append(line);
+        return;
+    }
+    for (const QChar c : line)
+        if (c != u'\t') out.append(c);
+}
+
+// The cleaned lines of a file in one buffer: a file of millions of short lines costs two
+// integers a line rather than a string each.
+class TLineStore {
+public:
+    TLineStore(QStringView text, qsizetype lineCount) {
+        m_spans.reserve(size_t(lineCount));
+        m_text.reserve(text.size());
+        forEachLine(text, [this](QStringView line) { Append(line); });
+    }
+    explicit TLineStore(const QStringList& lines) {
+        m_spans.reserve(size_t(lines.size()));
+        for (const QString& line : lines)
+            Append(line);
+    }
+
+    int size() const { return int(m_spans.size()); }
+    QStringView operator[](int i) const {
+        return QStringView(m_text).mid(m_spans[size_t(i)].Start, m_spans[size_t(i)].Length);
+    }
+    QString value(int i) const { return i >= 0 && i < size() ? (*this)[i].toString() : QString(); }
+
+private:
+    void Append(QStringView raw) {
+        const qsizetype start = m_text.size();
+        appendWithoutTabs(m_text, trimmedLine(raw));
+        m_spans.push_back(TSpan{quint32(start), quint32(m_text.size() - start)});
+    }
+
+    // A file holds at most MaxFileSize bytes, so 32 bits reach every character.
+    struct TSpan {
+        quint32 Start;
+        quint32 Length;
+    };
+    QString m_text;
+    std::vector<TSpan> m_spans;
+};
+
 // Reading stops: the problem travels up to ReadBoard, which takes the board back.
 struct TStop {
     TFileProblem Problem;
@@ -169,8 +266,9 @@ public:
     TReader(TBoardSurface* board, int topOffset)
         : m_board(board), m_root(pathRootOf(board)), m_topOffset(topOffset) {}
 
-    void Read(const QStringList& rawLines, const TPrepareComponent& prepare) {
-        CreateComponents(rawLines);
+    void Read(const TLineStore& lines, const TPrepareComponent& prepare) {
+        m_lines = &lines;
+        CreateComponents();
         ReadBlocks(prepare);
         for (const TCreated& created : m_created)
             if (!created.Read)
@@ -190,8 +288,10 @@ public:
     int Count() const { return int(m_created.size()); }
     // The line being read (0-based), for failures of the layers below that no line caught.
     int CurrentLine() const { return m_current; }
-    QString LineText(int line) const { return m_lines.value(line); }
+    QString LineText(int line) const { return m_lines ? m_lines->value(line) : QString(); }
     const QList<TFileProblem>& Warnings() const { return m_warnings; }
+    int OmittedWarnings() const { return m_omittedWarnings; }
+    const QList<TLeftOutReference>& LeftOut() const { return m_leftOut; }
 
 private:
     struct TCreated {
@@ -206,7 +306,6 @@ private:
         const TPropertyInfo* Property;
         QPointer<QObject> Target;
     };
-    using TWire = std::pair<QPointer<TOrvexPinDriver>, QPointer<TOrvexPinDriver>>;
     struct TLineRule {
         const char* Property;
         const char* Element;
@@ -214,30 +313,33 @@ private:
         int Line;
     };
 
+    QStringView Line(int i) const { return (*m_lines)[i]; }
+
     [[noreturn]] void Stop(int line, const QString& message) const {
-        throw TStop{TFileProblem{line + 1, m_lines.value(line), message}};
+        throw TStop{TFileProblem{line + 1, LineText(line), message}};
     }
+    // A damaged file may give a warning on each of millions of lines; the report shows the first.
     void Warn(int line, const QString& message) {
-        m_warnings.append(TFileProblem{line + 1, m_lines.value(line), message});
+        if (m_warnings.size() < MaxWarnings)
+            m_warnings.append(TFileProblem{line + 1, LineText(line), message});
+        else
+            ++m_omittedWarnings;
     }
     void CheckLength(int line) const {
-        if (m_lines[line].size() > MaxLineLength)
+        if (Line(line).size() > MaxLineLength)
             Stop(line, QStringLiteral("The line is longer than %1 characters.").arg(MaxLineLength));
     }
 
     // First pass: every component of a known class, named. The headers are found first, so that
     // a file of too many components is refused before anything is built.
-    void CreateComponents(const QStringList& rawLines) {
-        m_lines.reserve(rawLines.size());
-        for (const QString& raw : rawLines)
-            m_lines.append(CleanLine(raw));
+    void CreateComponents() {
         std::vector<std::pair<int, const ComponentRow*>> headers; // line, row
-        for (int i = 0; i < m_lines.size(); ++i) {
+        for (int i = 0; i < m_lines->size(); ++i) {
             m_current = i;
             CheckBlockStructure(i);
-            if (!isHeader(m_lines[i])) continue;
+            if (!isHeader(Line(i))) continue;
             CheckLength(i);
-            const std::optional<THeader> header = parseHeader(m_lines[i]);
+            const std::optional<THeader> header = parseHeader(Line(i));
             if (!header) {
                 Warn(i, QStringLiteral("The object line has no colon between the name and the "
                                        "class; its block was left out."));
@@ -272,7 +374,7 @@ private:
             m_createdAt.insert(component, m_created.size());
             m_created.push_back(TCreated{component, row, i});
             try {
-                component->SetName(parseHeader(m_lines[i])->Name);
+                component->SetName(parseHeader(Line(i))->Name);
             } catch (const std::exception& error) {
                 Stop(i, messageOf(error));
             }
@@ -284,7 +386,7 @@ private:
     // not understood (a stray character before "object", say): what that block held is lost,
     // which the user hears of.
     void CheckBlockStructure(int i) {
-        const QString& line = m_lines[i];
+        const QStringView line = Line(i);
         if (opensBlock(line)) {
             m_notUnderstood.push_back(-1);
         } else if (closesBlock(line)) {
@@ -317,12 +419,12 @@ private:
 
     // Second pass: the property lines of each component's block.
     void ReadBlocks(const TPrepareComponent& prepare) {
-        const int count = int(m_lines.size());
+        const int count = m_lines->size();
         int i = 0;
         while (i < count) {
             TCreated* created = nullptr;
-            if (isHeader(m_lines[i])) {
-                if (const std::optional<THeader> header = parseHeader(m_lines[i]))
+            if (isHeader(Line(i))) {
+                if (const std::optional<THeader> header = parseHeader(Line(i)))
                     if (const ComponentRow* row = ComponentTable::Find(header->ClassName))
                         created = CreatedNamed(header->Name, row);
             }
@@ -333,7 +435,7 @@ private:
             created->Read = true;
             TOrvexGraphicComponent* component = created->Component;
             m_lineRules.clear();
-            for (++i; i < count && !isEnd(m_lines[i]); ++i)
+            for (++i; i < count && !isEnd(Line(i)); ++i)
                 ReadLine(component, created->Row, i);
             ApplyLineRules(component);
             if (prepare) prepare(component);
@@ -344,16 +446,24 @@ private:
     void ReadLine(TOrvexGraphicComponent* component, const ComponentRow* row, int i) {
         m_current = i;
         CheckLength(i);
-        const QString& line = m_lines[i];
-        CollectLineRules(row, i);
+        const QStringView line = Line(i);
+        const bool olderWord = CollectLineRules(row, i);
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0) return;
-        const QString name = line.left(equals).trimmed().left(MaxPropertyName);
+        const QString name = line.left(equals).trimmed().left(MaxPropertyName).toString();
         const QStringView value = QStringView(line).mid(equals + 1).trimmed();
         if (value.isEmpty()) return;
         const TPropertyInfo* prop = FindProperty(component->metaObject(), name);
-        // Names the class does not publish and properties without a text form are not ours.
-        if (!prop || !prop->IsWritable() || !hasTextForm(*prop)) return;
+        if (!prop) {
+            // A misspelt name would lose its wire or value at the next Save without a word.
+            if (!olderWord && !isOutsideToolProperty(name))
+                Warn(i, QStringLiteral("%1 has no property %2; the line was left out.")
+                            .arg(QLatin1String(component->metaObject()->className()),
+                                 shownName(name)));
+            return;
+        }
+        // Properties without a text form are not kept in files.
+        if (!prop->IsWritable() || !hasTextForm(*prop)) return;
         if (prop->Kind() == TPropertyKind::Class) {
             ReadReference(component, *prop, value, i);
             return;
@@ -379,6 +489,18 @@ private:
             if (isSize && number < 0)
                 Warn(i, QStringLiteral("A size cannot be negative; 0 was taken."));
         }
+        // Other integers go in as written; a setter that takes another value instead (a pin
+        // number beyond its port) is reported, as the component keeps what it took.
+        const bool checked = prop->Kind() == TPropertyKind::Integer && !isPosition && !isSize;
+        if (checked) {
+            TIntegerValue probe;
+            try {
+                TextToProperty(&probe, QStringLiteral("Value"), value, m_root);
+            } catch (const std::exception& error) {
+                Stop(i, messageOf(error));
+            }
+            number = probe.Value();
+        }
         try {
             if (isTop)
                 component->SetTop(int(number));
@@ -387,21 +509,29 @@ private:
         } catch (const std::exception& error) {
             Stop(i, messageOf(error));
         }
+        if (checked) {
+            const int taken = prop->Meta().read(component).toInt();
+            if (taken != number)
+                Warn(i, QStringLiteral("%1 cannot be %2; the component took %3.")
+                            .arg(prop->Name(), QString::number(number), QString::number(taken)));
+        }
     }
 
     // Four words of older files stand for elements of a pin's or a driven port's set (the line
-    // is read as an ordinary property line as well). They take effect at the end of the block, in
-    // the order of their lines: a host pin shows its set only once its Space is ops_XDATA, which
-    // such files store after these words.
-    void CollectLineRules(const ComponentRow* row, int i) {
+    // is read as an ordinary property line as well; true when it holds one). They take effect at
+    // the end of the block, in the order of their lines: a host pin shows its set only once its
+    // Space is ops_XDATA, which such files store after these words.
+    bool CollectLineRules(const ComponentRow* row, int i) {
         const bool pin = row->ClassName == QLatin1String("TUPin");
         const bool drivenPort = row->ClassName == QLatin1String("TUDrivenPort");
-        if (!pin && !drivenPort) return;
-        const QString lower = m_lines[i].toLower();
+        if (!pin && !drivenPort) return false;
+        const QString lower = Line(i).toString().toLower();
         const bool on = lower.contains(QLatin1String("true"));
+        bool found = false;
         const auto rule = [&](const char* word, const char* property, const char* element) {
-            if (lower.contains(QLatin1String(word)))
-                m_lineRules.push_back(TLineRule{property, element, on, i});
+            if (!lower.contains(QLatin1String(word))) return;
+            m_lineRules.push_back(TLineRule{property, element, on, i});
+            found = true;
         };
         if (pin) {
             rule("onrd", "ActivatedOn", "opa_RD");
@@ -410,6 +540,7 @@ private:
             rule("useouten", "PortDriver", "opc_OutputEnable");
             rule("usestrobe", "PortDriver", "opc_Strobe");
         }
+        return found;
     }
 
     void ApplyLineRules(TOrvexGraphicComponent* component) {
@@ -442,37 +573,17 @@ private:
         }
     }
 
-    std::vector<TWire> OutsideWires(TOrvexGraphicComponent* component) const {
-        std::vector<TWire> wires;
-        for (TOrvexPinDriver* contact : component->findChildren<TOrvexPinDriver*>()) {
-            const TComponentList* list = contact->ComponentList();
-            if (!list) continue;
-            for (const TComponentItem& item : *list)
-                if (item.Pin && !isInside(item.Pin, component))
-                    wires.emplace_back(contact, item.Pin);
-        }
-        return wires;
-    }
-
-    // A reference names a partner. A setter that rewires replaces the contact's first wire,
-    // which an earlier line of the file may have made; a file describes wires, not edits, so
-    // every wire to another component that the assignment took away is put back.
+    // A reference names a partner; see ApplyReference.
     void ReadReference(TOrvexGraphicComponent* component, const TPropertyInfo& prop,
                        QStringView value, int i) {
-        const std::vector<TWire> before = OutsideWires(component);
         try {
-            TextToProperty(component, prop, value, m_root);
+            ApplyReference(component, prop, value, m_root);
         } catch (const ConversionError& error) {
             Warn(i, sentence(error.Message()) + QStringLiteral(" The reference was left out."));
+            m_leftOut.append(TLeftOutReference{component, prop.Name(), value.toString()});
             return;
         } catch (const std::exception& error) {
             Stop(i, messageOf(error));
-        }
-        for (const TWire& wire : before) {
-            TOrvexPinDriver* contact = wire.first.data();
-            TOrvexPinDriver* partner = wire.second.data();
-            const TComponentList* list = contact ? contact->ComponentList() : nullptr;
-            if (list && partner && list->IndexOf(partner) < 0) contact->Connect(partner);
         }
         if (QObject* target = ComponentByPath(m_root, value))
             m_references.push_back(TReference{component, &prop, target});
@@ -511,12 +622,14 @@ private:
     TPathRoot m_root;
     int m_topOffset;
     int m_current = -1;
-    QStringList m_lines;
+    const TLineStore* m_lines = nullptr;
     std::vector<TCreated> m_created;
     QHash<const QObject*, size_t> m_createdAt; // component -> its entry in m_created
     std::vector<TReference> m_references;
     std::vector<TLineRule> m_lineRules; // of the block being read
     QList<TFileProblem> m_warnings;
+    int m_omittedWarnings = 0;
+    QList<TLeftOutReference> m_leftOut;
     // One entry for the outer level and one for each block open at the line being checked: the
     // last line in it that no rule reads, or -1.
     std::vector<int> m_notUnderstood = {-1};
@@ -558,6 +671,25 @@ private:
 
 } // namespace
 
+void ApplyReference(TOrvexGraphicComponent* component, const TPropertyInfo& prop, QStringView value,
+                    const TPathRoot& root) {
+    using TWire = std::pair<QPointer<TOrvexPinDriver>, QPointer<TOrvexPinDriver>>;
+    std::vector<TWire> before;
+    for (TOrvexPinDriver* contact : component->findChildren<TOrvexPinDriver*>()) {
+        const TComponentList* list = contact->ComponentList();
+        if (!list) continue;
+        for (const TComponentItem& item : *list)
+            if (item.Pin && !isInside(item.Pin, component)) before.emplace_back(contact, item.Pin);
+    }
+    TextToProperty(component, prop, value, root);
+    for (const TWire& wire : before) {
+        TOrvexPinDriver* contact = wire.first.data();
+        TOrvexPinDriver* partner = wire.second.data();
+        const TComponentList* list = contact ? contact->ComponentList() : nullptr;
+        if (list && partner && list->IndexOf(partner) < 0) contact->Connect(partner);
+    }
+}
+
 QString TFileProblem::Describe() const {
     return QStringLiteral("Line %1: %2\n%3")
         .arg(QString::number(Line), shortened(Text), sentence(Message));
@@ -587,12 +719,63 @@ TFileBytes ReadFile(const QString& fileName) {
     return TFileBytes{data, QString()};
 }
 
+namespace {
+
+// A write beyond the size limit of the process (ulimit -f) raises SIGXFSZ, which ends the
+// program with the unsaved board; ignored, the write fails with EFBIG and is reported.
+void ignoreFileSizeSignal() {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXFSZ, &action, nullptr);
+}
+
+// Writes data over the file in place: its other names (hard links) see the new board. Only
+// called once the same bytes were written beside it, so the disk has room for them.
+QString writeInPlace(const QString& fileName, const QByteArray& data) {
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return systemReason(errno);
+    const char* next = data.constData();
+    qint64 left = data.size();
+    QString failure;
+    while (left > 0 && failure.isEmpty()) {
+        const ssize_t written = ::write(fd, next, size_t(std::min<qint64>(left, 1 << 20)));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0)
+            failure = systemReason(written < 0 ? errno : ENOSPC);
+        else {
+            next += written;
+            left -= written;
+        }
+    }
+    if (failure.isEmpty() && ::ftruncate(fd, off_t(data.size())) != 0)
+        failure = systemReason(errno);
+    if (failure.isEmpty() && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        failure = systemReason(errno);
+    ::close(fd);
+    return failure;
+}
+
+} // namespace
+
 QString WriteFile(const QString& fileName, const QByteArray& data) {
+    ignoreFileSizeSignal();
     const QString shown = nativeName(fileName);
     const auto fail = [&shown](const QString& reason) {
         return QStringLiteral("The board was not saved to %1: %2. The file is as it was before.")
             .arg(shown, reason);
     };
+    // What the name stands for decides how it is replaced.
+    const QFileInfo link(fileName);
+    if (link.isSymLink() && !QFileInfo::exists(link.symLinkTarget()))
+        return fail(QStringLiteral("it is a link to %1, which does not exist")
+                        .arg(nativeName(link.symLinkTarget())));
+    struct stat target {};
+    const bool exists = ::stat(QFile::encodeName(fileName).constData(), &target) == 0;
+    if (exists && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+        return fail(QStringLiteral("it is not a regular file (a pipe, a device or a socket)"));
+    const bool hardLinked = exists && S_ISREG(target.st_mode) && target.st_nlink > 1;
     // The new text goes to a temporary file beside the target, which takes the target's place
     // only once every byte of it is on the disk. Writing goes straight through the descriptor:
     // a buffered last block is flushed where a failure could go unnoticed, and the system's
@@ -623,6 +806,17 @@ QString WriteFile(const QString& fileName, const QByteArray& data) {
         file.cancelWriting();
         return fail(systemReason(error));
     }
+    if (hardLinked) {
+        // The complete copy beside the file shows the bytes fit; it goes, and the file itself
+        // takes them, so that every name of it keeps showing the same board.
+        file.cancelWriting();
+        if (const QString failure = writeInPlace(link.canonicalFilePath(), data);
+            !failure.isEmpty())
+            return QStringLiteral("The board was not saved to %1: %2. The file may be "
+                                  "incomplete; save the board again under another name.")
+                .arg(shown, failure);
+        return QString();
+    }
     if (!file.commit()) return fail(file.errorString());
     return QString();
 }
@@ -640,33 +834,19 @@ QString DecodeText(const QByteArray& bytes) {
 
 QStringList SplitLines(QStringView text) {
     QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n') continue;
-        lines.append(text.mid(start, i - start).toString());
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.append(text.mid(start).toString());
+    forEachLine(text, [&lines](QStringView line) { lines.append(line.toString()); });
     return lines;
 }
 
 QString CleanLine(QStringView line) {
     QString cleaned;
-    cleaned.reserve(line.size());
-    for (const QChar c : line)
-        if (c != u'\t') cleaned += c;
-    qsizetype first = 0;
-    qsizetype last = cleaned.size();
-    while (first < last && isBlankOrControl(cleaned[first]))
-        ++first;
-    while (last > first && isBlankOrControl(cleaned[last - 1]))
-        --last;
-    return cleaned.mid(first, last - first);
+    appendWithoutTabs(cleaned, trimmedLine(line));
+    return cleaned;
 }
 
-TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOffset,
+namespace {
+
+TReadResult readLines(TBoardSurface* board, const TLineStore& lines, int topOffset,
                       const TPrepareComponent& prepare) {
     TReadResult result;
     if (!board) return result;
@@ -686,7 +866,43 @@ TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOff
     }
     result.Count = reader.Count();
     result.Warnings = reader.Warnings();
+    result.OmittedWarnings = reader.OmittedWarnings();
+    result.LeftOutReferences = reader.LeftOut();
     return result;
+}
+
+} // namespace
+
+namespace {
+
+// Counted before anything is built, so that such a file is refused at once.
+TReadResult tooManyLines() {
+    TReadResult result;
+    result.Error = TFileProblem{
+        MaxLines + 1, QString(),
+        QStringLiteral("The file has more than %1 lines, more than a board of %2 components "
+                       "takes; it is no board file.")
+            .arg(MaxLines)
+            .arg(MaxComponents)};
+    return result;
+}
+
+} // namespace
+
+TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOffset,
+                      const TPrepareComponent& prepare) {
+    if (!board) return TReadResult();
+    if (lines.size() > MaxLines) return tooManyLines();
+    return readLines(board, TLineStore(lines), topOffset, prepare);
+}
+
+TReadResult ReadBoard(TBoardSurface* board, QStringView text, int topOffset,
+                      const TPrepareComponent& prepare) {
+    if (!board) return TReadResult();
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QStringView) { ++lines; });
+    if (lines > MaxLines) return tooManyLines();
+    return readLines(board, TLineStore(text, lines), topOffset, prepare);
 }
 
 namespace {
@@ -828,6 +1044,32 @@ bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPin
     return false;
 }
 
+// Opens text out of sight and, for each of the wires it does not bring back, adds a further
+// partner line on the side whose line keeps every other wire first; text becomes the extended
+// text when that brings back more. What still differs is returned.
+TWireDifference completeWires(QList<TBlock>& blocks, const TBoardSurface* board,
+                              const std::set<TWireKey>& wires, QString& text, int topOffset) {
+    TWireDifference difference = compareWires(wires, text, topOffset);
+    if (difference.Unreadable || difference.Missing.empty()) return difference;
+    TPathRoot root = pathRootOf(const_cast<TBoardSurface*>(board));
+    for (const TWireKey& wire : difference.Missing) {
+        auto* a = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.first));
+        auto* b = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.second));
+        if (!a || !b) continue;
+        if (!addPartnerLine(blocks, board, a, b, false) &&
+            !addPartnerLine(blocks, board, b, a, false) &&
+            !addPartnerLine(blocks, board, a, b, true))
+            addPartnerLine(blocks, board, b, a, true);
+    }
+    const QString extended = joinBlocks(blocks);
+    TWireDifference remaining = compareWires(wires, extended, topOffset);
+    if (!remaining.Unreadable && remaining.Size() < difference.Size()) {
+        text = extended;
+        return remaining;
+    }
+    return difference;
+}
+
 QStringList describe(const std::set<TWireKey>& wires) {
     QStringList lines;
     for (const TWireKey& wire : wires)
@@ -858,29 +1100,10 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset) {
                         block.Geometry.size());
     }
     const std::set<TWireKey> wires = wiresOf(board);
-    TWireDifference difference = compareWires(wires, result.Text, topOffset);
+    TWireDifference difference = completeWires(blocks, board, wires, result.Text, topOffset);
     if (difference.Unreadable) {
         result.Unreadable = difference.Unreadable;
         return result;
-    }
-    if (!difference.Missing.empty()) {
-        TPathRoot root = pathRootOf(const_cast<TBoardSurface*>(board));
-        for (const TWireKey& wire : difference.Missing) {
-            auto* a = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.first));
-            auto* b = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.second));
-            if (!a || !b) continue;
-            // The side whose line keeps every other wire first.
-            if (!addPartnerLine(blocks, board, a, b, false) &&
-                !addPartnerLine(blocks, board, b, a, false) &&
-                !addPartnerLine(blocks, board, a, b, true))
-                addPartnerLine(blocks, board, b, a, true);
-        }
-        const QString extended = joinBlocks(blocks);
-        TWireDifference remaining = compareWires(wires, extended, topOffset);
-        if (!remaining.Unreadable && remaining.Size() < difference.Size()) {
-            result.Text = extended;
-            difference = std::move(remaining);
-        }
     }
     result.Lost = describe(difference.Missing);
     result.Added = describe(difference.Extra);
@@ -894,6 +1117,45 @@ QString WriteComponents(const TBoardSurface* board,
     for (TOrvexGraphicComponent* component : components)
         if (!component->Name().isEmpty()) named.append(component); // no header could name it
     return joinBlocks(writeBlocks(board, named, topOffset));
+}
+
+QString WriteSelection(const TBoardSurface* board, const QList<TOrvexGraphicComponent*>& components,
+                       int topOffset) {
+    if (!board) return QString();
+    QList<TOrvexGraphicComponent*> named;
+    for (TOrvexGraphicComponent* component : components)
+        if (!component->Name().isEmpty()) named.append(component);
+    QList<TBlock> blocks = writeBlocks(board, named, topOffset);
+    const QSet<const QObject*> inside(named.cbegin(), named.cend());
+    const auto ownerOf = [board](const QObject* object) {
+        for (; object && object->parent() != board; object = object->parent()) {
+        }
+        return object;
+    };
+    std::set<TWireKey> among;
+    std::vector<std::pair<TOrvexPinDriver*, TOrvexPinDriver*>> outside;
+    for (const TOrvexGraphicComponent* component : named)
+        for (TOrvexPinDriver* contact : component->findChildren<TOrvexPinDriver*>()) {
+            const TComponentList* list = contact->ComponentList();
+            if (!list || isHiddenContact(contact)) continue;
+            for (const TComponentItem& item : *list) {
+                if (!item.Pin || isHiddenContact(item.Pin)) continue;
+                if (!inside.contains(ownerOf(item.Pin))) {
+                    outside.emplace_back(contact, item.Pin);
+                    continue;
+                }
+                const QString a = PathName(contact, board);
+                const QString b = PathName(item.Pin, board);
+                among.insert(a < b ? TWireKey(a, b) : TWireKey(b, a));
+            }
+        }
+    // A wire to a component outside them that is not its contact's first partner goes as a
+    // further line; opened elsewhere, it is kept where that partner is found.
+    for (const auto& [contact, partner] : outside)
+        if (contact->GetContact() != partner) addPartnerLine(blocks, board, contact, partner, true);
+    QString text = joinBlocks(blocks);
+    if (!among.empty()) completeWires(blocks, board, among, text, topOffset);
+    return text;
 }
 
 } // namespace BoardFile

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -10,6 +11,7 @@
 
 #include "components/orvexcomponent.h"
 #include "platform/errors.h"
+#include "properties/propertytext.h"
 
 class TBoardSurface;
 
@@ -46,9 +48,13 @@ inline constexpr int MaxLineLength = 65536;             // characters of a heade
 // Painting recurses once per overlapping sibling widget: 28,000 components at one place overflow
 // a stack of 8 MB, 20,000 leave a third of it.
 inline constexpr int MaxComponents = 20000; // components of one file
+// A block holds a few dozen lines (its properties, its wires, its geometry): a file of more lines
+// than this cannot be a board of MaxComponents components.
+inline constexpr int MaxLines = 125 * MaxComponents;
 inline constexpr int MaxCoordinate = TOrvexGraphicComponent::MaxCoordinate; // |Left|, |Top|
 inline constexpr int MaxExtent = TOrvexGraphicComponent::MaxExtent;         // Width, Height
 inline constexpr int MaxPropertyName = 255;                                 // longer names are cut
+inline constexpr int MaxWarnings = 1000; // warnings of one read kept with their lines
 
 // One line that could not be read as written.
 struct TFileProblem {
@@ -60,12 +66,22 @@ struct TFileProblem {
     QString Describe() const;
 };
 
+// A reference line left out because the object it names is not there (or takes no such partner).
+struct TLeftOutReference {
+    QPointer<TOrvexGraphicComponent> Component;
+    QString Property;
+    QString Value;
+};
+
 struct TReadResult {
     int Count = 0; // components created (0 when reading stopped)
     // Set when reading stopped; the board is then as it was before.
     std::optional<TFileProblem> Error;
-    // What was left out while reading went on.
+    // What was left out while reading went on: the first MaxWarnings, and how many more.
     QList<TFileProblem> Warnings;
+    int OmittedWarnings = 0;
+    // The references among them, for a caller that can resolve them elsewhere (Paste).
+    QList<TLeftOutReference> LeftOutReferences;
 };
 
 // The whole content of a regular file of at most MaxFileSize bytes, or why it cannot be had.
@@ -87,6 +103,12 @@ QStringList SplitLines(QStringView text);
 // marks trimmed.
 QString CleanLine(QStringView line);
 
+// Writes a reference property as a file line does. A setter that rewires replaces the contact's
+// first wire, which an earlier line may have made; a file describes wires, not edits, so every
+// wire to another component that the assignment took away is put back. Throws as TextToProperty.
+void ApplyReference(TOrvexGraphicComponent* component, const PropertyText::TPropertyInfo& prop,
+                    QStringView value, const PropertyText::TPathRoot& root);
+
 // Called for each component once its block is read.
 using TPrepareComponent = std::function<void(TOrvexGraphicComponent*)>;
 
@@ -95,6 +117,10 @@ using TPrepareComponent = std::function<void(TOrvexGraphicComponent*)>;
 // reading hides none (nothing is painted while it runs, and a failed read leaves none behind).
 // See above for stops and warnings.
 TReadResult ReadBoard(TBoardSurface* board, const QStringList& lines, int topOffset,
+                      const TPrepareComponent& prepare = {});
+// The same for the text of a whole file: its lines are kept in one buffer, so that a large file
+// takes a few times its size while it is read.
+TReadResult ReadBoard(TBoardSurface* board, QStringView text, int topOffset,
                       const TPrepareComponent& prepare = {});
 
 struct TWriteResult {
@@ -119,5 +145,11 @@ TWriteResult WriteBoard(const TBoardSurface* board, int topOffset);
 // checked: the caller keeps what the blocks cannot hold.
 QString WriteComponents(const TBoardSurface* board,
                         const QList<TOrvexGraphicComponent*>& components, int topOffset);
+
+// The blocks of some components for the clipboard: as WriteComponents, with the wires among
+// them checked as WriteBoard checks a board's, and every wire to a component outside them named
+// (a further partner line where it is not its contact's first), so that a paste can keep it.
+QString WriteSelection(const TBoardSurface* board, const QList<TOrvexGraphicComponent*>& components,
+                       int topOffset);
 
 } // namespace BoardFile

@@ -5,9 +5,12 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QUndoStack>
+#include <algorithm>
 #include <utility>
 
 #include "editor/boardedits.h"
@@ -16,8 +19,12 @@
 #include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "editor/selection.h"
+#include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "properties/propertyeditor.h"
+#include "properties/propertytext.h"
+
+using namespace PropertyText;
 
 using BoardEdits::TGeometryCommand;
 using BoardEdits::TStateCommand;
@@ -191,23 +198,29 @@ void TEditCommands::MoveSelectionBy(int dx, int dy) {
 QString TEditCommands::SelectionText() const {
     const QList<TOrvexGraphicComponent*> selected = m_selection.SelectedComponents();
     if (selected.isEmpty()) return QString();
+    // In ownership order, with the references to components outside them as they stand: a
+    // paste keeps the wires whose partners it finds.
     TBoardSurface* board = m_window.Board();
-    const TBoardState state = BoardEdits::Capture(board, selected);
-    // Brought back on a board of their own, the components keep only the wires among themselves.
-    ScopedDialogRecorder quiet;
-    TBoardSurface scratch(nullptr);
-    BoardEdits::Restore(&scratch, state, {});
-    return BoardFile::WriteBoard(&scratch, m_window.GridSize()).Text;
+    const QSet<const TOrvexGraphicComponent*> inside(selected.cbegin(), selected.cend());
+    QList<TOrvexGraphicComponent*> ordered;
+    for (TOrvexGraphicComponent* component : board->OwnedComponents())
+        if (inside.contains(component) && !component->Name().isEmpty()) ordered.append(component);
+    return BoardFile::WriteSelection(board, ordered, m_window.GridSize());
 }
 
 void TEditCommands::PasteText(const QString& text) {
     TBoardSurface* board = m_window.Board();
     const int grid = m_window.GridSize();
     TBoardState state;
+    struct TOutsideReference {
+        QString Name; // of the pasted component, as it is called on the board
+        QString Property;
+        QString Value;
+    };
+    QList<TOutsideReference> outside;
     {
         TBoardSurface scratch(nullptr);
-        const BoardFile::TReadResult read =
-            BoardFile::ReadBoard(&scratch, BoardFile::SplitLines(text), grid);
+        const BoardFile::TReadResult read = BoardFile::ReadBoard(&scratch, QStringView(text), grid);
         if (read.Error)
             throw ComponentError(
                 QStringLiteral("Nothing was pasted.\n\n%1").arg(read.Error->Describe()));
@@ -215,27 +228,71 @@ void TEditCommands::PasteText(const QString& text) {
         if (pasted.isEmpty())
             throw ComponentError(
                 QStringLiteral("Nothing was pasted: the clipboard holds no board components."));
-        // Fresh names where the board has them already; a name free on both is taken.
+        const qsizetype room = BoardFile::MaxComponents - board->OwnedComponents().size();
+        if (pasted.size() > room)
+            throw ComponentError(
+                QStringLiteral("Nothing was pasted: a board holds at most %1 components; this one "
+                               "has room for %2 more, the clipboard holds %3.")
+                    .arg(BoardFile::MaxComponents)
+                    .arg(std::max<qsizetype>(room, 0))
+                    .arg(pasted.size()));
+        // Fresh names where the board has them already; a name free on both is taken. The
+        // search goes on from where the last one of the same kind stopped, so that many clashing
+        // names cost one pass.
+        QHash<QString, int> nextNumber;
         for (TOrvexGraphicComponent* component : pasted) {
             component->move(component->pos() + QPoint(grid, grid));
             if (!board->FindOwnedName(component->Name())) continue;
             const QString base =
                 ComponentTable::ShortName(QLatin1String(component->metaObject()->className()));
-            int n = 1;
+            int& n = nextNumber[base.toLower()];
+            if (n == 0) n = 1;
             while (board->FindOwnedName(base + QString::number(n)) ||
                    scratch.FindOwnedName(base + QString::number(n)))
                 ++n;
-            component->SetName(base + QString::number(n));
+            component->SetName(base + QString::number(n++));
         }
         state = BoardEdits::Capture(&scratch, pasted);
+        for (const BoardFile::TLeftOutReference& reference : read.LeftOutReferences)
+            if (reference.Component)
+                outside.append({reference.Component->Name(), reference.Property, reference.Value});
     }
     const QList<TOrvexGraphicComponent*> restored =
         BoardEdits::Restore(board, state, [this](TOrvexGraphicComponent* component) {
             component->setToolTip(QString());
             m_window.WireComponent(component);
         });
+    // References to components outside the pasted ones: kept where the board has the partner.
+    const TPathRoot root{board, [board] { return board->OwnedObjects(); },
+                         [board](const QString& name) { return board->FindOwnedName(name); }};
+    QStringList lost;
+    for (const TOutsideReference& reference : outside) {
+        auto* holder = qobject_cast<TOrvexGraphicComponent*>(board->FindOwnedName(reference.Name));
+        const TPropertyInfo* prop =
+            holder ? FindProperty(holder->metaObject(), reference.Property) : nullptr;
+        bool kept = false;
+        if (prop && ComponentByPath(root, reference.Value)) {
+            try {
+                BoardFile::ApplyReference(holder, *prop, reference.Value, root);
+                kept = true;
+            } catch (const ConversionError&) {
+                // a partner of another kind: reported below
+            }
+        }
+        if (!kept)
+            lost << QStringLiteral("%1.%2 = %3")
+                        .arg(reference.Name, reference.Property, reference.Value);
+    }
     m_selection.ShowRestored(restored);
     PushStateStep(QStringLiteral("Paste"), TBoardState(), BoardEdits::Capture(board, restored));
+    if (!lost.isEmpty())
+        Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),
+                              QStringLiteral("The components were pasted without these wires; "
+                                             "their partners are not on this board:\n") +
+                                  lost.mid(0, 20).join(QStringLiteral("\n")) +
+                                  (lost.size() > 20
+                                       ? QStringLiteral("\n... and %1 more").arg(lost.size() - 20)
+                                       : QString()));
 }
 
 void TEditCommands::CopyClick() {

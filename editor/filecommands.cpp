@@ -3,7 +3,9 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -15,6 +17,8 @@
 #include "platform/dialogs.h"
 #include "simulation/simform.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString BoardFilter = QStringLiteral("Orvex schematic (*.ovd)");
@@ -22,6 +26,8 @@ const QString FormFilter = QStringLiteral("Borland Delphi Form (*.dfm)");
 
 // A message box lists this many problems at most.
 constexpr int ListedProblems = 20;
+// Characters of a file name the Open Recent menu shows at most.
+constexpr int RecentNameWidth = 48;
 
 FileDialogOptions fileDialog(const QString& caption, const QString& filter,
                              const QString& fileName) {
@@ -42,13 +48,15 @@ QString loadReport(const QString& fileName, int count) {
     return text;
 }
 
-QString leftOutReport(const QString& fileName, const QList<BoardFile::TFileProblem>& problems) {
+QString leftOutReport(const QString& fileName, const BoardFile::TReadResult& read) {
+    const QList<BoardFile::TFileProblem>& problems = read.Warnings;
+    const qsizetype total = problems.size() + read.OmittedWarnings;
     const QString shown = QDir::toNativeSeparators(fileName);
     QString text = QStringLiteral("Parts of %1 could not be read and were left out:").arg(shown);
     for (qsizetype i = 0; i < problems.size() && i < ListedProblems; ++i)
         text += QStringLiteral("\n\n") + problems[i].Describe();
-    if (problems.size() > ListedProblems)
-        text += QStringLiteral("\n\n... and %1 more.").arg(problems.size() - ListedProblems);
+    if (total > ListedProblems)
+        text += QStringLiteral("\n\n... and %1 more.").arg(total - ListedProblems);
     text += QStringLiteral("\n\nSave will ask for a file name, so that %1 is not overwritten "
                            "with the board as it is now.")
                 .arg(shown);
@@ -120,16 +128,17 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
         ShowErrorBox(&m_window, read.Error);
         return false;
     }
+    const TDiskStamp stamp = StampOf(fileName);
     QByteArray bytes = std::move(read.Data);
-    const QStringList lines = BoardFile::SplitLines(BoardFile::DecodeText(bytes));
-    bytes.clear();
+    const QString text = BoardFile::DecodeText(bytes);
+    bytes = QByteArray(); // the text holds it now
     // The file is read once out of sight first: only a file that opens as a whole replaces the
     // board, so a failure leaves the board, its file name and its modified mark as they were.
     BoardFile::TReadResult trial;
     {
         ScopedDialogRecorder quiet;
         TBoardSurface scratch(nullptr);
-        trial = BoardFile::ReadBoard(&scratch, lines, m_window.GridSize());
+        trial = BoardFile::ReadBoard(&scratch, text, m_window.GridSize());
         // Nothing watches this board: its components go first made first, the order in which
         // Qt takes each out of the board's child list without searching or moving the rest.
         TBoardSurface::DeliverPolishRequests();
@@ -142,8 +151,10 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
             QStringLiteral("%1 was not opened.\n\n%2").arg(shown, trial.Error->Describe()));
         return false;
     }
-    if (trial.Count == 0) {
-        if (QFileInfo(fileName).suffix().compare(u"dfm", Qt::CaseInsensitive) == 0)
+    // An empty board is saved as a file without lines, and opens again as an empty board.
+    const bool formFile = QFileInfo(fileName).suffix().compare(u"dfm", Qt::CaseInsensitive) == 0;
+    if (trial.Count == 0 && (formFile || !BoardFile::CleanLine(text).isEmpty())) {
+        if (formFile)
             ShowErrorBox(&m_window, loadReport(fileName, 0));
         else if (!trial.Warnings.isEmpty())
             ShowErrorBox(&m_window,
@@ -175,7 +186,7 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
         TBoardSurface* board = m_window.Board();
         HiddenBoard hidden{board, board->hasFocus()};
         board->hide();
-        result = BoardFile::ReadBoard(board, lines, m_window.GridSize(),
+        result = BoardFile::ReadBoard(board, text, m_window.GridSize(),
                                       [this](TOrvexGraphicComponent* component) {
                                           // As placing does: the hint is kept but not shown, the
                                           // mouse comes to this window.
@@ -191,6 +202,7 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
         UpdateTitle();
         return false;
     }
+    m_stamp = stamp;
     ShowInformationBox(&m_window, loadReport(fileName, result.Count));
     AddRecentFile(fileName);
     emit m_window.BoardOpened(fileName);
@@ -198,7 +210,7 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
         // FileName stays empty: Save asks for a name rather than overwrite the file.
         UpdateTitle();
         Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),
-                              leftOutReport(fileName, result.Warnings));
+                              leftOutReport(fileName, result));
         return true;
     }
     m_fileName = fileName;
@@ -222,6 +234,7 @@ bool TFileCommands::SaveToFile(const QString& fileName) {
         ShowErrorBox(&m_window, failure);
         return false;
     }
+    m_stamp = StampOf(fileName);
     SetModified(false);
     AddRecentFile(fileName);
     if (!written.Lost.isEmpty() || !written.Added.isEmpty())
@@ -249,10 +262,38 @@ void TFileCommands::miNewClick() {
 }
 
 void TFileCommands::miSaveClick() {
-    if (m_fileName.isEmpty())
+    if (m_fileName.isEmpty()) {
         miSaveAsClick();
-    else
-        SaveToFile(m_fileName);
+        return;
+    }
+    if (ConfirmOverwriteOfChangedFile()) SaveToFile(m_fileName);
+}
+
+TFileCommands::TDiskStamp TFileCommands::StampOf(const QString& fileName) {
+    TDiskStamp stamp;
+    struct stat info {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0) return stamp;
+    stamp.File = QFileInfo(fileName).absoluteFilePath();
+    stamp.Size = qint64(info.st_size);
+    stamp.ModifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.Inode = quint64(info.st_ino);
+    return stamp;
+}
+
+bool TFileCommands::ConfirmOverwriteOfChangedFile() {
+    const TDiskStamp now = StampOf(m_fileName);
+    // A file that is gone is written again without a question: nothing of it can be lost.
+    if (now.Size < 0 || m_stamp.File != now.File || now == m_stamp) return true;
+    const int answer = Dialogs().AskChoice(
+        &m_window, QStringLiteral("Brelvan"),
+        QStringLiteral("%1 was changed on disk since this window opened or saved it.\n\n"
+                       "Overwrite it with the board as it is here, save the board under "
+                       "another name, or cancel?")
+            .arg(QDir::toNativeSeparators(m_fileName)),
+        {QStringLiteral("&Overwrite"), QStringLiteral("Save &As..."), QStringLiteral("Cancel")});
+    if (answer == 0) return true;
+    if (answer == 1) miSaveAsClick();
+    return false;
 }
 
 void TFileCommands::miSaveAsClick() {
@@ -340,8 +381,13 @@ void TFileCommands::UpdateRecentMenu() {
     const QStringList files = RecentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* action = m_recentMenu->addAction(
-            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+        // A long name is shortened in its middle, where names differ least; an ampersand in it
+        // is shown rather than taken for a shortcut mark.
+        const QFontMetrics metrics(m_recentMenu->font());
+        const QString name = metrics.elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle,
+                                                metrics.averageCharWidth() * RecentNameWidth);
+        QAction* action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QString(name).replace(QLatin1Char('&'), QStringLiteral("&&"))));
         action->setToolTip(QDir::toNativeSeparators(path));
         action->setData(path);
         QObject::connect(action, &QAction::triggered, &m_window,

@@ -55,11 +55,24 @@ public:
     void UpdateRecentMenu();
 
 private:
+    // What the file looked like on disk when this window last read or wrote it.
+    struct TDiskStamp {
+        QString File;
+        qint64 Size = -1;
+        qint64 ModifiedNs = 0;
+        quint64 Inode = 0;
+        bool operator==(const TDiskStamp&) const = default;
+    };
+    static TDiskStamp StampOf(const QString& fileName);
+    // Before Save writes over FileName: when another program changed the file since, the user
+    // chooses (overwrite, save under another name, cancel). True when Save may go on.
+    bool ConfirmOverwriteOfChangedFile();
     void AddRecentFile(const QString& fileName);
 
     TfrmPlugin& m_window;
     TEditCommands& m_edits;
     QString m_fileName;
+    TDiskStamp m_stamp;
     bool m_modified = false;
     QMenu* m_menu = nullptr;
     QMenu* m_recentMenu = nullptr;

@@ -59,6 +59,11 @@ SaveAnswer DialogRecorder::AskSave(QObject*, const QString&, const QString& text
     return saveQuestionAnswers.isEmpty() ? SaveAnswer::Cancel : saveQuestionAnswers.takeFirst();
 }
 
+int DialogRecorder::AskChoice(QObject*, const QString&, const QString& text, const QStringList&) {
+    choiceQuestions.append(text);
+    return choiceAnswers.isEmpty() ? -1 : choiceAnswers.takeFirst();
+}
+
 ScopedDialogRecorder::ScopedDialogRecorder() : m_previous(g_service) {
     g_service = &m_recorder;
 }

@@ -36,6 +36,10 @@ public:
     virtual QString SaveFileName(QObject* parent, const FileDialogOptions& options) = 0;
     // A question with the buttons Save, Discard and Cancel; closing the box is Cancel.
     virtual SaveAnswer AskSave(QObject* parent, const QString& caption, const QString& text) = 0;
+    // A question answered by one of buttons: the first is the default, the last the one that
+    // changes nothing (Escape). The index of the button chosen, -1 when there was none.
+    virtual int AskChoice(QObject* parent, const QString& caption, const QString& text,
+                          const QStringList& buttons) = 0;
 };
 
 // The installed service (a recorder until the application installs the Qt one). Not owned.
@@ -66,10 +70,15 @@ public:
     QString SaveFileName(QObject* parent, const FileDialogOptions& options) override;
     // Records the question's text and answers from saveQuestionAnswers (Cancel when empty).
     SaveAnswer AskSave(QObject* parent, const QString& caption, const QString& text) override;
+    // Records the question's text and answers from choiceAnswers (-1 when empty).
+    int AskChoice(QObject* parent, const QString& caption, const QString& text,
+                  const QStringList& buttons) override;
 
     QList<Message> messages;
     QStringList saveQuestions;
     QList<SaveAnswer> saveQuestionAnswers;
+    QStringList choiceQuestions;
+    QList<int> choiceAnswers;
     QList<std::optional<QString>> inputAnswers;
     QStringList openAnswers;
     QStringList saveAnswers;

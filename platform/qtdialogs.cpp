@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -65,4 +66,19 @@ SaveAnswer QtDialogService::AskSave(QObject* parent, const QString& caption, con
     default:
         return SaveAnswer::Cancel;
     }
+}
+
+int QtDialogService::AskChoice(QObject* parent, const QString& caption, const QString& text,
+                               const QStringList& buttons) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, windowOf(parent));
+    QList<QAbstractButton*> added;
+    for (const QString& label : buttons)
+        added.append(box.addButton(label, added.isEmpty() ? QMessageBox::AcceptRole
+                                                          : QMessageBox::ActionRole));
+    if (!added.isEmpty()) {
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+        box.setEscapeButton(added.last()); // the last button is the one that changes nothing
+    }
+    box.exec();
+    return int(added.indexOf(box.clickedButton()));
 }

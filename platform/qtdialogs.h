@@ -12,4 +12,6 @@ public:
     QString OpenFileName(QObject* parent, const FileDialogOptions& options) override;
     QString SaveFileName(QObject* parent, const FileDialogOptions& options) override;
     SaveAnswer AskSave(QObject* parent, const QString& caption, const QString& text) override;
+    int AskChoice(QObject* parent, const QString& caption, const QString& text,
+                  const QStringList& buttons) override;
 };

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QMenu>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -10,6 +11,9 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "components/drivenports.h"
 #include "components/gates.h"
@@ -161,7 +165,11 @@ private slots:
     void lcdModulesLoad();
     void lineRules_data();
     void lineRules();
+    void skippedLines_data();
     void skippedLines();
+    void valuesTakenOtherwise_data();
+    void valuesTakenOtherwise();
+    void manyWarningsAreCounted();
     void duplicateNames();
     void countReport_data();
     void countReport();
@@ -177,6 +185,13 @@ private slots:
     void savingIsAtomic();
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
+    void saveTargets_data();
+    void saveTargets();
+    void fileSizeLimitDoesNotEndTheProgram();
+    void saveOverAChangedFile_data();
+    void saveOverAChangedFile();
+    void emptyBoardRoundTrip();
+    void longRecentNames();
     void boardThatWouldNotOpenIsNotSaved();
     void namelessComponentIsNotDropped();
     void wiresOfOpenedFiles_data();
@@ -642,20 +657,92 @@ void TestBoardFile::lineRules() {
                  TUDrivenPort::PictureName(e.find<TUDrivenPort>(name)->PortDriver(), false));
 }
 
+void TestBoardFile::skippedLines_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("warning"); // empty: the line is skipped without a word
+    const auto led = [](const QString& line) {
+        return block("LED1: TLED", line + QStringLiteral("\r\nColor = cled_BLUE"));
+    };
+    QTest::newRow("no equals sign") << led("Left 12") << QString();
+    QTest::newRow("no value") << led("Top =") << QString();
+    QTest::newRow("read only") << block("P1: TUPin", "PinMask = 3") << QString();
+    // What form files of the outside development tool hold for what is not modelled here.
+    QTest::newRow("event handler") << led("OnClick = LED1Click") << QString();
+    QTest::newRow("toolkit property") << led("Visible = False") << QString();
+    QTest::newRow("toolkit sub-property") << led("Constraints.MinWidth = 4") << QString();
+    QTest::newRow("designed geometry") << led("ExplicitLeft = 4") << QString();
+    // Everything else would be lost at the next Save.
+    QTest::newRow("misspelt reference")
+        << led("Anod = VCC1.Pin") << "Line 2: Anod = VCC1.Pin\nTLED has no property Anod";
+    QTest::newRow("not published")
+        << led("Brightness = 3") << "Line 2: Brightness = 3\nTLED has no property Brightness";
+    QTest::newRow("Qt's own") << led("ObjectName = 'x'") << "TLED has no property ObjectName";
+    QTest::newRow("NUL byte in the name")
+        << led(QStringLiteral("Ano") + QChar(0) + QStringLiteral("de = VCC1.Pin"))
+        << "TLED has no property Ano?de";
+}
+
 void TestBoardFile::skippedLines() {
+    QFETCH(QString, text);
+    QFETCH(QString, warning);
     Editor e;
-    e.load(block("LED1: TLED", "Left 12\r\n"          // no "="
-                               "Top =\r\n"            // no value
-                               "Brightness = 3\r\n"   // not published
-                               "ObjectName = 'x'\r\n" // Qt's, not published
-                               "Font.Name = 'Arial'\r\n"
-                               "Color = cled_BLUE") +
-           block("P1: TUPin", "PinMask = 3")); // read only
-    QCOMPARE(e.errors(), QString());
-    QCOMPARE(e.components().size(), 2);
-    QCOMPARE(e.property("LED1", "Color"), QStringLiteral("cled_BLUE"));
-    QCOMPARE(e.find("LED1")->Top(), 0);
-    QCOMPARE(e.find<TUPin>("P1")->PinMask(), 1);
+    e.load(text);
+    QCOMPARE(e.components().size(), 1);
+    QCOMPARE(e.components()[0]->Top(), 0); // "Top =" took nothing
+    if (auto* led = qobject_cast<TLED*>(e.components()[0]))
+        QCOMPARE(led->Color(), cled_BLUE); // the lines after it are read
+    if (warning.isEmpty()) {
+        QCOMPARE(e.errors(), QString());
+        QCOMPARE(e.window->FileName(), e.path("board.ovd"));
+        return;
+    }
+    QVERIFY2(e.errors().contains(warning), qPrintable(e.errors()));
+    QVERIFY(e.errors().contains("the line was left out"));
+    // Save asks for a name rather than overwrite the file without the line.
+    QCOMPARE(e.window->FileName(), QString());
+}
+
+// A value the component does not take as written: it keeps what it took, and the user hears of
+// the line.
+void TestBoardFile::valuesTakenOtherwise_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("taken");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("in range") << "PinNumber = 7" << 7 << QString();
+    QTest::newRow("hexadecimal in range") << "PinNumber = $3" << 3 << QString();
+    QTest::newRow("too large") << "PinNumber = 99999" << 0
+                               << "Line 2: PinNumber = 99999\nPinNumber cannot be 99999; the "
+                                  "component took 0.";
+    QTest::newRow("negative") << "PinNumber = -1" << 0
+                              << "PinNumber cannot be -1; the component took 0.";
+}
+
+void TestBoardFile::valuesTakenOtherwise() {
+    QFETCH(QString, line);
+    QFETCH(int, taken);
+    QFETCH(QString, warning);
+    Editor e;
+    e.load(block("P1: TUPin", line));
+    QCOMPARE(e.find<TUPin>("P1")->PinNumber(), taken);
+    if (warning.isEmpty()) {
+        QCOMPARE(e.errors(), QString());
+        return;
+    }
+    QVERIFY2(e.errors().contains(warning), qPrintable(e.errors()));
+    QCOMPARE(e.window->FileName(), QString());
+}
+
+// A file that warns on every one of many lines: the report lists the first and counts them all.
+void TestBoardFile::manyWarningsAreCounted() {
+    QString lines;
+    const int count = BoardFile::MaxWarnings + 500;
+    for (int i = 0; i < count; ++i)
+        lines += QStringLiteral("Anod%1 = VCC1.Pin\r\n").arg(i);
+    Editor e;
+    e.load(block("LED1: TLED", lines + QStringLiteral("Color = cled_BLUE")));
+    QCOMPARE(e.find<TLED>("LED1")->Color(), cled_BLUE);
+    QVERIFY2(e.errors().contains(QStringLiteral("... and %1 more.").arg(count - 20)),
+             qPrintable(e.errors().right(200)));
 }
 
 void TestBoardFile::duplicateNames() {
@@ -679,8 +766,13 @@ void TestBoardFile::countReport_data() {
     const QByteArray three = block("A: TLED", "").toUtf8() + block("B: TLED", "").toUtf8() +
                              block("C: TGND", "").toUtf8();
     QTest::newRow("three components") << "three.ovd" << three << "3 objects loaded." << true;
-    QTest::newRow("empty board file")
-        << "empty.ovd" << QByteArray() << "it is not a board file (it holds no component)" << false;
+    // An empty board is saved as a file without lines.
+    QTest::newRow("empty board file") << "empty.ovd" << QByteArray() << "0 objects loaded." << true;
+    QTest::newRow("blank lines only")
+        << "blank.ovd" << QByteArray(" \r\n\t\n") << "0 objects loaded." << true;
+    QTest::newRow("text without components")
+        << "text.ovd" << QByteArray("hello\r\n") << "it is not a board file (it holds no component)"
+        << false;
     QTest::newRow("empty form file")
         << "empty.dfm" << QByteArray() << "0 objects loaded." + hint << false;
     QTest::newRow("extension in any case")
@@ -977,6 +1069,170 @@ void TestBoardFile::failedWriteKeepsTheOldFile() {
     QVERIFY(!e.window->Modified());
 }
 
+// What the name to save under stands for: a pipe stays a pipe, every name of a hard-linked file
+// sees the new board, a link is written through to its target, a link to nothing is refused with
+// its target named.
+void TestBoardFile::saveTargets_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("refusal"); // empty: saved
+    QTest::newRow("a pipe") << "fifo"
+                            << "it is not a regular file";
+    QTest::newRow("a hard-linked file") << "hardlink" << QString();
+    QTest::newRow("a link to a file") << "symlink" << QString();
+    QTest::newRow("a link to nothing") << "dangling"
+                                       << "it is a link to ";
+}
+
+void TestBoardFile::saveTargets() {
+    QFETCH(QString, kind);
+    QFETCH(QString, refusal);
+    Editor e;
+    e.load(block("LED1: TLED", ""));
+    const QString target = e.path("target.ovd");
+    const QString other = e.path("other.ovd");
+    const QByteArray before = "object Old: TLED\r\nend\r\n";
+    if (kind == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    } else if (kind == "hardlink") {
+        e.write("other.ovd", before);
+        QCOMPARE(link(QFile::encodeName(other).constData(), QFile::encodeName(target).constData()),
+                 0);
+    } else if (kind == "symlink") {
+        e.write("other.ovd", before);
+        QVERIFY(QFile::link(other, target));
+    } else {
+        QVERIFY(QFile::link(e.path("gone/other.ovd"), target));
+    }
+    e.dialogs->Clear();
+    e.window->SetModified(true);
+    const bool saved = e.window->SaveToFile(target);
+    if (!refusal.isEmpty()) {
+        QVERIFY(!saved);
+        QVERIFY2(e.errors().contains(refusal), qPrintable(e.errors()));
+        QVERIFY(e.window->Modified());
+        if (kind == "fifo") {
+            struct stat info {};
+            QCOMPARE(lstat(QFile::encodeName(target).constData(), &info), 0);
+            QVERIFY(S_ISFIFO(info.st_mode));
+        } else {
+            QVERIFY2(e.errors().contains(QDir::toNativeSeparators(e.path("gone/other.ovd"))),
+                     qPrintable(e.errors()));
+        }
+        return;
+    }
+    QVERIFY2(saved, qPrintable(e.errors()));
+    QCOMPARE(e.errors(), QString());
+    // Both names show the new board; the link is still a link.
+    for (const QString& name : {target, other}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().startsWith("object LED1: TLED\r\n"), qPrintable(name));
+    }
+    QCOMPARE(QFileInfo(target).isSymLink(), kind == "symlink");
+    QCOMPARE(QDir(e.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"board.ovd", "other.ovd", "target.ovd"}));
+}
+
+// A size limit on the process's files (ulimit -f) must not end the program on Save: the write
+// is refused and reported. Run in a child process, which the signal would end.
+void TestBoardFile::fileSizeLimitDoesNotEndTheProgram() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("board.ovd"));
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL); // as a program starts
+        struct rlimit tight {};
+        getrlimit(RLIMIT_FSIZE, &tight);
+        tight.rlim_cur = 1024;
+        setrlimit(RLIMIT_FSIZE, &tight);
+        const QString failure = BoardFile::WriteFile(target, QByteArray(100000, 'x'));
+        _exit(failure.contains(QStringLiteral("the file is too large")) ? 0 : 3);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY2(!WIFSIGNALED(status), "the signal ended the child");
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+// Another program changed the file since it was opened: Save asks before overwriting it.
+void TestBoardFile::saveOverAChangedFile_data() {
+    QTest::addColumn<int>("answer"); // -1: the box closed
+    QTest::addColumn<bool>("overwritten");
+    QTest::addColumn<bool>("savedAs");
+    QTest::newRow("overwrite") << 0 << true << false;
+    QTest::newRow("save as") << 1 << false << true;
+    QTest::newRow("cancel") << 2 << false << false;
+    QTest::newRow("closed") << -1 << false << false;
+}
+
+void TestBoardFile::saveOverAChangedFile() {
+    QFETCH(int, answer);
+    QFETCH(bool, overwritten);
+    QFETCH(bool, savedAs);
+    Editor e;
+    e.load(block("LED1: TLED", ""));
+    const QString file = e.path("board.ovd");
+    // Unchanged on disk: no question.
+    e.find("LED1")->SetLeft(40);
+    e.window->SetModified(true);
+    e.window->miSaveClick();
+    QVERIFY(e.dialogs->choiceQuestions.isEmpty());
+    QVERIFY(!e.window->Modified());
+
+    const QByteArray theirs = block("Theirs: TBulb", "").toUtf8();
+    e.write("board.ovd", theirs);
+    e.find("LED1")->SetLeft(80);
+    e.window->SetModified(true);
+    e.dialogs->choiceAnswers << answer;
+    e.dialogs->saveAnswers << e.path("copy.ovd");
+    e.window->miSaveClick();
+    QCOMPARE(e.dialogs->choiceQuestions.size(), 1);
+    QVERIFY2(e.dialogs->choiceQuestions[0].contains(QDir::toNativeSeparators(file) +
+                                                    " was changed on disk"),
+             qPrintable(e.dialogs->choiceQuestions[0]));
+    QFile read(file);
+    QVERIFY(read.open(QIODevice::ReadOnly));
+    QCOMPARE(read.readAll() != theirs, overwritten);
+    QCOMPARE(QFile::exists(e.path("copy.ovd")), savedAs);
+    QCOMPARE(e.window->Modified(), !overwritten && !savedAs);
+    if (overwritten) {
+        // Saved by this window: the next Save goes on without a question.
+        e.find("LED1")->SetLeft(120);
+        e.window->miSaveClick();
+        QCOMPARE(e.dialogs->choiceQuestions.size(), 1);
+    }
+}
+
+// An empty board saves as a file without lines and opens again as an empty board.
+void TestBoardFile::emptyBoardRoundTrip() {
+    Editor e;
+    QVERIFY(e.window->SaveToFile(e.path("empty.ovd")));
+    QCOMPARE(QFileInfo(e.path("empty.ovd")).size(), 0);
+    e.load(block("LED1: TLED", ""), "other.ovd");
+    QCOMPARE(e.components().size(), 1);
+    e.dialogs->Clear();
+    QVERIFY(e.window->LoadFromFile(e.path("empty.ovd")));
+    QVERIFY(e.components().isEmpty());
+    QCOMPARE(e.window->FileName(), e.path("empty.ovd"));
+    QCOMPARE(e.errors(), QString());
+}
+
+// A very long file name is shortened in its middle in Open Recent; the hint holds it whole.
+void TestBoardFile::longRecentNames() {
+    Editor e;
+    const QString name =
+        QString(100, 'a') + QStringLiteral("&middle") + QString(100, 'z') + QStringLiteral(".ovd");
+    QVERIFY2(e.window->SaveToFile(e.path(name)), qPrintable(e.errors()));
+    const QList<QAction*> actions = e.window->RecentMenu()->actions();
+    QVERIFY(!actions.isEmpty());
+    const QString text = actions[0]->text();
+    QVERIFY2(text.size() < 80, qPrintable(text));
+    QVERIFY2(text.startsWith("&1 aaa") && text.endsWith("zz.ovd"), qPrintable(text));
+    QCOMPARE(actions[0]->toolTip(), QDir::toNativeSeparators(e.path(name)));
+}
+
 // A value beyond what the reader takes would give a file that does not open: the old file stays.
 void TestBoardFile::boardThatWouldNotOpenIsNotSaved() {
     Editor e;
@@ -1176,7 +1432,7 @@ void TestBoardFile::roundTrip() {
     QFETCH(QString, file);
     Editor e;
     e.window->LoadFromFile(file);
-    QCOMPARE(e.messages().size(), 1);
+    QVERIFY2(e.messages().size() == 1, qPrintable(e.errors()));
     QCOMPARE(e.messages()[0].caption, QStringLiteral("Information"));
     QVERIFY(!e.components().isEmpty());
     QCOMPARE(e.window->FileName(), file);

@@ -93,6 +93,7 @@ private slots:
     void undoToSavedState();
     void stackClearedByNewAndOpen();
     void copyPasteBetweenBoards();
+    void pasteKeepsWiresToTheBoard();
     void duplicateAndSelectAll();
     void arrowKeys();
 
@@ -376,7 +377,8 @@ void TestEditing::copyPasteBetweenBoards() {
     const QString text = a.window->SelectionText();
     QVERIFY(text.contains("object SW1: TSwitch"));
     QVERIFY(text.contains("object LED1: TLED"));
-    QVERIFY(!text.contains("GND1")); // neither the block nor the wire to it
+    QVERIFY(!text.contains("object GND1")); // not its block, but the wire to it
+    QVERIFY(text.contains("Cathode = GND1.Pin"));
 
     Editor b;
     b.put<TLED>("LED1", QPoint(300, 300));
@@ -389,8 +391,13 @@ void TestEditing::copyPasteBetweenBoards() {
         TDiodeCtl* control = static_cast<TLED*>(b.find(QLatin1String(led)))->DiodeControl();
         return (anode ? control->Contact1() : control->Contact2())->ConnectionCount();
     };
-    QCOMPARE(wires("LED2", false), 0); // the ground it had was not copied
+    QCOMPARE(wires("LED2", false), 0); // this board has no GND1, and the user hears so
     QCOMPARE(wires("LED1", true), 0);  // the board's own LED1 took nothing
+    QCOMPARE(b.dialogs->messages.size(), 1);
+    QVERIFY2(b.dialogs->LastText().contains("without these wires") &&
+                 b.dialogs->LastText().contains("LED2.Cathode = GND1.Pin"),
+             qPrintable(b.dialogs->LastText()));
+    b.dialogs->Clear();
     QCOMPARE(b.find("LED2")->pos(), a.find("LED1")->pos() + QPoint(4, 4));
     QCOMPARE(b.find("SW1")->pos(), a.find("SW1")->pos() + QPoint(4, 4));
     QCOMPARE(b.window->Selection().size(), 2);
@@ -407,6 +414,32 @@ void TestEditing::copyPasteBetweenBoards() {
     // The clipboard carries the text the copy wrote.
     a.window->EditMenu()->findChild<QAction*>("miCopy")->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
+}
+
+// Pasted where the partners are, the copy keeps the wires the original has to them; cut and
+// pasted, a component comes back with its wires.
+void TestEditing::pasteKeepsWiresToTheBoard() {
+    Editor e;
+    wiredBoard(e);
+    QTest::mouseClick(e.find("LED1"), Qt::LeftButton);
+    e.window->DuplicateClick();
+    QCOMPARE(e.names(), (QStringList{"GND1", "LED1", "LED2", "SW1"}));
+    QCOMPARE(e.property("LED2", "Anode"), QStringLiteral("SW1.Contact2"));
+    QCOMPARE(e.property("LED2", "Cathode"), QStringLiteral("GND1.Pin"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin")); // the original keeps it
+    QVERIFY(e.dialogs->messages.isEmpty());
+    e.undo()->undo();
+    QCOMPARE(e.names(), (QStringList{"GND1", "LED1", "SW1"}));
+    QCOMPARE(static_cast<TLED*>(e.find("LED1"))->DiodeControl()->Contact2()->ConnectionCount(), 1);
+
+    QTest::mouseClick(e.find("LED1"), Qt::LeftButton);
+    e.window->EditMenu()->findChild<QAction*>("miCut")->trigger();
+    QCOMPARE(e.names(), (QStringList{"GND1", "SW1"}));
+    e.window->EditMenu()->findChild<QAction*>("miPaste")->trigger();
+    QCOMPARE(e.names(), (QStringList{"GND1", "LED1", "SW1"}));
+    QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("SW1.Contact2"));
+    QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin"));
+    QVERIFY(e.dialogs->messages.isEmpty());
 }
 
 void TestEditing::duplicateAndSelectAll() {
