@@ -198,6 +198,8 @@ private slots:
     void wiresOfOpenedFiles();
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
+    void pasteIntoAFullBoard();
+    void tooManyLines();
     void fileCommands();
     void largestBoard();
     void roundTrip_data();
@@ -1360,6 +1362,44 @@ void TestBoardFile::largestBoard() {
                                  .arg(2 * BoardFile::MaxComponents + 1)
                                  .arg(BoardFile::MaxComponents);
     QVERIFY2(e.messages()[0].text.contains(expected), qPrintable(e.messages()[0].text));
+}
+
+// Paste may not take a board past the largest board a file holds: Save would refuse it under
+// every name. The paste is refused with a message, and the board stays as it was.
+void TestBoardFile::pasteIntoAFullBoard() {
+    QString text;
+    for (int i = 1; i < BoardFile::MaxComponents; ++i)
+        text += QStringLiteral("object G%1: TGND\nend\n").arg(i);
+    Editor e;
+    e.window->hide();
+    e.load(text);
+    QCOMPARE(e.components().size(), BoardFile::MaxComponents - 1);
+    const QString two = block("A: TLED", "") + block("B: TLED", "");
+    try {
+        e.window->PasteText(two);
+        QFAIL("a paste past the largest board was taken");
+    } catch (const ComponentError& error) {
+        QVERIFY2(error.Message().contains("a board holds at most 20000 components; this one has "
+                                          "room for 1 more, the clipboard holds 2"),
+                 qPrintable(error.Message()));
+    }
+    QCOMPARE(e.components().size(), BoardFile::MaxComponents - 1);
+    e.window->PasteText(block("A: TLED", ""));
+    QCOMPARE(e.components().size(), BoardFile::MaxComponents);
+}
+
+// More lines than a board of the most components holds: refused before anything is built.
+void TestBoardFile::tooManyLines() {
+    QString text;
+    text.reserve((BoardFile::MaxLines + 1) * 4);
+    for (int i = 0; i <= BoardFile::MaxLines; ++i)
+        text += QStringLiteral("end\n");
+    Editor e;
+    e.load(block("LED1: TLED", ""), "before.ovd");
+    e.load(text);
+    QCOMPARE(e.components().size(), 1); // the board that was open stays
+    QVERIFY2(e.errors().contains(QStringLiteral("more than %1 lines").arg(BoardFile::MaxLines)),
+             qPrintable(e.errors()));
 }
 
 void TestBoardFile::fileCommands() {
