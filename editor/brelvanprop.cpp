@@ -60,6 +60,20 @@ const QHash<QString, QStringList>& classLists() {
     return lists;
 }
 
+// The host's ports by name: what a host pin's or port's Address usually is. Any other number is
+// typed.
+QList<TPropertyEditor::TSuggestion> suggestValues(const QMetaObject* cls, const QString& propName) {
+    const int tag = ComponentTable::TagOf(QLatin1String(cls->className()));
+    if (propName != QLatin1String("Address") || (tag != ToolTag::UPin && tag != ToolTag::UPort))
+        return {};
+    QList<TPropertyEditor::TSuggestion> result;
+    for (int port = 0; port < 4; ++port) {
+        const QString value = QLatin1Char('$') + QString::number(0x80 + 0x10 * port, 16).toUpper();
+        result.append({QStringLiteral("P%1 (%2)").arg(port).arg(value), value});
+    }
+    return result;
+}
+
 } // namespace
 
 TfrmProp::TfrmProp(QWidget* parent)
@@ -75,6 +89,7 @@ TfrmProp::TfrmProp(QWidget* parent)
     m_page = new QWidget;
     m_propEdit = new TPropertyEditor(m_page);
     m_propEdit->setObjectName(QStringLiteral("PropEdit"));
+    m_propEdit->OnSuggestValues = suggestValues;
     m_propEdit->setGeometry(5, 0, 270, 474);
     m_scroll->setWidget(m_page);
     m_scroll->viewport()->installEventFilter(this);

@@ -64,6 +64,10 @@ void TEditCommands::CreateMenu() {
             [this] { CopyClick(); });
     addItem("miPaste", QStringLiteral("&Paste"), {QKeySequence(Qt::CTRL | Qt::Key_V)},
             [this] { PasteClick(); });
+    // The same as the Delete key over the board; the menu shows that it exists.
+    addItem("miDelete", QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)}, [this] {
+        if (!m_window.Running()) DeleteSelected(QStringLiteral("Delete"));
+    });
     addItem("miDuplicate", QStringLiteral("&Duplicate"), {QKeySequence(Qt::CTRL | Qt::Key_D)},
             [this] { DuplicateClick(); });
     m_menu->addSeparator();
@@ -211,6 +215,7 @@ QString TEditCommands::SelectionText() const {
 void TEditCommands::PasteText(const QString& text) {
     TBoardSurface* board = m_window.Board();
     const int grid = m_window.GridSize();
+    const int pasteCount = text == m_lastPasted ? m_pasteCount + 1 : 1;
     TBoardState state;
     struct TOutsideReference {
         QString Name; // of the pasted component, as it is called on the board
@@ -240,8 +245,9 @@ void TEditCommands::PasteText(const QString& text) {
         // search goes on from where the last one of the same kind stopped, so that many clashing
         // names cost one pass.
         QHash<QString, int> nextNumber;
+        const int offset = PasteSteps * grid * pasteCount;
         for (TOrvexGraphicComponent* component : pasted) {
-            component->move(component->pos() + QPoint(grid, grid));
+            component->move(component->pos() + QPoint(offset, offset));
             if (!board->FindOwnedName(component->Name())) continue;
             const QString base =
                 ComponentTable::ShortName(QLatin1String(component->metaObject()->className()));
@@ -266,7 +272,11 @@ void TEditCommands::PasteText(const QString& text) {
     const TPathRoot root{board, [board] { return board->OwnedObjects(); },
                          [board](const QString& name) { return board->FindOwnedName(name); }};
     QStringList lost;
-    for (const TOutsideReference& reference : outside) {
+    // A write makes its partner the contact's first: from the last line to the first, so that
+    // of several lines of one property the first one's partner ends up first, as in the
+    // original.
+    for (auto it = outside.crbegin(); it != outside.crend(); ++it) {
+        const TOutsideReference& reference = *it;
         auto* holder = qobject_cast<TOrvexGraphicComponent*>(board->FindOwnedName(reference.Name));
         const TPropertyInfo* prop =
             holder ? FindProperty(holder->metaObject(), reference.Property) : nullptr;
@@ -280,9 +290,11 @@ void TEditCommands::PasteText(const QString& text) {
             }
         }
         if (!kept)
-            lost << QStringLiteral("%1.%2 = %3")
-                        .arg(reference.Name, reference.Property, reference.Value);
+            lost.prepend(QStringLiteral("%1.%2 = %3")
+                             .arg(reference.Name, reference.Property, reference.Value));
     }
+    m_lastPasted = text;
+    m_pasteCount = pasteCount;
     m_selection.ShowRestored(restored);
     PushStateStep(QStringLiteral("Paste"), TBoardState(), BoardEdits::Capture(board, restored));
     if (!lost.isEmpty())
@@ -298,7 +310,9 @@ void TEditCommands::PasteText(const QString& text) {
 void TEditCommands::CopyClick() {
     if (m_window.Running()) return;
     const QString text = SelectionText();
-    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+    if (text.isEmpty()) return;
+    QGuiApplication::clipboard()->setText(text);
+    m_pasteCount = 0; // copied again: the next paste is the first
 }
 
 void TEditCommands::CutClick() {
@@ -306,6 +320,7 @@ void TEditCommands::CutClick() {
     const QString text = SelectionText();
     if (text.isEmpty()) return;
     QGuiApplication::clipboard()->setText(text);
+    m_pasteCount = 0;
     DeleteSelected(QStringLiteral("Cut"));
 }
 

@@ -53,11 +53,15 @@ public:
     void MoveSelectionBy(int dx, int dy);
 
     // ---- clipboard
-    // The selection as board-file text (the writer of Save), wires to components outside it left
-    // out; empty with nothing selected.
+    // Grid steps right and down between a pasted copy and where the text puts it.
+    static constexpr int PasteSteps = 2;
+
+    // The selection as board-file text (the writer of Save), with the wires to components outside
+    // it; empty with nothing selected.
     QString SelectionText() const;
-    // Adds the components of board-file text, renamed where their names are taken, one grid step
-    // right and down, and selects them. Throws on text that is no board.
+    // Adds the components of board-file text, renamed where their names are taken, PasteSteps
+    // grid steps right and down (a further PasteSteps for each paste of the same text in a row),
+    // and selects them. Throws on text that is no board.
     void PasteText(const QString& text);
     void CutClick();
     void CopyClick();
@@ -75,4 +79,8 @@ private:
     int m_dragSession = 0;        // moves of one drag merge into one undo step
     bool m_applying = false;      // an undo step is changing the board
     bool m_writeRecorded = false; // the grid's last write went through the undo stack
+    // The text pasted last and how often in a row: each paste of the same text lands a further
+    // PasteSteps grid steps away, so that copies do not pile up on one spot.
+    QString m_lastPasted;
+    int m_pasteCount = 0;
 };

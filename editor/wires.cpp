@@ -225,6 +225,28 @@ void TWireOverlay::ClearRubberLine() {
     update(lineExtent({m_rubberFrom, m_rubberTo}));
 }
 
+void TWireOverlay::SetHoverEnd(QPointF at) {
+    if (m_hoverEnd && at == m_hoverAt) return;
+    ClearHoverEnd();
+    m_hoverEnd = true;
+    m_hoverAt = at;
+    update(ringExtent(at));
+}
+
+void TWireOverlay::ClearHoverEnd() {
+    if (!m_hoverEnd) return;
+    m_hoverEnd = false;
+    update(ringExtent(m_hoverAt));
+}
+
+QList<QPointF> TWireOverlay::OpenEnds() {
+    EnsureLines();
+    QList<QPointF> result;
+    for (const TStub& stub : m_openEnds)
+        result.append(BoardPoint(stub));
+    return result;
+}
+
 void TWireOverlay::SetHighlight(const QList<TOrvexPinDriver*>& net) {
     if (net == m_highlight) return;
     if (m_highlight.size() + net.size() > ManyRects || !m_linesValid) {
@@ -334,6 +356,7 @@ void TWireOverlay::EnsureLines() {
     m_wireLines.clear();
     m_linesOf.clear();
     m_stubs.clear();
+    m_openEnds.clear();
     QList<TWireEnd> ends;
     for (TOrvexGraphicComponent* component : m_board->OwnedComponents()) {
         if (!component->isVisible()) continue;
@@ -347,7 +370,9 @@ void TWireOverlay::EnsureLines() {
     QSet<const TOrvexPinDriver*> done;
     for (const TWireEnd& end : ends) {
         done.insert(end.Contact);
-        for (TOrvexPinDriver* partner : Wires::Partners(end.Contact)) {
+        const QList<TOrvexPinDriver*> partners = Wires::Partners(end.Contact);
+        if (partners.isEmpty()) m_openEnds.append(TStub{end.Component, end.Point});
+        for (TOrvexPinDriver* partner : partners) {
             if (done.contains(partner)) continue;
             const auto other = m_stubs.constFind(partner);
             if (other == m_stubs.cend()) continue;
@@ -460,6 +485,23 @@ void TWireOverlay::paintEvent(QPaintEvent* event) {
                           QRectF(exposed.topLeft() * ratio, exposed.size() * ratio));
     } else if (m_linesShown) {
         DrawLines(painter, event->rect());
+    }
+    if (m_linesShown && !m_running) {
+        // Every contact that takes a wire and has none shows the same small ring, whatever its
+        // picture draws there. Drawn at each paint: the rings follow their components.
+        painter.setPen(QPen(QColor(0x10, 0x70, 0x60), 1.0));
+        painter.setBrush(Qt::NoBrush);
+        const QRectF exposed = QRectF(event->rect()).adjusted(-4, -4, 4, 4);
+        for (const TStub& stub : m_openEnds) {
+            const QPointF at = BoardPoint(stub);
+            if (exposed.contains(at)) painter.drawEllipse(at, OpenEndRadius, OpenEndRadius);
+        }
+    }
+    if (m_hoverEnd) {
+        // The end a press or a release here takes.
+        painter.setPen(QPen(QColor(0xff, 0x60, 0x00), 2.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(m_hoverAt, HoverEndRadius, HoverEndRadius);
     }
     if (!m_highlight.isEmpty()) {
         painter.setPen(QPen(QColor(0xff, 0x80, 0x00), 2.0));

@@ -65,6 +65,17 @@ public:
     void SetRubberLine(QPointF from, QPointF to);
     void ClearRubberLine();
     bool HasRubberLine() const { return m_rubber; }
+    // The ring of the contact end under the pointer (board coordinates): the end a press there
+    // starts a wire from, or a release there ends one at.
+    void SetHoverEnd(QPointF at);
+    void ClearHoverEnd();
+    bool HasHoverEnd() const { return m_hoverEnd; }
+    QPointF HoverEnd() const { return m_hoverAt; }
+    // The ends that take a wire and have none, as board points (their rings while editing).
+    QList<QPointF> OpenEnds();
+    static constexpr double OpenEndRadius = 2.5;
+    static constexpr double HoverEndRadius = 7.0;
+
     void SetHighlight(const QList<TOrvexPinDriver*>& net);
     const QList<TOrvexPinDriver*>& Highlight() const { return m_highlight; }
     // Every line drawn the last time, as pairs of board points (the tests' view of the picture).
@@ -128,6 +139,9 @@ private:
     QList<TLine> m_wireLines;
     QHash<const TOrvexGraphicComponent*, QList<qsizetype>> m_linesOf; // indices into m_wireLines
     QHash<const TOrvexPinDriver*, TStub> m_stubs;                     // every visible stub
+    QList<TStub> m_openEnds; // the visible stubs of contacts without a wire
+    bool m_hoverEnd = false;
+    QPointF m_hoverAt;
 
     // The lines drawn while editing, kept for repaints; a board larger than LayerPixels is drawn
     // directly instead. What changed since the last paint is drawn again there.

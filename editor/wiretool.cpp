@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUndoStack>
+#include <algorithm>
 
 #include "components/orvexcomponent.h"
 #include "editor/boardedits.h"
@@ -193,15 +194,22 @@ QString TWireTool::DisconnectEnd(const TWireEnd& end) {
     return QString();
 }
 
+double TWireTool::SnapRadius() const {
+    // Logical pixels already follow the device pixel ratio; a logical resolution above the
+    // usual 96 dpi makes each of them smaller to the eye.
+    return WireSnap * std::max(1.0, m_window.logicalDpiX() / 96.0);
+}
+
 TWireEnd TWireTool::WireEndAtBoard(const QPoint& boardPos) const {
     const QList<TOrvexGraphicComponent*> components = m_window.Board()->ComponentsInChildOrder();
-    const int reach = int(WireSnap) + 1;
+    const double radius = SnapRadius();
+    const int reach = int(radius) + 1;
     for (auto it = components.crbegin(); it != components.crend(); ++it) {
         TOrvexGraphicComponent* component = *it;
         if (!component->isVisible()) continue;
         if (!component->geometry().adjusted(-reach, -reach, reach, reach).contains(boardPos))
             continue;
-        const TWireEnd end = m_overlay->EndAt(component, boardPos - component->pos(), WireSnap);
+        const TWireEnd end = m_overlay->EndAt(component, boardPos - component->pos(), radius);
         if (end.IsValid()) return end;
     }
     return TWireEnd();
@@ -211,6 +219,7 @@ void TWireTool::CancelWireDrag(const QString& message) {
     if (!m_wireFrom.IsValid()) return;
     if (auto* component = qobject_cast<QWidget*>(m_wireFromComponent.data()))
         component->releaseKeyboard();
+    m_overlay->ClearHoverEnd();
     m_wireFrom = TWireEnd();
     m_wireFromComponent = nullptr;
     m_overlay->ClearRubberLine();
@@ -220,6 +229,7 @@ void TWireTool::CancelWireDrag(const QString& message) {
 void TWireTool::ClearNetHighlight() {
     if (auto* component = qobject_cast<QWidget*>(m_hoverComponent.data())) component->unsetCursor();
     m_hoverComponent = nullptr;
+    if (m_overlay) m_overlay->ClearHoverEnd();
     if (m_overlay && !m_overlay->Highlight().isEmpty()) {
         m_overlay->SetHighlight({});
         m_window.statusBar()->clearMessage();
@@ -289,6 +299,13 @@ bool TWireTool::ComponentEvent(TOrvexGraphicComponent* component, QEvent* event)
         if (dragging) {
             m_overlay->SetRubberLine(m_wireFrom.Component->pos() + m_wireFrom.Point,
                                      component->pos() + mouse->position());
+            // The end a release here would take.
+            const TWireEnd target =
+                WireEndAtBoard((component->pos() + mouse->position()).toPoint());
+            if (target.IsValid() && target.Contact != m_wireFrom.Contact)
+                m_overlay->SetHoverEnd(target.Component->pos() + target.Point);
+            else
+                m_overlay->ClearHoverEnd();
             return true;
         }
         if (mouse->buttons() != Qt::NoButton) return false;
@@ -300,6 +317,7 @@ bool TWireTool::ComponentEvent(TOrvexGraphicComponent* component, QEvent* event)
         if (m_hoverComponent && m_hoverComponent != component) ClearNetHighlight();
         component->setCursor(Qt::CrossCursor);
         m_hoverComponent = component;
+        m_overlay->SetHoverEnd(end.Component->pos() + end.Point);
         const QList<TOrvexPinDriver*> net = Wires::Net(end.Contact);
         if (net != m_overlay->Highlight()) {
             m_overlay->SetHighlight(net);

@@ -22,7 +22,7 @@ class TOrvexPinDriver;
 // one contact's stub to another's, Disconnect and the net highlight.
 class TWireTool {
 public:
-    static constexpr double WireSnap = 6.0; // pixels around a stub that reach it
+    static constexpr double WireSnap = 6.0; // pixels around a stub that reach it, at 96 dpi
 
     TWireTool(TfrmPlugin& window, TEditCommands& edits, TBoardSelection& selection);
 
@@ -50,7 +50,10 @@ public:
     QString DisconnectEnd(const TWireEnd& end);
     // The names of a net for the status bar: "LED1.Anode — SW1.Contact2".
     QString NetText(const QList<TOrvexPinDriver*>& net) const;
-    // The contact end under a board point (the nearest stub within a few pixels).
+    // How far from a stub the pointer reaches it: WireSnap, more on a screen whose logical
+    // pixels are small (a larger font setting), so that the target is as large to the hand.
+    double SnapRadius() const;
+    // The contact end under a board point (the nearest stub within SnapRadius).
     TWireEnd WireEndAtBoard(const QPoint& boardPos) const;
     // Wire dragging, Disconnect and the net highlight on a component; true when taken.
     bool ComponentEvent(TOrvexGraphicComponent* component, QEvent* event);

@@ -155,8 +155,11 @@ void TOrvexPort::SetValue(int byte) {
 
 void TOrvexPort::SetAddress(int address) {
     BoardLink* board = OwnerForm();
-    if (!board || !board->HasWindow()) return;
-    if (SendHostMessage(board, HostMsg::PortAddress, quint32(address), 0) != 0) {
+    // Without the board's window there is no host to ask, and the address is kept as given: a
+    // board read out of sight (the clipboard's, an undo step's) must not lose it. The host is
+    // asked when the component is read onto a board that has its window.
+    if (board && board->HasWindow() &&
+        SendHostMessage(board, HostMsg::PortAddress, quint32(address), 0) != 0) {
         Report(QStringLiteral("Invalid property value for port"));
         return;
     }

@@ -271,11 +271,29 @@ void TPropertyEditor::AddRow(const TPropertyInfo& prop, bool writable,
     case TTypeKind::tkInteger:
     case TTypeKind::tkString:
     case TTypeKind::tkLString: {
-        auto* edit = new QLineEdit(this);
+        const QList<TSuggestion> suggestions =
+            OnSuggestValues && writable ? OnSuggestValues(m_object->metaObject(), prop.Name())
+                                        : QList<TSuggestion>();
+        QLineEdit* edit = nullptr;
+        if (suggestions.isEmpty()) {
+            edit = new QLineEdit(this);
+            item->Editor = edit;
+        } else {
+            // Typed text as in a plain field; the drop-down offers the named values.
+            auto* list = new QComboBox(this);
+            list->setEditable(true);
+            list->setInsertPolicy(QComboBox::NoInsert);
+            list->setCompleter(nullptr); // a typed number is no prefix of a name
+            for (const TSuggestion& suggestion : suggestions)
+                list->addItem(suggestion.Caption, suggestion.Value);
+            connect(list, &QComboBox::activated, this,
+                    [this, item](int index) { SuggestionChosen(item, index); });
+            edit = list->lineEdit();
+            item->Editor = list;
+        }
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textEdited, this, [item] { item->Changed = true; });
         connect(edit, &QLineEdit::returnPressed, this, [this, item] { TextDone(item); });
-        item->Editor = edit;
         break;
     }
     case TTypeKind::tkEnumeration:
@@ -377,7 +395,7 @@ void TPropertyEditor::resizeEvent(QResizeEvent* event) {
 bool TPropertyEditor::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         for (const auto& row : m_rows)
-            if (row->Editor == watched) {
+            if (row->Editor == watched || (row->Editor && TextField(*row) == watched)) {
                 TextDone(row.get());
                 break;
             }
@@ -414,8 +432,10 @@ void TPropertyEditor::UpdateRow(TPropertyEditorsItem& row) {
     case TTypeKind::tkInteger:
     case TTypeKind::tkString:
     case TTypeKind::tkLString:
-        static_cast<QLineEdit*>(row.Editor)->setText(text);
-        static_cast<QLineEdit*>(row.Editor)->setCursorPosition(0);
+        if (QLineEdit* edit = TextField(row)) {
+            edit->setText(text);
+            edit->setCursorPosition(0);
+        }
         row.Changed = false;
         break;
     case TTypeKind::tkEnumeration: {
@@ -478,8 +498,29 @@ bool TPropertyEditor::Write(TPropertyEditorsItem* row, const QString& text) {
 
 void TPropertyEditor::TextDone(TPropertyEditorsItem* row) {
     if (m_updating || m_writing || !row->Changed) return;
-    const QString text = static_cast<QLineEdit*>(row->Editor)->text();
-    if (Write(row, text)) row->Changed = false;
+    QLineEdit* edit = TextField(*row);
+    if (!edit) return;
+    if (Write(row, edit->text())) row->Changed = false;
+}
+
+void TPropertyEditor::SuggestionChosen(TPropertyEditorsItem* row, int index) {
+    if (m_updating || m_writing) return;
+    auto* list = static_cast<QComboBox*>(row->Editor);
+    const QString value = list->itemData(index).toString();
+    // The field then shows the value as the grid writes it, not the entry's caption.
+    if (Write(row, value))
+        row->Changed = false;
+    else if (m_object)
+        UpdateValues();
+}
+
+QLineEdit* TPropertyEditor::TextField(const TPropertyEditorsItem& row) {
+    if (auto* edit = qobject_cast<QLineEdit*>(row.Editor)) return edit;
+    if (auto* list = qobject_cast<QComboBox*>(row.Editor))
+        if (row.Kind == TTypeKind::tkInteger || row.Kind == TTypeKind::tkString ||
+            row.Kind == TTypeKind::tkLString)
+            return list->lineEdit();
+    return nullptr;
 }
 
 void TPropertyEditor::ListChanged(TPropertyEditorsItem* row) {

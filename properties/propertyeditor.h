@@ -89,7 +89,8 @@ struct TPropertyEditorsItem {
     TPropertyEditorsItem& operator=(const TPropertyEditorsItem&) = delete;
 
     QLabel* Label = nullptr;
-    QWidget* Editor = nullptr; // QLineEdit, QComboBox or TDesignButtonGroup
+    // QLineEdit, QComboBox (editable for a text row with suggested values) or TDesignButtonGroup
+    QWidget* Editor = nullptr;
     QString PropName;
     TTypeKind Kind = TTypeKind::tkUnknown;
     const PropertyText::TPropertyInfo* Info = nullptr;
@@ -112,6 +113,14 @@ public:
     // note the object's state around it, as the editor's undo does.
     using TWriteHook =
         std::function<void(QObject* obj, const QString& propName, const std::function<void()>&)>;
+    // A value offered by name in a text row's drop-down: choosing it writes Value.
+    struct TSuggestion {
+        QString Caption; // "P1 ($90)"
+        QString Value;   // "$90"
+    };
+    // The values a text row offers besides what the user types; none gives a plain text field.
+    using TSuggestValuesEvent =
+        std::function<QList<TSuggestion>(const QMetaObject* cls, const QString& propName)>;
 
     static constexpr int DefaultCaptionWidth = 100;
 
@@ -132,6 +141,7 @@ public:
     TAcceptPropertyEvent OnAcceptProp;
     TNotifyEvent OnChange;
     TWriteHook OnWriteProperty;
+    TSuggestValuesEvent OnSuggestValues;
 
     // Shows obj (none: caption "nil", no rows). A text still being typed goes into the object
     // shown until now first. Giving the object already shown does nothing.
@@ -145,6 +155,8 @@ public:
     const TPropertyEditors& Rows() const { return m_rows; }
     // The row of a property (exact name), or nullptr.
     TPropertyEditorsItem* Row(const QString& propName) const;
+    // The field a text row is typed into (its own, or its drop-down's), or nullptr.
+    static QLineEdit* TextField(const TPropertyEditorsItem& row);
     // Whether a widget is one of the rows' caption labels.
     bool IsCaptionLabel(const QWidget* widget) const;
     // The least height that shows every row.
@@ -165,6 +177,7 @@ private:
     // The write paths: text field, list, set button.
     void TextDone(TPropertyEditorsItem* row);
     void ListChanged(TPropertyEditorsItem* row);
+    void SuggestionChosen(TPropertyEditorsItem* row, int index);
     void SetButtonClicked(TPropertyEditorsItem* row);
     // Runs one write with the hooks and events around it; false when it failed (reported).
     bool Write(TPropertyEditorsItem* row, const QString& text);

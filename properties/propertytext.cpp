@@ -236,10 +236,15 @@ TIntegerParse parseInteger(QStringView text, int* value) {
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    // "$B0" as files write it, and "0xB0" as many people type it.
     bool hex = false;
     if (i < text.size() && text[i] == u'$') {
         hex = true;
         ++i;
+    } else if (i + 1 < text.size() && text[i] == u'0' &&
+               (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        hex = true;
+        i += 2;
     }
     if (i == text.size()) return TIntegerParse::NotInteger;
     const qint64 limit = negative ? qint64(1) << 31 : (qint64(1) << 31) - 1;

@@ -315,7 +315,12 @@ void TestBoardFile::integerValues_data() {
     QTest::newRow("a fraction") << "1.5" << -1;
     QTest::newRow("a lone dollar") << "$" << -1;
     QTest::newRow("beyond 32 bits") << "4294967296" << -1;
-    QTest::newRow("C hexadecimal is no form of ours") << "0x10" << -1;
+    QTest::newRow("C hexadecimal") << "0x10" << 0x10;
+    QTest::newRow("C hexadecimal, any case") << "0XbF" << 0xBF;
+    QTest::newRow("C hexadecimal, signed") << "-0x10" << -0x10;
+    QTest::newRow("a lone 0x") << "0x" << -1;
+    QTest::newRow("both prefixes") << "$0x10" << -1;
+    QTest::newRow("a C octal is decimal") << "010" << 10;
 }
 
 void TestBoardFile::integerValues() {

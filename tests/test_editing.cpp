@@ -8,7 +8,9 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScrollArea>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -33,6 +35,8 @@
 #include "tests/support/windowfixture.h"
 
 namespace {
+
+const QString EveryClassBoard = QStringLiteral(BRELVAN_SOURCE_DIR "/tests/boards/every_class.ovd");
 
 struct Editor : WindowFixture {
     template <typename T> T* put(const QString& name, QPoint at) {
@@ -82,6 +86,8 @@ class TestEditing : public QObject {
     Q_OBJECT
 
 private slots:
+    void copyEqualsOriginal_data();
+    void copyEqualsOriginal();
     void wireThroughGrid();
     void titleAndModifiedMark();
     void saveQuestion_data();
@@ -95,11 +101,84 @@ private slots:
     void copyPasteBetweenBoards();
     void pasteKeepsWiresToTheBoard();
     void duplicateAndSelectAll();
+    void pastesCascade();
     void arrowKeys();
 
 private:
     ScratchSettings m_settings; // recent files never go to the user's settings
 };
+
+// Every way a component comes back as a new one (a copy pasted, a duplicate, a cut pasted, a
+// delete undone) gives its block of the board file again, property for property and wire for
+// wire; only the name differs, and for a paste the place.
+void TestEditing::copyEqualsOriginal_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("operation");
+    QFile file(EveryClassBoard);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QRegularExpression header(QStringLiteral("^object (\\w+): (\\w+)"),
+                                    QRegularExpression::MultilineOption);
+    QSet<QString> classes;
+    for (const QRegularExpressionMatch& match :
+         header.globalMatch(QString::fromLatin1(file.readAll()))) {
+        classes.insert(match.captured(2));
+        for (const char* operation : {"copy, paste", "duplicate", "cut, paste", "delete, undo"})
+            QTest::addRow("%s %s", qPrintable(match.captured(1)), operation)
+                << match.captured(1) << QString::fromLatin1(operation);
+    }
+    QCOMPARE(classes.size(), ComponentTable::RowCount); // the board holds every class
+}
+
+void TestEditing::copyEqualsOriginal() {
+    QFETCH(QString, name);
+    QFETCH(QString, operation);
+    Editor e;
+    QVERIFY(e.window->LoadFromFile(EveryClassBoard));
+    QCOMPARE(e.dialogs->LastText(), QStringLiteral("22 objects loaded."));
+    e.dialogs->Clear();
+    TOrvexGraphicComponent* original = e.find(name);
+    QVERIFY(original);
+    const auto block = [&e](TOrvexGraphicComponent* component) {
+        return BoardFile::WriteComponents(e.board(), {component}, 0);
+    };
+    const QString before = block(original);
+    const QPoint at = original->pos();
+    const int step = 2 * e.window->GridSize();
+    QPoint expected = at + QPoint(step, step);
+    e.window->ObjectClick(original, false);
+    if (operation == "copy, paste") {
+        e.window->CopyClick();
+        e.window->PasteClick();
+    }
+    if (operation == "duplicate") e.window->DuplicateClick();
+    if (operation == "cut, paste") {
+        e.window->CutClick();
+        QVERIFY(!e.find(name));
+        e.window->PasteClick();
+    }
+    if (operation == "delete, undo") {
+        QVERIFY(e.window->ObjectKeyDown(Qt::Key_Delete, Qt::NoModifier));
+        QVERIFY(!e.find(name));
+        e.undo()->undo();
+        expected = at;
+    }
+    QVERIFY2(e.dialogs->messages.isEmpty(), qPrintable(e.dialogs->LastText()));
+    const QList<TOrvexGraphicComponent*> selected = e.window->SelectedComponents();
+    TOrvexGraphicComponent* copy = operation == "delete, undo" ? e.find(name)
+                                   : selected.size() == 1      ? selected.first()
+                                                               : nullptr;
+    QVERIFY(copy);
+    QCOMPARE(copy->pos(), expected);
+    // The copy's block with the original's name and place.
+    QString after = block(copy);
+    after.replace(QStringLiteral("object %1:").arg(copy->Name()),
+                  QStringLiteral("object %1:").arg(name));
+    after.replace(QStringLiteral("  Left = %1\r\n").arg(copy->x()),
+                  QStringLiteral("  Left = %1\r\n").arg(at.x()));
+    after.replace(QStringLiteral("  Top = %1\r\n").arg(copy->y()),
+                  QStringLiteral("  Top = %1\r\n").arg(at.y()));
+    QCOMPARE(after, before);
+}
 
 void TestEditing::wireThroughGrid() {
     Editor e;
@@ -264,8 +343,9 @@ void TestEditing::recentFiles() {
 
 void TestEditing::undoRedo_data() {
     QTest::addColumn<QString>("edit");
-    for (const char* edit : {"place", "move", "resize", "colour", "rename", "wire", "unwire",
-                             "delete wired", "delete all", "delete port", "paste", "arrow"})
+    for (const char* edit :
+         {"place", "move", "resize", "colour", "rename", "wire", "unwire", "delete wired",
+          "delete from the menu", "delete all", "delete port", "paste", "arrow"})
         QTest::newRow(edit) << edit;
 }
 
@@ -301,6 +381,14 @@ void TestEditing::undoRedo() {
     if (edit == "delete wired") {
         QTest::mouseClick(led, Qt::LeftButton);
         QTest::keyClick(e.window.get(), Qt::Key_Delete);
+    }
+    if (edit == "delete from the menu") {
+        QTest::mouseClick(led, Qt::LeftButton);
+        auto* item = e.window->EditMenu()->findChild<QAction*>("miDelete");
+        QVERIFY(item);
+        QCOMPARE(item->shortcut(), QKeySequence(Qt::Key_Delete));
+        item->trigger();
+        QVERIFY(!e.find("LED1"));
     }
     if (edit == "delete port") {
         QTest::mouseClick(port, Qt::LeftButton);
@@ -398,8 +486,8 @@ void TestEditing::copyPasteBetweenBoards() {
                  b.dialogs->LastText().contains("LED2.Cathode = GND1.Pin"),
              qPrintable(b.dialogs->LastText()));
     b.dialogs->Clear();
-    QCOMPARE(b.find("LED2")->pos(), a.find("LED1")->pos() + QPoint(4, 4));
-    QCOMPARE(b.find("SW1")->pos(), a.find("SW1")->pos() + QPoint(4, 4));
+    QCOMPARE(b.find("LED2")->pos(), a.find("LED1")->pos() + QPoint(8, 8)); // two grid steps
+    QCOMPARE(b.find("SW1")->pos(), a.find("SW1")->pos() + QPoint(8, 8));
     QCOMPARE(b.window->Selection().size(), 2);
     QVERIFY(b.find("LED2")->Selected());
     b.undo()->undo();
@@ -453,6 +541,38 @@ void TestEditing::duplicateAndSelectAll() {
     QCOMPARE(e.property("LED2", "Cathode"), QStringLiteral("GND2.Pin"));
     QCOMPARE(e.property("LED1", "Cathode"), QStringLiteral("GND1.Pin"));
     QCOMPARE(e.window->Selection().size(), 3);
+}
+
+// Each paste of the same text lands two grid steps further on, each duplicate two steps from
+// the one it copies; the copy is what is selected afterwards.
+void TestEditing::pastesCascade() {
+    Editor e;
+    e.window->SetGridSize(8);
+    auto* led = e.put<TLED>("LED1", QPoint(40, 40));
+    e.window->ObjectClick(led, false);
+    e.window->CopyClick();
+    const auto pasted = [&e] {
+        const QList<TOrvexGraphicComponent*> selected = e.window->SelectedComponents();
+        return selected.size() == 1 ? selected.first()->pos() : QPoint(-1, -1);
+    };
+    e.window->PasteClick();
+    QCOMPARE(pasted(), QPoint(56, 56));
+    e.window->PasteClick();
+    QCOMPARE(pasted(), QPoint(72, 72));
+    e.window->PasteClick();
+    QCOMPARE(pasted(), QPoint(88, 88));
+    e.window->DuplicateClick(); // of the copy just pasted
+    QCOMPARE(pasted(), QPoint(104, 104));
+    e.window->DuplicateClick();
+    QCOMPARE(pasted(), QPoint(120, 120));
+    QCOMPARE(e.names(), (QStringList{"LED1", "LED2", "LED3", "LED4", "LED5", "LED6"}));
+    // Copied again, the next paste starts over beside the original.
+    e.window->ObjectClick(led, false);
+    e.window->CopyClick();
+    e.window->PasteClick();
+    QCOMPARE(pasted(), QPoint(56, 56));
+    e.window->PasteClick();
+    QCOMPARE(pasted(), QPoint(72, 72));
 }
 
 void TestEditing::arrowKeys() {

@@ -810,9 +810,14 @@ void TestModel::portAddressAndSpace() {
     QCOMPARE(changes, 1);
 
     board->addressAnswer = 0;
-    board->hasWindow = false; // no window, nobody to ask: nothing happens
+    // No window, no host to ask: the address is kept as given (a board read out of sight keeps
+    // it), and nobody hears of it.
+    board->hasWindow = false;
+    const qsizetype asked = board->SentWith(HostMsg::PortAddress).size();
     port->SetAddress(0x66);
-    QCOMPARE(port->Address(), 0x1234);
+    QCOMPARE(port->Address(), 0x66);
+    QCOMPARE(port->Pins(7)->Address(), 0x66);
+    QCOMPARE(board->SentWith(HostMsg::PortAddress).size(), asked);
     board->hasWindow = true;
 
     for (TPortSpace ok : {ops_CODE, ops_XDATA, ops_DATA}) {

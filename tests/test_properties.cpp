@@ -9,8 +9,10 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QtTest>
 #include <memory>
+#include <utility>
 
 #include "components/leds.h"
 #include "components/pins.h"
@@ -118,6 +120,8 @@ private slots:
     void nonComponentClassDisabled();
     void readOnlyRowDisabled();
     void enterWritesOnce();
+    void addressOffersPorts_data();
+    void addressOffersPorts();
     void switchingObjectsWritesPending();
     void setRowToggles();
     void failedWritesKeepObject();
@@ -278,6 +282,43 @@ void TestProperties::enterWritesOnce() {
     leave(count);
     QCOMPARE(subject.Count(), 16);
     QCOMPARE(subject.writes, 2);
+}
+
+// A host pin's or port's Address offers the host's ports by name and still takes any number,
+// typed as a file writes it or as "0x..".
+void TestProperties::addressOffersPorts_data() {
+    QTest::addColumn<int>("tag");
+    QTest::newRow("host pin") << int(ToolTag::UPin);
+    QTest::newRow("host port") << int(ToolTag::UPort);
+}
+
+void TestProperties::addressOffersPorts() {
+    QFETCH(int, tag);
+    Editor e;
+    TOrvexGraphicComponent* component = e.placeAt(tag, QPoint(40, 40));
+    QVERIFY(component);
+    QTest::mouseClick(component, Qt::RightButton);
+    QComboBox* address = e.list("Address");
+    QVERIFY(address);
+    QVERIFY(address->isEditable());
+    QCOMPARE(e.items("Address"), (QStringList{"P0 ($80)", "P1 ($90)", "P2 ($A0)", "P3 ($B0)"}));
+    const auto value = [component] { return component->property("Address").toInt(); };
+    const int steps = e.undo()->count();
+    emit address->activated(3);
+    QCOMPARE(value(), 0xB0);
+    QCOMPARE(address->currentText(), QStringLiteral("176")); // the value, not the entry's name
+    QCOMPARE(e.undo()->count(), steps + 1);
+    for (const auto& [typed, expected] :
+         {std::pair{"0x90", 0x90}, std::pair{"$A0", 0xA0}, std::pair{"300", 300}}) {
+        QLineEdit* text = address->lineEdit();
+        text->selectAll();
+        QTest::keyClicks(text, QLatin1String(typed));
+        QTest::keyClick(text, Qt::Key_Return);
+        QCOMPARE(value(), expected);
+    }
+    QVERIFY(e.dialogs->messages.isEmpty());
+    // Other integer rows stay plain fields.
+    if (tag == ToolTag::UPin) QVERIFY(field(*e.grid(), "PinNumber"));
 }
 
 void TestProperties::switchingObjectsWritesPending() {

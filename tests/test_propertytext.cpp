@@ -338,13 +338,20 @@ void TestPropertyText::valueForms_data() {
     ok("highest hex", "Left", "$7FFFFFFF", "2147483647");
     ok("lowest hex", "Left", "-$80000000", "-2147483648");
     ok("many leading zeros", "Left", "000000000000000012", "12");
+    ok("C hex", "Left", "0x10", "16"); // written back in the file's own form
+    ok("C hex upper case", "Left", "0XfF", "255");
+    ok("negative C hex", "Left", "-0x10", "-16");
+    ok("highest C hex", "Left", "0x7FFFFFFF", "2147483647");
+    bad("C hex above highest", "Left", "0x80000000");
     bad("empty integer", "Left", "");
     bad("word", "Left", "abc");
     bad("trailing junk", "Left", "12x");
     bad("inner blank", "Left", "1 2");
     bad("sign only", "Left", "-");
     bad("dollar only", "Left", "$");
-    bad("C hex", "Left", "0x10");
+    bad("0x only", "Left", "0x");
+    bad("both hex prefixes", "Left", "$0x10");
+    bad("0x after blank", "Left", "0 x10");
     bad("fraction", "Left", "1.5");
     bad("bad hex digit", "Left", "$1G");
     bad("one above highest", "Left", "2147483648");
@@ -359,6 +366,7 @@ void TestPropertyText::valueForms_data() {
     ok("ordinal", "Orientation", "2", "opo_HorizontalNegative");
     ok("ordinal 0", "Orientation", " 0 ", "opo_HorizontalPositive");
     ok("ordinal in hex", "Orientation", "$1", "opo_VerticalPositive");
+    ok("ordinal in C hex", "Orientation", "0x1", "opo_VerticalPositive");
     bad("ordinal past the last", "Orientation", "4");
     bad("negative ordinal", "Orientation", "-1");
     bad("huge ordinal", "Orientation", "99999999999");

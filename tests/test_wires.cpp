@@ -83,6 +83,8 @@ private slots:
     void stubPoints();
     void probeRegionsUnchanged();
     void boardWiredByDragging();
+    void forgivingTargets_data();
+    void forgivingTargets();
     void refusedTargets_data();
     void refusedTargets();
     void cancelledDrags();
@@ -216,6 +218,69 @@ void TestWires::boardWiredByDragging() {
     QVERIFY(e.window->WireOverlay()->Lines().isEmpty());
     e.undo()->redo();
     QCOMPARE(e.property("Switch1", "Contact1"), QStringLiteral("Vcc1.Pin"));
+}
+
+// A stub is reached within a few pixels: the end under the pointer shows its ring and the cross
+// before the button goes down, a press there starts a wire and a release near another stub ends
+// it there. A press farther away moves the part. Unwired ends show a ring of their own.
+void TestWires::forgivingTargets_data() {
+    QTest::addColumn<QPoint>("offset"); // from the switch's left stub, into the switch
+    QTest::addColumn<bool>("reached");
+    QTest::newRow("on the stub") << QPoint(0, 0) << true;
+    QTest::newRow("5 px in") << QPoint(5, 0) << true;
+    QTest::newRow("4 px in, 3 down") << QPoint(4, 3) << true;
+    QTest::newRow("6 px below") << QPoint(0, 6) << true;
+    QTest::newRow("9 px in") << QPoint(9, 0) << false;
+    QTest::newRow("6 px in, 6 down") << QPoint(6, 6) << false;
+}
+
+void TestWires::forgivingTargets() {
+    QFETCH(QPoint, offset);
+    QFETCH(bool, reached);
+    Editor e;
+    auto* sw = e.put<TSwitch>("SW1", QPoint(100, 100));
+    auto* led = e.put<TLED>("LED1", QPoint(200, 100));
+    TWireOverlay* overlay = e.window->WireOverlay();
+    const TWireEnd from = e.end("SW1.Contact1");
+    const TWireEnd to = e.end("LED1.Anode");
+    QVERIFY(from.IsValid() && to.IsValid());
+    // Every end is open yet: a ring on each, the switch's as well.
+    const QList<QPointF> open = overlay->OpenEnds();
+    for (const char* path : {"SW1.Contact1", "SW1.Contact2", "LED1.Anode", "LED1.Cathode"}) {
+        const TWireEnd end = e.end(QLatin1String(path));
+        QVERIFY2(open.contains(end.Component->pos() + end.Point), path);
+    }
+
+    const QPoint at = from.Point.toPoint() + offset;
+    QMouseEvent hover(QEvent::MouseMove, QPointF(at), sw->mapToGlobal(QPointF(at)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(sw, &hover);
+    QCOMPARE(overlay->HasHoverEnd(), reached);
+    QCOMPARE(sw->cursor().shape() == Qt::CrossCursor, reached);
+    if (reached) QCOMPARE(overlay->HoverEnd(), sw->pos() + from.Point);
+
+    QTest::mousePress(sw, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(overlay->HasRubberLine(), reached);
+    // Released 4 pixels off the LED's anode.
+    const QPoint stop = led->pos() + to.Point.toPoint() + QPoint(4, 2) - sw->pos();
+    QMouseEvent move(QEvent::MouseMove, QPointF(stop), sw->mapToGlobal(QPointF(stop)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(sw, &move);
+    if (reached) {
+        QVERIFY(overlay->HasHoverEnd()); // the target the release takes
+        QCOMPARE(overlay->HoverEnd(), led->pos() + to.Point);
+    }
+    QTest::mouseRelease(sw, Qt::LeftButton, Qt::NoModifier, stop);
+    QVERIFY(!overlay->HasRubberLine());
+    if (reached) {
+        QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("SW1.Contact1"));
+        QCOMPARE(sw->pos(), QPoint(100, 100));
+        QVERIFY(!overlay->OpenEnds().contains(sw->pos() + from.Point));
+        QVERIFY(overlay->OpenEnds().contains(sw->pos() + e.end("SW1.Contact2").Point));
+    } else {
+        QCOMPARE(e.property("LED1", "Anode"), QStringLiteral("LED1.Anode"));
+        QVERIFY(sw->pos() != QPoint(100, 100)); // the part moved instead
+    }
 }
 
 void TestWires::refusedTargets_data() {
