@@ -226,6 +226,8 @@ public:
     void MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                           const QPoint& pos) override;
     void ReportOscillation(const QString& where) override;
+    // Levels exist only while running; while editing the probe shows the wiring.
+    bool ProbeShowsLevels() const override { return m_running; }
 
 protected:
     // This window answers no host simulator.
