@@ -40,10 +40,8 @@ int main(int argc, char* argv[]) {
         const QString code = parser.isSet(firmware)
                                  ? QFileInfo(parser.value(firmware)).absoluteFilePath()
                                  : QString();
-        QTimer::singleShot(0, &window, [&window, board, code] {
-            if (!board.isEmpty()) window.OpenFile(board);
-            if (!code.isEmpty()) window.Firmware()->LoadFirmware(code);
-        });
+        QTimer::singleShot(0, &window,
+                           [&window, board, code] { window.Firmware()->OpenWith(board, code); });
         result = QApplication::exec();
     }
     InstallDialogs(nullptr);

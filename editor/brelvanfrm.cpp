@@ -383,6 +383,7 @@ bool TfrmPlugin::ClearBoard() {
     m_files->ClearUndo();
     m_oscillation.clear();
     UpdateStatus();
+    emit BoardCleared();
     return true;
 }
 
@@ -456,6 +457,26 @@ bool TfrmPlugin::eventFilter(QObject* watched, QEvent* event) {
         bool taken = false;
         Guard([&] { taken = ObjectKeyDown(key->key(), key->modifiers()); });
         return taken;
+    }
+    if (auto* component = qobject_cast<TOrvexGraphicComponent*>(watched);
+        component && component->parent() == Board()) {
+        // The component's hint shows in the status bar, out of the pointer's way: the probe
+        // opens there.
+        switch (event->type()) {
+        case QEvent::ToolTip:
+            return true;
+        case QEvent::Enter:
+            m_shownHint = component->HoverText();
+            if (!m_shownHint.isEmpty()) statusBar()->showMessage(m_shownHint);
+            break;
+        case QEvent::Leave:
+            if (!m_shownHint.isEmpty() && statusBar()->currentMessage() == m_shownHint)
+                statusBar()->clearMessage();
+            m_shownHint.clear();
+            break;
+        default:
+            break;
+        }
     }
     if (auto* component = qobject_cast<TOrvexGraphicComponent*>(watched);
         component && component->parent() == Board() && m_wires->Overlay()) {

@@ -213,6 +213,8 @@ signals:
     void RunningChanged(bool running);
     // A board file was opened (also when parts of it were left out).
     void BoardOpened(const QString& fileName);
+    // The board was emptied (New, Open before it reads, Close): nothing of it is left.
+    void BoardCleared();
 
 public:
     // ---- board form reactions: the simulation runs from the Run button only
@@ -224,6 +226,8 @@ public:
     void MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                           const QPoint& pos) override;
     void ReportOscillation(const QString& where) override;
+    // Levels exist only while running; while editing the probe shows the wiring.
+    bool ProbeShowsLevels() const override { return m_running; }
 
 protected:
     // This window answers no host simulator.
@@ -269,6 +273,7 @@ private:
     bool m_running = false;
     bool m_boardPressed = false;
     QString m_oscillation; // reported during the present (or last) run
+    QString m_shownHint;   // the hovered component's hint in the status bar
 
     QToolBar* m_toolBar = nullptr;
     QList<QToolButton*> m_buttons;

@@ -77,8 +77,10 @@ QList<TPropertyEditor::TSuggestion> suggestValues(const QMetaObject* cls, const 
 } // namespace
 
 TfrmProp::TfrmProp(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    // A tool window of its parent: above the main window only, never above the dialogs and
+    // message boxes that come up over it.
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmProp"));
     setWindowTitle(QStringLiteral("Properties"));
     m_scroll = new QScrollArea(this);

@@ -11,7 +11,8 @@ class TPropertyEditor;
 
 // The floating properties window: one property grid showing the selected component, limited to
 // the properties a user should edit (a few common to all components and a list per class).
-// A tool window that stays on top and scrolls vertically when the rows need more room.
+// A tool window of the main window (above it, never above its dialogs) that scrolls vertically
+// when the rows need more room.
 class TfrmProp : public QWidget {
     Q_OBJECT
 

@@ -176,8 +176,8 @@ void TfrmPlugin::MouseDownOnBoard(QObject* sender, Qt::MouseButton button, Qt::K
 
 void TfrmPlugin::MouseMoveOnBoard(QObject* sender, Qt::MouseButtons buttons,
                                   Qt::KeyboardModifiers modifiers, const QPoint& pos) {
-    // While editing the components' hints own the hover; the probe is for the running board.
-    if (m_running)
+    // The probe shows while editing too; a drag (moving, resizing, the band) puts it away.
+    if (m_running || buttons == Qt::NoButton)
         TSimForm::MouseMoveOnBoard(sender, buttons, modifiers, pos);
     else
         CloseProbeWindow();

@@ -203,18 +203,18 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
         return false;
     }
     m_stamp = stamp;
-    ShowInformationBox(&m_window, loadReport(fileName, result.Count));
     AddRecentFile(fileName);
+    // FileName stays empty when parts were left out: Save asks for a name rather than overwrite
+    // the file.
+    if (result.Warnings.isEmpty()) m_fileName = fileName;
+    UpdateTitle();
+    // The board stands complete, its title and firmware with it, before any box is shown: a box
+    // holds up nothing that belongs to the board.
     emit m_window.BoardOpened(fileName);
-    if (!result.Warnings.isEmpty()) {
-        // FileName stays empty: Save asks for a name rather than overwrite the file.
-        UpdateTitle();
+    ShowInformationBox(&m_window, loadReport(fileName, result.Count));
+    if (!result.Warnings.isEmpty())
         Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),
                               leftOutReport(fileName, result));
-        return true;
-    }
-    m_fileName = fileName;
-    UpdateTitle();
     return true;
 }
 

@@ -89,8 +89,14 @@ void TRegisterPanel::Refresh() {
                      .arg(port)
                      .arg(bits(core.PortLatch(port)), bits(core.PortPins(port)));
     lines << QString();
-    lines << QStringLiteral("IE   %1    TCON %2")
-                 .arg(hex2(core.Sfr(mcs51::sfr::IE)), hex2(core.Sfr(mcs51::sfr::TCON)));
+    namespace sfr = mcs51::sfr;
+    const auto reg = [&core](uint8_t address) { return hex2(core.Sfr(address)); };
+    lines << QStringLiteral("TMOD %1    TCON %2").arg(reg(sfr::TMOD), reg(sfr::TCON));
+    lines << QStringLiteral("TH0  %1    TL0  %2").arg(reg(sfr::TH0), reg(sfr::TL0));
+    lines << QStringLiteral("TH1  %1    TL1  %2").arg(reg(sfr::TH1), reg(sfr::TL1));
+    lines << QStringLiteral("SCON %1    SBUF %2").arg(reg(sfr::SCON), reg(sfr::SBUF));
+    lines << QStringLiteral("IE   %1    IP   %2").arg(reg(sfr::IE), reg(sfr::IP));
+    lines << QStringLiteral("PCON %1").arg(reg(sfr::PCON));
     lines << QString();
     lines << QStringLiteral("Cycles  %1").arg(m_runner->Cycles());
     lines << QStringLiteral("Time    %1 ms").arg(m_runner->SimulatedMs(), 0, 'f', 3);

@@ -8,7 +8,8 @@ class QLabel;
 class TFirmwareRunner;
 
 // The register panel: PC with its instruction, A, B, PSW and its flags, SP, DPTR, R0-R7 of the
-// active bank, the four ports (latch and pins), IE and TCON, machine cycles and simulated time.
+// active bank, the four ports (latch and pins), the timers (TMOD, TCON, TH0/TL0, TH1/TL1), the
+// serial port (SCON, SBUF: the receive buffer), IE, IP and PCON, machine cycles and simulated time.
 // Refreshes a few times a second while the firmware runs, and at every step.
 class TRegisterPanel : public QWidget {
     Q_OBJECT

@@ -89,8 +89,10 @@ QString TFirmwareRunner::Load(const QString& fileName) {
     std::memcpy(m_core->Code(), scratch->Code(), mcs51::Core::CodeSize);
     m_fileName = fileName;
     if (m_state == State::NoFirmware) m_state = State::Stopped;
-    // A new program starts over when the board runs.
-    if (m_state != State::Stopped) {
+    // A new program starts over when the board runs; a stopped one shows its reset state.
+    if (m_state == State::Stopped) {
+        PowerOn();
+    } else {
         Stop();
         Start();
     }
@@ -98,16 +100,36 @@ QString TFirmwareRunner::Load(const QString& fileName) {
     return QString();
 }
 
+void TFirmwareRunner::Unload() {
+    if (m_state == State::NoFirmware) return;
+    Stop();
+    std::memset(m_core->Code(), 0, mcs51::Core::CodeSize);
+    PowerOn();
+    m_fileName.clear();
+    m_state = State::NoFirmware;
+    emit StateChanged();
+}
+
+void TFirmwareRunner::PowerOn() {
+    m_core->Reset();
+    std::memset(m_core->Iram(), 0, 256);
+    std::memset(m_core->Xram(), 0, mcs51::Core::XramSize);
+    for (int port = 0; port < 4; ++port)
+        m_core->SetExternalPins(port, 0xFF);
+    m_startCycles = m_core->Cycles();
+}
+
 QString TFirmwareRunner::Reload() {
     if (m_fileName.isEmpty()) return QStringLiteral("No firmware has been loaded.");
     return Load(m_fileName);
 }
 
-void TFirmwareRunner::SetCrystal(double hz) {
-    if (hz < 1000.0 || hz > 100e6) return;
+bool TFirmwareRunner::SetCrystal(double hz) {
+    if (!(hz >= MinCrystal && hz <= MaxCrystal)) return false;
     m_crystal = hz;
     Anchor();
     emit StateChanged();
+    return true;
 }
 
 void TFirmwareRunner::SetSpeed(double factor) {
@@ -148,12 +170,7 @@ void TFirmwareRunner::RestoreClock() {
 void TFirmwareRunner::Start() {
     if (m_state == State::NoFirmware) return;
     m_sliceTimer.stop();
-    m_core->Reset();
-    std::memset(m_core->Iram(), 0, 256);
-    std::memset(m_core->Xram(), 0, mcs51::Core::XramSize);
-    for (int port = 0; port < 4; ++port)
-        m_core->SetExternalPins(port, 0xFF);
-    m_startCycles = m_core->Cycles();
+    PowerOn();
     m_bridge->ClearPending();
     m_bridge->ClearTransmitted();
     m_txPending.clear();

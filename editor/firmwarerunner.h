@@ -54,12 +54,17 @@ public:
     // state stay as they were. Empty on success.
     QString Load(const QString& fileName);
     QString Reload();
+    // Forgets the loaded program: the state is NoFirmware and the board has no host program.
+    void Unload();
     const QString& FileName() const { return m_fileName; }
     bool HasFirmware() const { return m_state != State::NoFirmware; }
 
-    // Crystal frequency in Hz (one machine cycle is 12 periods).
+    // Crystal frequency in Hz (one machine cycle is 12 periods), MinCrystal..MaxCrystal; other
+    // values are refused (false).
+    static constexpr double MinCrystal = 1e6;
+    static constexpr double MaxCrystal = 60e6;
     double Crystal() const { return m_crystal; }
-    void SetCrystal(double hz);
+    bool SetCrystal(double hz);
     // Factor of real time; 0 runs as fast as the machine can.
     double Speed() const { return m_speed; }
     void SetSpeed(double factor);
@@ -107,6 +112,8 @@ private:
     void SyncClock();
     void CheckHalted();
     void FlushTransmitted();
+    // The core as at power-on: registers reset, memories cleared, port pins released.
+    void PowerOn();
     void InstallOwnClock();
     void RestoreClock();
     void Anchor();

@@ -8,6 +8,7 @@
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -15,7 +16,10 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <cmath>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarepanels.h"
@@ -26,6 +30,7 @@ namespace {
 
 QString g_settingsFile;
 const QString MemoryKey = QStringLiteral("Firmware/ForBoard");
+const QString CrystalKey = QStringLiteral("Firmware/CrystalForBoard");
 
 std::unique_ptr<QSettings> openSettings() {
     if (g_settingsFile == u"-") return nullptr;
@@ -42,7 +47,7 @@ struct Choice {
     const char* caption;
     double value;
 };
-constexpr Choice Crystals[] = {{"12 MHz", 12000000.0}, {"11.0592 MHz", 11059200.0}};
+constexpr double Crystals[] = {11059200.0, 12000000.0, 24000000.0};
 constexpr Choice Speeds[] = {{"Real Time", 1},
                              {"2 \u00d7 Real Time", 2},
                              {"5 \u00d7 Real Time", 5},
@@ -99,11 +104,13 @@ TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
 
     connect(window, &TfrmPlugin::RunningChanged, this, &TFirmwareUi::RunningChanged);
     connect(window, &TfrmPlugin::BoardOpened, this, &TFirmwareUi::BoardOpened);
+    connect(window, &TfrmPlugin::BoardCleared, this, &TFirmwareUi::BoardCleared);
     connect(m_runner, &TFirmwareRunner::StateChanged, this, [this] {
         UpdateControls();
         UpdateStatus();
     });
     connect(m_runner, &TFirmwareRunner::SpeedMeasured, this, &TFirmwareUi::UpdateStatus);
+    ShowCrystal();
     UpdateControls();
     UpdateStatus();
 }
@@ -162,15 +169,32 @@ void TFirmwareUi::CreateActions() {
     QMenu* crystal = m_menu->addMenu(QStringLiteral("&Crystal"));
     crystal->setObjectName(QStringLiteral("mnuCrystal"));
     m_crystalGroup = new QActionGroup(this);
-    for (const Choice& choice : Crystals) {
-        QAction* action = crystal->addAction(QString::fromUtf8(choice.caption));
+    for (const double hz : Crystals) {
+        QAction* action = crystal->addAction(CrystalText(hz));
         action->setCheckable(true);
-        action->setData(choice.value);
-        action->setChecked(choice.value == m_runner->Crystal());
+        action->setData(hz);
         m_crystalGroup->addAction(action);
-        const double hz = choice.value;
         connect(action, &QAction::triggered, this, [this, hz] { SetCrystal(hz); });
     }
+    m_otherCrystal = crystal->addAction(QStringLiteral("&Other..."));
+    m_otherCrystal->setObjectName(QStringLiteral("miOtherCrystal"));
+    m_otherCrystal->setCheckable(true);
+    m_crystalGroup->addAction(m_otherCrystal);
+    connect(m_otherCrystal, &QAction::triggered, this, [this] {
+        ShowCrystal(); // the check stays where the frequency is until one is given
+        const std::optional<QString> text =
+            Dialogs().InputText(m_window, QStringLiteral("Crystal"),
+                                QStringLiteral("Crystal frequency in MHz (1 to 60):"),
+                                CrystalText(m_runner->Crystal()));
+        if (!text) return;
+        const double hz = ParseCrystal(*text);
+        if (hz == 0)
+            ShowErrorBox(m_window, QStringLiteral("%1 is no crystal frequency: give one from 1 to "
+                                                  "60 MHz.")
+                                       .arg(text->trimmed()));
+        else
+            SetCrystal(hz);
+    });
     QMenu* speed = m_menu->addMenu(QStringLiteral("Spee&d"));
     speed->setObjectName(QStringLiteral("mnuSpeed"));
     m_speedGroup = new QActionGroup(this);
@@ -218,7 +242,28 @@ void TFirmwareUi::CreateActions() {
             if (index >= 0 && index < group->actions().size()) group->actions()[index]->trigger();
         });
     };
-    addChoices(QStringLiteral("Crystal"), m_crystalGroup, "cbCrystal");
+    // The crystal: the usual frequencies offered, any other typed.
+    auto* crystalCaption = new QLabel(QStringLiteral("Crystal"), m_toolBar);
+    crystalCaption->setContentsMargins(6, 0, 4, 0);
+    m_toolBar->addWidget(crystalCaption);
+    m_crystalBox = new QComboBox(m_toolBar);
+    m_crystalBox->setObjectName(QStringLiteral("cbCrystal"));
+    m_crystalBox->setEditable(true);
+    m_crystalBox->setInsertPolicy(QComboBox::NoInsert);
+    m_crystalBox->setMinimumContentsLength(11);
+    for (const double hz : Crystals)
+        m_crystalBox->addItem(CrystalText(hz), hz);
+    m_toolBar->addWidget(m_crystalBox);
+    connect(m_crystalBox, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0) SetCrystal(m_crystalBox->itemData(index).toDouble());
+    });
+    connect(m_crystalBox->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        const double hz = ParseCrystal(m_crystalBox->currentText());
+        if (hz != 0 && hz != m_runner->Crystal())
+            SetCrystal(hz);
+        else
+            ShowCrystal(); // a frequency out of range goes back to the one in use
+    });
     addChoices(QStringLiteral("Speed"), m_speedGroup, "cbSpeed");
     // A row of its own: the component buttons fill the first.
     m_window->addToolBarBreak(Qt::TopToolBarArea);
@@ -279,7 +324,7 @@ bool TFirmwareUi::LoadFirmware(const QString& fileName) {
     // The board starts the new program if it runs already.
     if (m_window->Running() && m_runner->CurrentState() == TFirmwareRunner::State::Stopped)
         m_runner->Start();
-    if (!m_window->FileName().isEmpty()) Remember(m_window->FileName(), fileName);
+    Remember(fileName);
     if (m_offer->isVisible()) m_window->statusBar()->clearMessage();
     m_offer->setVisible(false);
     UpdateControls();
@@ -292,12 +337,16 @@ void TFirmwareUi::LoadFirmwareClick() {
     options.caption = QStringLiteral("Load Firmware");
     options.filter = QStringLiteral("Firmware (*.hex *.ihx *.bin);;Intel HEX (*.hex *.ihx);;Binary "
                                     "image (*.bin);;All files (*)");
-    const QString start = !m_runner->FileName().isEmpty() ? m_runner->FileName() : m_offered;
-    if (!start.isEmpty()) {
+    // Where the board's own firmware is, chosen; else the board's folder; else where the loaded
+    // one came from.
+    const QString board = BoardFile();
+    const QString own = board.isEmpty() ? QString() : OfferFor(board);
+    const QString start = !own.isEmpty() ? own : m_runner->FileName();
+    if (!own.isEmpty() || (board.isEmpty() && !start.isEmpty())) {
         options.directory = QFileInfo(start).absolutePath();
         options.fileName = QFileInfo(start).fileName();
-    } else if (!m_window->FileName().isEmpty()) {
-        options.directory = QFileInfo(m_window->FileName()).absolutePath();
+    } else if (!board.isEmpty()) {
+        options.directory = QFileInfo(board).absolutePath();
     }
     const QString fileName = Dialogs().OpenFileName(m_window, options);
     if (!fileName.isEmpty()) LoadFirmware(fileName);
@@ -328,10 +377,43 @@ void TFirmwareUi::StepClick() {
     m_runner->Step();
 }
 
-void TFirmwareUi::SetCrystal(double hz) {
-    m_runner->SetCrystal(hz);
-    for (QAction* action : m_crystalGroup->actions())
+bool TFirmwareUi::SetCrystal(double hz) {
+    const bool set = m_runner->SetCrystal(hz);
+    if (set) RememberCrystal();
+    ShowCrystal();
+    return set;
+}
+
+void TFirmwareUi::ShowCrystal() {
+    const double hz = m_runner->Crystal();
+    bool offered = false;
+    for (QAction* action : m_crystalGroup->actions()) {
+        if (action == m_otherCrystal) continue;
         action->setChecked(action->data().toDouble() == hz);
+        offered = offered || action->isChecked();
+    }
+    m_otherCrystal->setChecked(!offered);
+    m_otherCrystal->setText(offered ? QStringLiteral("&Other...")
+                                    : QStringLiteral("&Other (%1)...").arg(CrystalText(hz)));
+    if (m_crystalBox) {
+        const QSignalBlocker blocker(m_crystalBox);
+        m_crystalBox->setCurrentIndex(m_crystalBox->findData(hz));
+        m_crystalBox->setEditText(CrystalText(hz));
+    }
+}
+
+double TFirmwareUi::ParseCrystal(const QString& text) {
+    QString number = text.trimmed();
+    if (number.endsWith(QStringLiteral("mhz"), Qt::CaseInsensitive)) number.chop(3);
+    bool ok = false;
+    const double mhz = number.trimmed().toDouble(&ok);
+    if (!ok) return 0;
+    const double hz = std::round(mhz * 1e6);
+    return hz >= TFirmwareRunner::MinCrystal && hz <= TFirmwareRunner::MaxCrystal ? hz : 0;
+}
+
+QString TFirmwareUi::CrystalText(double hz) {
+    return QStringLiteral("%1 MHz").arg(QString::number(hz / 1e6, 'g', 10));
 }
 
 void TFirmwareUi::SetSpeed(double factor) {
@@ -347,28 +429,77 @@ QString TFirmwareUi::OfferFor(const QString& boardFile) const {
         if (!remembered.isEmpty() && QFileInfo::exists(remembered)) return remembered;
     }
     const QFileInfo board(boardFile);
-    const QString example = board.absoluteDir().filePath(
-        QStringLiteral("firmware/%1.ihx").arg(board.completeBaseName()));
-    return QFileInfo::exists(example) ? example : QString();
+    const QString name = board.completeBaseName();
+    for (const QString& candidate :
+         {QStringLiteral("firmware/%1.ihx"), QStringLiteral("%1.ihx"), QStringLiteral("%1.hex")}) {
+        const QFileInfo file(board.absoluteDir().filePath(candidate.arg(name)));
+        if (file.isFile()) return file.absoluteFilePath();
+    }
+    return QString();
 }
 
-void TFirmwareUi::Remember(const QString& boardFile, const QString& firmwareFile) {
+void TFirmwareUi::OpenWith(const QString& boardFile, const QString& firmwareFile) {
+    if (boardFile.isEmpty()) {
+        if (!firmwareFile.isEmpty()) LoadFirmware(firmwareFile);
+        return;
+    }
+    m_startFirmware = firmwareFile;
+    m_window->OpenFile(boardFile);
+    m_startFirmware.clear(); // not for a board opened later, should this one not open
+}
+
+QString TFirmwareUi::BoardFile() const {
+    return !m_window->FileName().isEmpty() ? m_window->FileName() : m_boardFile;
+}
+
+void TFirmwareUi::Remember(const QString& firmwareFile) {
+    const QString board = BoardFile();
+    if (board.isEmpty()) return;
     auto settings = openSettings();
     if (!settings) return;
     QVariantMap map = settings->value(MemoryKey).toMap();
-    map.insert(boardKey(boardFile), QFileInfo(firmwareFile).absoluteFilePath());
+    map.insert(boardKey(board), QFileInfo(firmwareFile).absoluteFilePath());
     settings->setValue(MemoryKey, map);
+    RememberCrystal();
+}
+
+void TFirmwareUi::RememberCrystal() {
+    const QString board = BoardFile();
+    if (board.isEmpty()) return;
+    auto settings = openSettings();
+    if (!settings) return;
+    QVariantMap map = settings->value(CrystalKey).toMap();
+    map.insert(boardKey(board), m_runner->Crystal());
+    settings->setValue(CrystalKey, map);
+}
+
+void TFirmwareUi::BoardCleared() {
+    m_runner->Unload();
+    if (m_window->BoardHost() == &m_runner->Bridge()) m_window->SetBoardHost(nullptr);
+    m_boardFile.clear();
+    m_offered.clear();
+    if (m_offer->isVisible()) m_window->statusBar()->clearMessage();
+    m_offer->setVisible(false);
+    m_runner->SetCrystal(TFirmwareRunner::DefaultCrystal);
+    ShowCrystal();
+    UpdateControls();
+    UpdateStatus();
 }
 
 void TFirmwareUi::BoardOpened(const QString& fileName) {
-    m_offered = OfferFor(fileName);
-    const bool same =
-        !m_offered.isEmpty() && QFileInfo(m_offered).absoluteFilePath() ==
-                                    QFileInfo(m_runner->FileName()).absoluteFilePath();
-    if (m_offered.isEmpty() || same) {
-        m_offer->setVisible(false);
-        return;
+    m_boardFile = fileName;
+    if (auto settings = openSettings()) {
+        const QVariant hz = settings->value(CrystalKey).toMap().value(boardKey(fileName));
+        if (hz.isValid()) m_runner->SetCrystal(hz.toDouble());
+        ShowCrystal();
     }
+    if (!m_startFirmware.isEmpty()) {
+        const QString given = std::exchange(m_startFirmware, QString());
+        if (LoadFirmware(given)) return;
+    }
+    m_offered = OfferFor(fileName);
+    if (m_offered.isEmpty() || LoadFirmware(m_offered)) return;
+    // It would not load (the box said why): it stays offered once the file is mended.
     const QString name = QFileInfo(m_offered).fileName();
     m_offer->setText(QStringLiteral("Load %1 (goes with this board)").arg(name));
     m_offer->setVisible(true);

@@ -6,6 +6,7 @@
 
 class QAction;
 class QActionGroup;
+class QComboBox;
 class QDockWidget;
 class QLabel;
 class QMenu;
@@ -18,8 +19,9 @@ class TSerialTerminal;
 // The firmware parts of the main window: the Firmware menu and tool bar (Load Firmware..., Reload,
 // Reset, Pause/Continue, Step, Crystal, Speed), the register panel and serial terminal docks, and
 // the firmware's part of the status bar. The board's Run button starts and stops the firmware with
-// the board. The firmware last loaded with a board file is remembered and offered when that board
-// is opened again.
+// the board. Firmware belongs to its board: New leaves none loaded, and opening a board loads its
+// own (the one last loaded with it, else the one named like it beside it) and never keeps the
+// previous board's. The crystal is remembered with the board as well.
 class TFirmwareUi : public QObject {
     Q_OBJECT
 
@@ -47,12 +49,22 @@ public:
     void ResetClick();
     void PauseClick(); // pause or continue
     void StepClick();
-    void SetCrystal(double hz);
+    // Sets the crystal in Hz (MinCrystal..MaxCrystal of the runner); false when refused.
+    bool SetCrystal(double hz);
     void SetSpeed(double factor);
+    // A crystal frequency as typed: megahertz, "MHz" optional ("11.0592", "24 MHz"); in Hz, or 0
+    // when it is no number or out of range.
+    static double ParseCrystal(const QString& text);
+    // "11.0592 MHz"
+    static QString CrystalText(double hz);
 
-    // The firmware offered for a board file: the one last loaded with it, else an example's
-    // firmware/<board name>.ihx beside it. Empty when none.
+    // The firmware that goes with a board file: the one last loaded with it, else
+    // firmware/<board name>.ihx, else <board name>.ihx or <board name>.hex beside it. Empty when
+    // none.
     QString OfferFor(const QString& boardFile) const;
+    // Opens a board with the given firmware instead of its own (the command line's); either may
+    // be empty. Both are in place before the load message is shown.
+    void OpenWith(const QString& boardFile, const QString& firmwareFile);
 
     // Where the board-to-firmware memory is kept: "" the user's settings, "-" nowhere (the
     // scenario runner), otherwise an INI file (tests).
@@ -64,7 +76,13 @@ private:
     void UpdateStatus();
     void RunningChanged(bool running);
     void BoardOpened(const QString& fileName);
-    void Remember(const QString& boardFile, const QString& firmwareFile);
+    void BoardCleared();
+    // The board file the firmware and crystal are remembered for: the window's, else the one
+    // opened last (opened with parts left out, it has no file name yet).
+    QString BoardFile() const;
+    void Remember(const QString& firmwareFile);
+    void RememberCrystal();
+    void ShowCrystal();
 
     TfrmPlugin* m_window;
     TFirmwareRunner* m_runner;
@@ -83,5 +101,9 @@ private:
     QAction* m_offer = nullptr;
     QActionGroup* m_crystalGroup = nullptr;
     QActionGroup* m_speedGroup = nullptr;
+    QComboBox* m_crystalBox = nullptr;
+    QAction* m_otherCrystal = nullptr;
     QString m_offered;
+    QString m_boardFile;
+    QString m_startFirmware;
 };

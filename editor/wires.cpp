@@ -8,6 +8,8 @@
 
 #include "components/contactgeometry.h"
 #include "components/orvexcomponent.h"
+#include "components/ports.h"
+#include "lcd/lcd.h"
 #include "model/collections.h"
 #include "model/drivers.h"
 #include "model/enums.h"
@@ -385,7 +387,39 @@ void TWireOverlay::EnsureLines() {
             if (other->Component != end.Component) m_linesOf[other->Component].append(index);
         }
     }
+    AddModuleLines();
     m_linesValid = true;
+}
+
+void TWireOverlay::AddModuleLines() {
+    // An LCD module names its port and its control pins rather than wiring contacts of its own,
+    // so it has no stubs: its lines leave its left edge, the data lines first, one a row.
+    for (TOrvexGraphicComponent* component : m_board->OwnedComponents()) {
+        auto* lcd = qobject_cast<TLCD*>(component);
+        if (!lcd || !lcd->isVisible()) continue;
+        QList<TOrvexPinDriver*> targets;
+        if (const TOrvexPort* port = lcd->Port())
+            for (TOrvexGraphicComponent* other : m_board->OwnedComponents())
+                if (auto* hostPort = qobject_cast<TOrvexGraphicPort*>(other);
+                    hostPort && hostPort->Port() == port && hostPort->isVisible())
+                    for (const TWireEnd& end : EndsOf(hostPort))
+                        targets.append(end.Contact);
+        for (TOrvexPinDriver* line : lcd->SchematicContacts())
+            targets.append(line);
+        const qsizetype rows = targets.size();
+        for (qsizetype i = 0; i < rows; ++i) {
+            const auto stub = m_stubs.constFind(targets[i]);
+            if (stub == m_stubs.cend() || stub->Component == lcd) continue;
+            const QPointF at(0, lcd->height() * double(i + 1) / double(rows + 1));
+            // Both ends are the port's contact: its level is the line's.
+            TLine line{lcd, stub->Component, targets[i], targets[i], at, stub->Point, QLineF(), -1};
+            line.Shown = Current(line);
+            const qsizetype index = m_wireLines.size();
+            m_wireLines.append(line);
+            m_linesOf[lcd].append(index);
+            m_linesOf[stub->Component].append(index);
+        }
+    }
 }
 
 void TWireOverlay::Collect() {

@@ -120,6 +120,8 @@ private:
     };
 
     void EnsureLines();
+    // The lines of the LCD modules to the ports and pins they name.
+    void AddModuleLines();
     QLineF Current(const TLine& line) const;
     QPointF BoardPoint(const TStub& stub) const;
     void UpdateLine(TLine& line);

@@ -44,7 +44,7 @@ TWireTool::TWireTool(TfrmPlugin& window, TEditCommands& edits, TBoardSelection& 
 void TWireTool::CreateView(QMenu* viewMenu) {
     QSettings settings = wireSettings();
     m_wiresWhileEditing = settings.value(editingKey, true).toBool();
-    m_wiresWhileRunning = settings.value(runningKey, false).toBool();
+    m_wiresWhileRunning = settings.value(runningKey, true).toBool();
     m_miShowWires = viewMenu->addAction(QStringLiteral("Show &Wires"));
     m_miShowWires->setObjectName(QStringLiteral("miShowWires"));
     m_miShowWires->setCheckable(true);

@@ -128,6 +128,40 @@ QString levelText(TOrvexGraphicComponent* component, const ContactSpot& spot) {
     return {};
 }
 
+// While editing nothing is spread, so there are no levels to show: what is known is the
+// component's contacts and what each is wired to.
+QString wiringText(TOrvexGraphicComponent* component) {
+    QString text = component->objectName() + QStringLiteral(": not running, no levels");
+    const auto owns = [component](const QObject* contact) {
+        for (const QObject* up = contact; up; up = up->parent())
+            if (up == component) return true;
+        return false;
+    };
+    for (const ContactSpot& spot : ContactStubs(component)) {
+        // A stub names the contact wired to the component's own one, if any: the own one is
+        // the one to describe.
+        const TOrvexPinDriver* contact = spot.Contact;
+        if (contact && !owns(contact)) {
+            const TOrvexPinDriver* own = nullptr;
+            if (const TComponentList* list = contact->ComponentList())
+                for (int i = 0; i < list->Count() && !own; ++i)
+                    if (owns(list->Items(i).Pin)) own = list->Items(i).Pin;
+            contact = own;
+        }
+        if (!contact) continue;
+        QStringList partners;
+        if (const TComponentList* list = contact->ComponentList())
+            for (int i = 0; i < list->Count(); ++i)
+                if (const TOrvexPinDriver* partner = list->Items(i).Pin)
+                    partners << NodeTable::MemberName(partner);
+        text += CrLf + contact->objectName() + QStringLiteral(": ") +
+                (partners.isEmpty()
+                     ? QStringLiteral("not wired")
+                     : QStringLiteral("wired to ") + partners.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+
 // The node of the contact in the running board's node table, or nullptr.
 TNode* nodeOf(TSimForm& form, const TOrvexPinDriver* contact) {
     if (!contact) return nullptr;
@@ -289,7 +323,11 @@ void TSimForm::ProbeTick() {
             text = nodeListing(*node);
             widthHint = 80;
         }
-        if (!shift && !ctrl) {
+        if (!ProbeShowsLevels()) {
+            // Editing: the keys need a node, and there are no levels yet.
+            text = spot.Role == ContactRole::Nothing ? QString() : wiringText(hovered);
+            widthHint = 80;
+        } else if (!shift && !ctrl) {
             const QString levels = levelText(hovered, spot);
             text = levels.isEmpty() ? QString() : text + levels;
             widthHint = 40;

@@ -176,6 +176,9 @@ public:
     // The node table operations of the present build (valid while Nodes is not empty).
     NodeTable* Schematic() { return m_schematic.get(); }
     virtual void ProbeTick();
+    // Whether the contacts carry levels for the probe to show. A form that edits the board
+    // answers false while it does: nothing is spread then, and the probe shows the wiring.
+    virtual bool ProbeShowsLevels() const { return true; }
 
     // ---- the probe: its window, its timer and the component under the pointer
     QWidget* ProbeWindow() const { return m_probeWindow.data(); }

@@ -1,9 +1,11 @@
 // Firmware on the board: the bridge's host messages, the runner's one clock, loading errors, and
 // the window's firmware controls, register panel, serial terminal and firmware memory.
 #include <QAction>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QToolButton>
@@ -502,35 +504,269 @@ private slots:
         QCOMPARE(ui->Terminal()->toPlainText(), QStringLiteral("hello\nok\n\\x01!"));
     }
 
-    // The firmware loaded with a board file is offered when that board opens again; an
-    // example's firmware beside it is offered too.
+    // Firmware belongs to its board: opening a board loads the firmware last loaded with it, else
+    // the one named like it (firmware/NAME.ihx, NAME.ihx, NAME.hex) beside it, and never keeps
+    // the previous board's; New leaves none.
     void firmwareGoesWithBoard() {
         Editor e;
         TFirmwareUi* ui = e.window->Firmware();
         QTemporaryDir dir;
-        const QString board = dir.filePath(QStringLiteral("mine.ovd"));
-        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), board));
-        e.window->LoadFromFile(board);
-        QVERIFY(!ui->OfferAction()->isVisible());
+        const QString mine = dir.filePath(QStringLiteral("mine.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), mine));
+        const QString bare = dir.filePath(QStringLiteral("bare.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), bare));
+        const QString besideHex = dir.filePath(QStringLiteral("hexed.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), besideHex));
+        QVERIFY(QFile::copy(example(QStringLiteral("firmware/counter.ihx")),
+                            dir.filePath(QStringLiteral("hexed.hex"))));
+        const auto loaded = [&] {
+            return e.runner()->HasFirmware() ? QFileInfo(e.runner()->FileName()).fileName()
+                                             : QString();
+        };
+
+        QVERIFY(e.window->LoadFromFile(mine));
+        QCOMPARE(loaded(), QString());
         QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/running_light.ihx"))));
 
-        e.window->LoadFromFile(example(QStringLiteral("blink.ovd")));
-        QVERIFY(ui->OfferAction()->isVisible());
-        QVERIFY(ui->OfferAction()->text().contains(QStringLiteral("blink.ihx")));
-
-        e.window->LoadFromFile(board);
-        QVERIFY(ui->OfferAction()->isVisible() == false); // already loaded
-        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx"))));
-        e.window->LoadFromFile(board);
+        QVERIFY(e.window->LoadFromFile(example(QStringLiteral("blink.ovd"))));
+        QCOMPARE(loaded(), QStringLiteral("blink.ihx"));
+        QVERIFY(e.window->LoadFromFile(mine));
+        QCOMPARE(loaded(), QStringLiteral("running_light.ihx"));
+        QVERIFY(e.window->LoadFromFile(besideHex));
+        QCOMPARE(loaded(), QStringLiteral("hexed.hex"));
+        QVERIFY(e.window->LoadFromFile(bare)); // nothing of its own: the previous one goes
+        QCOMPARE(loaded(), QString());
+        QCOMPARE(e.window->BoardHost(), nullptr);
         QVERIFY(!ui->OfferAction()->isVisible());
+
+        // The one last loaded with a board wins over the one beside it.
+        QVERIFY(e.window->LoadFromFile(example(QStringLiteral("blink.ovd"))));
         QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/counter.ihx"))));
-        QCOMPARE(ui->OfferFor(board),
+        QVERIFY(e.window->LoadFromFile(mine));
+        QVERIFY(e.window->LoadFromFile(example(QStringLiteral("blink.ovd"))));
+        QCOMPARE(loaded(), QStringLiteral("counter.ihx"));
+        QCOMPARE(ui->OfferFor(example(QStringLiteral("blink.ovd"))),
                  QFileInfo(example(QStringLiteral("firmware/counter.ihx"))).absoluteFilePath());
         ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx")));
-        e.window->LoadFromFile(board);
-        QVERIFY(!ui->OfferAction()->isVisible());
-        QCOMPARE(ui->OfferFor(board),
-                 QFileInfo(example(QStringLiteral("firmware/blink.ihx"))).absoluteFilePath());
+
+        // New: no firmware anywhere the user looks.
+        e.run();
+        e.window->miNewClick();
+        QVERIFY(!e.window->Running());
+        QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::NoFirmware);
+        QCOMPARE(ui->StatusText(), QString());
+        QVERIFY(ui->RegisterPanel()->Text().startsWith(QStringLiteral("No firmware loaded")));
+        QVERIFY(!e.window->findChild<QAction*>(QStringLiteral("miReload"))->isEnabled());
+        QCOMPARE(e.window->BoardHost(), nullptr);
+    }
+
+    // A board's firmware that does not load is named in an error box and stays offered.
+    void brokenFirmwareIsOffered() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QTemporaryDir dir;
+        const QString board = dir.filePath(QStringLiteral("board.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), board));
+        QFile broken(dir.filePath(QStringLiteral("board.ihx")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(":nonsense\n");
+        broken.close();
+        QVERIFY(e.window->LoadFromFile(board));
+        QVERIFY(!e.runner()->HasFirmware());
+        QVERIFY(ui->OfferAction()->isVisible());
+        QVERIFY(ui->OfferAction()->text().contains(QStringLiteral("board.ihx")));
+        QCOMPARE(e.dialogs->messages.first().caption, QStringLiteral("Error"));
+        QVERIFY(e.dialogs->messages.first().text.contains(QStringLiteral("board.ihx")));
+    }
+
+    // The Load dialog starts where the board's own firmware is, with it chosen; for a board
+    // without one, in the board's folder.
+    void loadDialogStartsAtTheBoard() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QVERIFY(e.window->LoadFromFile(example(QStringLiteral("blink.ovd"))));
+        ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx")));
+        ui->LoadFirmwareClick();
+        QCOMPARE(e.dialogs->fileDialogs.last().directory,
+                 QFileInfo(example(QStringLiteral("firmware/blink.ihx"))).absolutePath());
+        QCOMPARE(e.dialogs->fileDialogs.last().fileName, QStringLiteral("blink.ihx"));
+
+        QTemporaryDir dir;
+        const QString board = dir.filePath(QStringLiteral("plain.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), board));
+        QVERIFY(e.window->LoadFromFile(board));
+        ui->LoadFirmwareClick();
+        QCOMPARE(e.dialogs->fileDialogs.last().directory, QFileInfo(board).absolutePath());
+        QCOMPARE(e.dialogs->fileDialogs.last().fileName, QString());
+    }
+
+    // Loading shows the program's reset state at once, not what the previous run left.
+    void loadShowsResetState() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx"))));
+        QVERIFY(ui->RegisterPanel()->Text().contains(QStringLiteral("PC   0000")));
+        e.run();
+        e.runner()->RunFor(20);
+        e.window->RunButton()->click();
+        QVERIFY(!ui->RegisterPanel()->Text().contains(QStringLiteral("Cycles  0\n")));
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/counter.ihx"))));
+        const QString text = ui->RegisterPanel()->Text();
+        QVERIFY2(text.contains(QStringLiteral("PC   0000")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("SP   07")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Cycles  0\n")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("P1   11111111  11111111")), qPrintable(text));
+    }
+
+    // The board opened at start-up stands with its title and the firmware given with it before
+    // the load message is shown: the box holds up nothing.
+    void startUpLoadsBeforeTheMessage_data() {
+        QTest::addColumn<bool>("given");
+        QTest::newRow("--firmware") << true;
+        QTest::newRow("its own") << false;
+    }
+    void startUpLoadsBeforeTheMessage() {
+        QFETCH(bool, given);
+        struct Seen {
+            QString title;
+            QString firmware;
+            TFirmwareRunner::State state;
+        };
+        struct OrderRecorder : DialogRecorder {
+            TfrmPlugin* window = nullptr;
+            QList<Seen> seen;
+            void ShowMessage(QObject* parent, MessageIcon icon, const QString& caption,
+                             const QString& text) override {
+                TFirmwareRunner* runner = window->Firmware()->Runner();
+                seen.append({window->windowTitle(), QFileInfo(runner->FileName()).fileName(),
+                             runner->CurrentState()});
+                DialogRecorder::ShowMessage(parent, icon, caption, text);
+            }
+        };
+        Editor e;
+        // A board of its own, unknown to the firmware memory, with its firmware beside it.
+        QTemporaryDir dir;
+        const QString board = dir.filePath(QStringLiteral("start.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), board));
+        QVERIFY(QFile::copy(example(QStringLiteral("firmware/blink.ihx")),
+                            dir.filePath(QStringLiteral("start.ihx"))));
+        OrderRecorder recorder;
+        recorder.window = e.window.get();
+        DialogService* previous = &Dialogs();
+        InstallDialogs(&recorder);
+        e.window->Firmware()->OpenWith(
+            board, given ? example(QStringLiteral("firmware/counter.ihx")) : QString());
+        InstallDialogs(previous);
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages.first().caption, QStringLiteral("Information"));
+        QVERIFY2(recorder.seen.first().title.contains(QStringLiteral("start")),
+                 qPrintable(recorder.seen.first().title));
+        QCOMPARE(recorder.seen.first().firmware,
+                 given ? QStringLiteral("counter.ihx") : QStringLiteral("start.ihx"));
+        QCOMPARE(recorder.seen.first().state, TFirmwareRunner::State::Stopped);
+    }
+
+    // The register panel shows the timers, the serial port and the remaining control registers.
+    void registerPanelShowsPeripherals_data() {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QString>("label");
+        namespace sfr = mcs51::sfr;
+        QTest::newRow("TMOD") << int(sfr::TMOD) << QStringLiteral("TMOD");
+        QTest::newRow("TH0") << int(sfr::TH0) << QStringLiteral("TH0 ");
+        QTest::newRow("TL0") << int(sfr::TL0) << QStringLiteral("TL0 ");
+        QTest::newRow("TH1") << int(sfr::TH1) << QStringLiteral("TH1 ");
+        QTest::newRow("TL1") << int(sfr::TL1) << QStringLiteral("TL1 ");
+        QTest::newRow("SCON") << int(sfr::SCON) << QStringLiteral("SCON");
+        QTest::newRow("SBUF") << int(sfr::SBUF) << QStringLiteral("SBUF");
+        QTest::newRow("IP") << int(sfr::IP) << QStringLiteral("IP  ");
+        QTest::newRow("PCON") << int(sfr::PCON) << QStringLiteral("PCON");
+    }
+    void registerPanelShowsPeripherals() {
+        QFETCH(int, address);
+        QFETCH(QString, label);
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        QVERIFY(ui->LoadFirmware(example(QStringLiteral("firmware/blink.ihx"))));
+        // A value no other register of the panel holds after reset; IP and PCON keep their
+        // unused bits.
+        const uint8_t value = address == mcs51::sfr::IP     ? 0x15
+                              : address == mcs51::sfr::PCON ? 0x03
+                                                            : 0xA6;
+        e.runner()->Core().SetSfr(uint8_t(address), value);
+        const QString expected =
+            label + QLatin1Char(' ') +
+            QStringLiteral("%1")
+                .arg(e.runner()->Core().Sfr(uint8_t(address)), 2, 16, QLatin1Char('0'))
+                .toUpper();
+        QVERIFY(!ui->RegisterPanel()->Text().contains(expected));
+        ui->RegisterPanel()->Refresh();
+        QVERIFY2(ui->RegisterPanel()->Text().contains(expected),
+                 qPrintable(ui->RegisterPanel()->Text()));
+    }
+
+    // Any crystal from 1 to 60 MHz is taken as typed; the usual ones are offered.
+    void crystalParsing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("hz");
+        QTest::newRow("offered") << QStringLiteral("11.0592 MHz") << 11059200.0;
+        QTest::newRow("bare") << QStringLiteral("14.7456") << 14745600.0;
+        QTest::newRow("spaces, lower case") << QStringLiteral(" 24 mhz ") << 24000000.0;
+        QTest::newRow("lowest") << QStringLiteral("1") << 1000000.0;
+        QTest::newRow("highest") << QStringLiteral("60") << 60000000.0;
+        QTest::newRow("too low") << QStringLiteral("0.5") << 0.0;
+        QTest::newRow("too high") << QStringLiteral("60.1") << 0.0;
+        QTest::newRow("negative") << QStringLiteral("-12") << 0.0;
+        QTest::newRow("no number") << QStringLiteral("fast") << 0.0;
+        QTest::newRow("empty") << QString() << 0.0;
+        QTest::newRow("not a number") << QStringLiteral("nan") << 0.0;
+        QTest::newRow("infinite") << QStringLiteral("inf") << 0.0;
+    }
+    void crystalParsing() {
+        QFETCH(QString, text);
+        QFETCH(double, hz);
+        QCOMPARE(TFirmwareUi::ParseCrystal(text), hz);
+    }
+
+    // The crystal is typed or chosen, refused out of range, and remembered with the board.
+    void crystalGoesWithBoard() {
+        Editor e;
+        TFirmwareUi* ui = e.window->Firmware();
+        auto* box = e.window->findChild<QComboBox*>(QStringLiteral("cbCrystal"));
+        QVERIFY(box && box->isEditable());
+        QStringList offered;
+        for (int i = 0; i < box->count(); ++i)
+            offered << box->itemText(i);
+        QCOMPARE(offered, QStringList({QStringLiteral("11.0592 MHz"), QStringLiteral("12 MHz"),
+                                       QStringLiteral("24 MHz")}));
+        QCOMPARE(box->currentText(), QStringLiteral("12 MHz"));
+
+        QTemporaryDir dir;
+        const QString board = dir.filePath(QStringLiteral("fast.ovd"));
+        QVERIFY(QFile::copy(example(QStringLiteral("blink.ovd")), board));
+        QVERIFY(e.window->LoadFromFile(board));
+        box->lineEdit()->setText(QStringLiteral("18.432"));
+        emit box->lineEdit()->editingFinished();
+        QCOMPARE(e.runner()->Crystal(), 18432000.0);
+        box->lineEdit()->setText(QStringLiteral("75"));
+        emit box->lineEdit()->editingFinished();
+        QCOMPARE(e.runner()->Crystal(), 18432000.0);
+        QCOMPARE(box->currentText(), QStringLiteral("18.432 MHz"));
+        QVERIFY(!ui->SetCrystal(0.5e6));
+        QVERIFY(!ui->SetCrystal(61e6));
+        QCOMPARE(e.runner()->Crystal(), 18432000.0);
+
+        e.window->miNewClick();
+        QCOMPARE(e.runner()->Crystal(), TFirmwareRunner::DefaultCrystal);
+        QCOMPARE(box->currentText(), QStringLiteral("12 MHz"));
+        QVERIFY(e.window->LoadFromFile(board));
+        QCOMPARE(e.runner()->Crystal(), 18432000.0);
+
+        // Other... asks for the frequency.
+        e.dialogs->inputAnswers << QStringLiteral("3.579545");
+        e.window->findChild<QAction*>(QStringLiteral("miOtherCrystal"))->trigger();
+        QCOMPARE(e.runner()->Crystal(), 3579545.0);
+        QVERIFY(e.window->findChild<QAction*>(QStringLiteral("miOtherCrystal"))->isChecked());
+        QCOMPARE(box->currentText(), QStringLiteral("3.579545 MHz"));
     }
 
     // Only regular files of at most 4 MB are firmware: a pipe would block the window for good in

@@ -8,9 +8,12 @@
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWheelEvent>
+#include <QWindow>
 #include <QtTest>
 #include <memory>
 
@@ -19,6 +22,7 @@
 #include "components/pins.h"
 #include "components/switches.h"
 #include "editor/brelvanfrm.h"
+#include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -114,6 +118,8 @@ private slots:
     void simulationStartsOnlyFromRun();
     void oscillationInStatusBar();
     void closeEmptiesBoard();
+    void propertiesWindowBelongsToMainWindow();
+    void hintInStatusBar();
 };
 
 // ---------------------------------------------------------------- tool bar, menus, table
@@ -926,6 +932,49 @@ void TestMainWindow::closeEmptiesBoard() {
     QVERIFY(e.window->close());
     QCOMPARE(e.componentCount(), 0);
     QVERIFY(!e.window->Running());
+}
+
+// The properties window stays above the main window only: a tool window the window system keeps
+// over its owner, never above the file dialogs and message boxes, whatever Stay on Top does.
+void TestMainWindow::propertiesWindowBelongsToMainWindow() {
+    Editor e;
+    TfrmProp* props = e.window->PropertiesWindow();
+    props->show();
+    QVERIFY(QTest::qWaitForWindowExposed(props));
+    for (int toggle = 0; toggle < 3; ++toggle) {
+        QCOMPARE(props->windowType(), Qt::Tool);
+        QVERIFY(!props->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(props->parentWidget(), e.window.get());
+        QVERIFY(props->windowHandle());
+        QCOMPARE(props->windowHandle()->transientParent(), e.window->windowHandle());
+        e.window->miStayOnTopClick();
+    }
+}
+
+// A component's hint shows in the status bar while the pointer is over it, not as a tooltip
+// where the probe opens; the tool buttons keep theirs.
+void TestMainWindow::hintInStatusBar() {
+    Editor e;
+    TOrvexGraphicComponent* led = e.placeAt(ToolTag::LED, QPoint(96, 96));
+    QVERIFY(led);
+    led->SetHint(QStringLiteral("power indicator"));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(led->mapToGlobal(QPoint(5, 5))));
+    QCoreApplication::sendEvent(led, &enter);
+    QCOMPARE(e.window->statusBar()->currentMessage(), QStringLiteral("power indicator"));
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), led->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(led, &help);
+    QVERIFY(!QToolTip::isVisible());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(led, &leave);
+    QCOMPARE(e.window->statusBar()->currentMessage(), QString());
+
+    // Running, the probe owns the hover: no hint.
+    e.window->RunButton()->click();
+    QCoreApplication::sendEvent(led, &enter);
+    QCOMPARE(e.window->statusBar()->currentMessage(), QString());
+    e.window->RunButton()->click();
+
+    QCOMPARE(e.window->ToolButton(ToolTag::LED)->toolTip(), QStringLiteral("LED"));
 }
 
 QTEST_MAIN(TestMainWindow)

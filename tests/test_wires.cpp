@@ -3,6 +3,7 @@
 // net highlight.
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
@@ -93,6 +94,8 @@ private slots:
     void linesFollowEditsAfterCaching();
     void netHighlight();
     void showWiresRemembered();
+    void wiresShowWhileRunning();
+    void lcdModulesWired();
 
 private:
     ScratchSettings m_settings; // recent files never go to the user's settings
@@ -436,17 +439,17 @@ void TestWires::linesFollowTheBoard() {
     QVERIFY(ink(QPoint(128, 93)) > 0);
     overlay->Collect();
     QCOMPARE(overlay->Lines().first().second, QPointF(200, 116));
-    // Shown in editing, hidden in Run until the user shows them.
+    // Shown in editing and in Run; hiding them in Run is the user's choice for Run only.
     QVERIFY(overlay->LinesShown());
     e.window->tbRunClick();
-    QVERIFY(!overlay->LinesShown());
-    QVERIFY(!e.window->ShowWiresItem()->isChecked());
+    QVERIFY(overlay->LinesShown());
+    QVERIFY(e.window->ShowWiresItem()->isChecked());
     e.window->ShowWiresItem()->trigger();
-    QVERIFY(overlay->LinesShown());
+    QVERIFY(!overlay->LinesShown());
     e.window->tbRunClick();
     QVERIFY(overlay->LinesShown());
     e.window->tbRunClick();
-    QVERIFY(overlay->LinesShown()); // the user's choice for Run is kept
+    QVERIFY(!overlay->LinesShown()); // the user's choice for Run is kept
     e.window->ShowWiresItem()->trigger();
     e.window->tbRunClick();
     // Above every component, also one placed later.
@@ -540,6 +543,83 @@ void TestWires::showWiresRemembered() {
     }
     Editor e;
     QVERIFY(e.window->ShowWiresItem()->isChecked());
+}
+
+// Wires show while running as well unless the user hid them there.
+void TestWires::wiresShowWhileRunning() {
+    Editor e;
+    e.window->RunButton()->click();
+    QVERIFY(e.window->ShowWiresItem()->isChecked());
+    QVERIFY(e.window->WireOverlay()->LinesShown());
+    e.window->RunButton()->click();
+    QVERIFY(e.window->WireOverlay()->LinesShown());
+}
+
+// The LCD modules' port and control pins are drawn as wires to the port's pins, editing and
+// running, and follow the module when it moves.
+void TestWires::lcdModulesWired() {
+    QTemporaryDir dir;
+    const QString board = dir.filePath(QStringLiteral("lcd.ovd"));
+    QFile file(board);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"(object P1: TUPort
+  Address = $90
+  Left = 24
+  Top = 24
+  Width = 80
+  Height = 84
+end
+object P2: TUPort
+  Address = $A0
+  Left = 24
+  Top = 144
+  Width = 80
+  Height = 84
+end
+object LCD1: TLCDAlpha
+  LCD_BUS = lcd_BUS8bits
+  Port = P1.Port
+  RegSel = P2.Pin0
+  RdWr = P2.Pin1
+  Enable = P2.Pin2
+  Left = 160
+  Top = 40
+end
+object LCD2: TLCDAlpha
+  Left = 400
+  Top = 240
+end
+)");
+    file.close();
+    Editor e;
+    QVERIFY(e.window->LoadFromFile(board));
+    auto* lcd = e.find(QStringLiteral("LCD1"));
+    auto* p1 = e.find(QStringLiteral("P1"));
+    auto* p2 = e.find(QStringLiteral("P2"));
+    QVERIFY(lcd && p1 && p2);
+    const auto moduleLines = [&] {
+        e.window->WireOverlay()->Collect();
+        QList<std::pair<QPointF, QPointF>> lines;
+        for (const auto& line : e.window->WireOverlay()->Lines())
+            if (line.first.x() == lcd->x() && lcd->geometry().contains(line.first.toPoint()))
+                lines.append(line);
+        return lines;
+    };
+    for (const bool running : {false, true}) {
+        if (running) e.window->RunButton()->click();
+        const auto lines = moduleLines();
+        QCOMPARE(lines.size(), 11); // eight data lines, RS, R/W and E
+        int toP1 = 0, toP2 = 0;
+        for (const auto& line : lines) {
+            toP1 += p1->geometry().adjusted(-1, -1, 1, 1).contains(line.second.toPoint());
+            toP2 += p2->geometry().adjusted(-1, -1, 1, 1).contains(line.second.toPoint());
+        }
+        QCOMPARE(toP1, 8);
+        QCOMPARE(toP2, 3);
+    }
+    e.window->RunButton()->click();
+    lcd->move(lcd->pos() + QPoint(40, 16));
+    QCOMPARE(moduleLines().size(), 11);
 }
 
 QTEST_MAIN(TestWires)
