@@ -271,9 +271,12 @@ void TestSoak::editingSession() {
     QStringList failures;
     for (int i = 0; i < seeds; ++i) {
         const QString problem = session(first + quint32(i), steps);
-        if (problem.isEmpty()) continue;
-        failures.append(problem);
-        qWarning().noquote() << problem;
+        if (!problem.isEmpty()) {
+            failures.append(problem);
+            qWarning().noquote() << problem;
+        }
+        if (seeds > 1 && (i + 1) % 25 == 0)
+            qInfo("%d of %d sessions, %d failed", i + 1, seeds, int(failures.size()));
     }
     QVERIFY2(failures.isEmpty(),
              qPrintable(QStringLiteral("%1 of %2 sessions failed; the first: %3")
