@@ -2,7 +2,8 @@
 // board saves without a warning about wires, opens again out of sight with every contact wired to
 // the same partners, and saves to the same text. A failure names the seed and the operation
 // (SOAK_SEED and SOAK_STEPS repeat or lengthen a run; SOAK_SEEDS runs that many sessions, seeds
-// counting up from SOAK_SEED, and reports every one that fails).
+// counting up from SOAK_SEED, and reports every one that fails; a long run needs a larger
+// QTEST_FUNCTION_TIMEOUT than the five minutes QtTest gives a test function).
 #include <QComboBox>
 #include <QRandomGenerator>
 #include <QToolButton>
