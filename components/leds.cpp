@@ -249,10 +249,13 @@ TDiodeCtl* TDispSeg::Segment(int index) const {
 }
 
 TOrvexPinDriver* TDispSeg::CommonElectrode() {
+    // None given: the segments join at the display's own contact, not at whatever that contact
+    // happens to be wired to first when this is first read (a board would read differently
+    // after it is saved and opened again).
     if (!m_commonElectrode) {
         if (TDiodeCtl* first = Segment(0))
             m_commonElectrode =
-                m_commonElectrodeType == com_CATHODE ? first->GetContact2() : first->GetContact1();
+                m_commonElectrodeType == com_CATHODE ? first->Contact2() : first->Contact1();
     }
     return m_commonElectrode.data();
 }

@@ -1044,15 +1044,12 @@ bool addPartnerLine(QList<TBlock>& blocks, const TBoardSurface* board, TOrvexPin
     return false;
 }
 
-// Opens text out of sight and, for each of the wires it does not bring back, adds a further
-// partner line on the side whose line keeps every other wire first; text becomes the extended
-// text when that brings back more. What still differs is returned.
-TWireDifference completeWires(QList<TBlock>& blocks, const TBoardSurface* board,
-                              const std::set<TWireKey>& wires, QString& text, int topOffset) {
-    TWireDifference difference = compareWires(wires, text, topOffset);
-    if (difference.Unreadable || difference.Missing.empty()) return difference;
+// For each of the wires the text does not bring back, a further partner line on the side whose
+// line keeps every other wire first.
+void addPartnerLines(QList<TBlock>& blocks, const TBoardSurface* board,
+                     const std::set<TWireKey>& missing) {
     TPathRoot root = pathRootOf(const_cast<TBoardSurface*>(board));
-    for (const TWireKey& wire : difference.Missing) {
+    for (const TWireKey& wire : missing) {
         auto* a = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.first));
         auto* b = qobject_cast<TOrvexPinDriver*>(ComponentByPath(root, wire.second));
         if (!a || !b) continue;
@@ -1061,13 +1058,81 @@ TWireDifference completeWires(QList<TBlock>& blocks, const TBoardSurface* board,
             !addPartnerLine(blocks, board, a, b, true))
             addPartnerLine(blocks, board, b, a, true);
     }
-    const QString extended = joinBlocks(blocks);
-    TWireDifference remaining = compareWires(wires, extended, topOffset);
-    if (!remaining.Unreadable && remaining.Size() < difference.Size()) {
-        text = extended;
-        return remaining;
+}
+
+// The blocks with partner lines for what they miss, when that brings back more; their text and
+// what still differs.
+struct TCompleted {
+    QList<TBlock> Blocks;
+    QString Text;
+    TWireDifference Difference;
+};
+TCompleted withPartnerLines(const QList<TBlock>& blocks, const TBoardSurface* board,
+                            const std::set<TWireKey>& wires, int topOffset) {
+    TCompleted done{blocks, joinBlocks(blocks), {}};
+    done.Difference = compareWires(wires, done.Text, topOffset);
+    if (done.Difference.Unreadable || done.Difference.Missing.empty()) return done;
+    QList<TBlock> extended = blocks;
+    addPartnerLines(extended, board, done.Difference.Missing);
+    QString text = joinBlocks(extended);
+    TWireDifference remaining = compareWires(wires, text, topOffset);
+    if (!remaining.Unreadable && remaining.Size() < done.Difference.Size())
+        done = TCompleted{std::move(extended), std::move(text), std::move(remaining)};
+    return done;
+}
+
+// The component whose block holds the contact.
+const TBlock* blockOf(const QList<TBlock>& blocks, const QObject* contact) {
+    for (const TBlock& block : blocks)
+        if (isInside(contact, block.Component)) return &block;
+    return nullptr;
+}
+
+// Opens text out of sight and, for each of the wires it does not bring back, adds a further
+// partner line. A setter that wires several contacts at once (a two-colour LED's cathodes) may
+// make more wires than the board has, once the user has rewired one of them from the other end:
+// such a reference line is left out where the wires it named are then named from their other
+// ends. text becomes the text that brings back the most; what still differs is returned.
+TWireDifference completeWires(QList<TBlock>& blocks, const TBoardSurface* board,
+                              const std::set<TWireKey>& wires, QString& text, int topOffset) {
+    TWireDifference difference = compareWires(wires, text, topOffset);
+    if (difference.Unreadable || difference.Size() == 0) return difference;
+    TCompleted best = withPartnerLines(blocks, board, wires, topOffset);
+    if (best.Difference.Unreadable) return difference;
+    TPathRoot root = pathRootOf(const_cast<TBoardSurface*>(board));
+    // Each line left out must bring the difference down; a board has few such lines, so the
+    // search ends soon.
+    bool improved = true;
+    while (improved && !best.Difference.Extra.empty()) {
+        improved = false;
+        const std::set<TWireKey> extra = best.Difference.Extra;
+        for (const TWireKey& wire : extra) {
+            for (const QString& end : {wire.first, wire.second}) {
+                const QObject* contact = ComponentByPath(root, end);
+                const TBlock* holder = contact ? blockOf(blocks, contact) : nullptr;
+                if (!holder) continue;
+                const qsizetype at = holder - blocks.constData();
+                const qsizetype lines = holder->References.size();
+                for (qsizetype line = 0; line < lines && !improved; ++line) {
+                    QList<TBlock> fewer = blocks;
+                    fewer[at].References.removeAt(line);
+                    TCompleted trial = withPartnerLines(fewer, board, wires, topOffset);
+                    if (trial.Difference.Unreadable ||
+                        trial.Difference.Size() >= best.Difference.Size())
+                        continue;
+                    blocks = std::move(fewer);
+                    best = std::move(trial);
+                    improved = true;
+                }
+                if (improved) break;
+            }
+            if (improved) break;
+        }
     }
-    return difference;
+    if (best.Difference.Size() >= difference.Size()) return difference;
+    blocks = std::move(best.Blocks);
+    text = std::move(best.Text);
+    return best.Difference;
 }
 
 QStringList describe(const std::set<TWireKey>& wires) {

@@ -137,7 +137,9 @@ struct TWriteResult {
 // The board's components in ownership order, each with every published property that differs
 // from a new component of its class (references as path names, Top less topOffset) and its
 // geometry. The text is opened once, out of sight, to check that it brings back every wire; a
-// contact's further partners are written as further lines of its property.
+// contact's further partners are written as further lines of its property, and a reference line
+// whose setter wires more contacts than the board has wired (a two-colour LED's cathodes) is left
+// out where the other ends' lines name its wires.
 TWriteResult WriteBoard(const TBoardSurface* board, int topOffset);
 
 // The blocks of some components of the board only, written as WriteBoard writes them, in the

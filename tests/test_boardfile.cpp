@@ -198,6 +198,8 @@ private slots:
     void wiresOfOpenedFiles();
     void wiringTheFileCannotHold_data();
     void wiringTheFileCannotHold();
+    void wiringOfSetters_data();
+    void wiringOfSetters();
     void pasteIntoAFullBoard();
     void tooManyLines();
     void fileCommands();
@@ -1307,9 +1309,10 @@ void TestBoardFile::wiringTheFileCannotHold_data() {
     // Two port pins wired to each other: neither has a property that could name the other.
     QTest::newRow("a wire no contact can name") << "Bus1.DataBUS.Pin_0 - P1.Port.Pin_0"
                                                 << "";
-    // A two-colour LED's cathode line wires both its cathodes; here only the first is wired.
+    // A two-colour LED's cathode line wires both its cathodes; here only the first is wired, to
+    // a port pin, which has no property that could name it instead.
     QTest::newRow("a line that wires more") << ""
-                                            << "TwoColorLED1.Cathode2 - TwoColorLED2.Cathode";
+                                            << "P1.Port.Pin_0 - TwoColorLED1.Cathode2";
 }
 
 // Saving never loses or adds a wire without a word: what the file cannot hold is named.
@@ -1324,11 +1327,11 @@ void TestBoardFile::wiringTheFileCannotHold() {
         bus->SetName("Bus1");
         port->PortPin(0)->SetContact(bus->PortPin(0));
     } else {
-        auto* first = new TTwoColorLED(e.board());
-        first->SetName("TwoColorLED1");
-        auto* second = new TTwoColorLED(e.board());
-        second->SetName("TwoColorLED2");
-        second->SetCathode(first->DiodeControl()->Contact2());
+        auto* led = new TTwoColorLED(e.board());
+        led->SetName("TwoColorLED1");
+        auto* port = new TUPort(e.board());
+        port->SetName("P1");
+        led->DiodeControl()->Contact2()->SetContact(port->PortPin(0));
     }
     const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
     QCOMPARE(written.Lost, lost.isEmpty() ? QStringList() : QStringList{lost});
@@ -1340,6 +1343,56 @@ void TestBoardFile::wiringTheFileCannotHold() {
     const QString wire = lost.isEmpty() ? added : lost;
     QVERIFY2(e.messages()[0].text.contains(wire), qPrintable(e.messages()[0].text));
     QVERIFY(e.messages()[0].text.contains(lost.isEmpty() ? "there as well" : "missing"));
+}
+
+void TestBoardFile::wiringOfSetters_data() {
+    QTest::addColumn<QString>("text");      // the components, unwired
+    QTest::addColumn<QStringList>("edits"); // property writes as the grid makes them, in order
+    const QString leds =
+        block("TwoColorLED1: TTwoColorLED", "") + block("TwoColorLED2: TTwoColorLED", "");
+    // The second LED's own line wires only the first LED's first cathode; the first LED's
+    // cathode line would wire its second cathode as well.
+    QTest::newRow("a second anode to the first of two cathodes")
+        << leds << QStringList{"TwoColorLED2.Anode2 = TwoColorLED1.Cathode"};
+    QTest::newRow("both cathodes to one cathode of another LED")
+        << leds << QStringList{"TwoColorLED2.Cathode = TwoColorLED1.Cathode"};
+    // Rewiring the switch replaces the wire of the LED's first cathode only.
+    QTest::newRow("one of two cathodes rewired from the other end")
+        << leds + block("SW1: TSwitch", "")
+        << QStringList{"TwoColorLED1.Cathode = SW1.Contact1", "SW1.Contact1 = TwoColorLED2.Anode1"};
+    // A display's port line wires every segment and the common electrode at once.
+    QTest::newRow("a display's port, one segment rewired")
+        << block("P1: TUPort", "") + block("Seg1: TDispSeg", "") + block("LED1: TLED", "")
+        << QStringList{"Seg1.Port = P1.Port", "LED1.Anode = Seg1.Anode2"};
+}
+
+// Wires that setters of several contacts make, and the same contacts rewired afterwards: the
+// file brings back every contact's partners, without a warning at Save.
+void TestBoardFile::wiringOfSetters() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, edits);
+    Editor e;
+    e.load(text);
+    QCOMPARE(e.errors(), QString());
+    const PropertyText::TPathRoot root{e.board(), {}, {}};
+    for (const QString& edit : edits) {
+        const qsizetype dot = edit.indexOf(QLatin1Char('.'));
+        const qsizetype equals = edit.indexOf(QLatin1Char('='));
+        QObject* component = e.board()->FindOwnedName(edit.left(dot));
+        QVERIFY2(component, qPrintable(edit));
+        PropertyText::TextToProperty(component, edit.mid(dot + 1, equals - dot - 1).trimmed(),
+                                     edit.mid(equals + 1).trimmed(), root,
+                                     PropertyText::TTextForm::Editor);
+    }
+    const QStringList made = wiresOf(e.board());
+    const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
+    QCOMPARE(written.Lost, QStringList());
+    QCOMPARE(written.Added, QStringList());
+    e.dialogs->Clear();
+    QVERIFY(e.window->SaveToFile(e.path("saved.ovd")));
+    QCOMPARE(e.errors(), QString());
+    e.window->LoadFromFile(e.path("saved.ovd"));
+    QCOMPARE(wiresOf(e.board()), made);
 }
 
 // The largest board a file may hold, every component at one place: it opens and paints (each
