@@ -92,6 +92,19 @@ QStringList wiresOf(TBoardSurface* board) {
     return wires;
 }
 
+// Save writes the board's wires without a warning, and opening the file brings back exactly them.
+void expectWiresSurviveSave(Editor& e) {
+    const QStringList wires = wiresOf(e.board());
+    const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
+    QCOMPARE(written.Lost, QStringList());
+    QCOMPARE(written.Added, QStringList());
+    e.dialogs->Clear();
+    QVERIFY(e.window->SaveToFile(e.path("saved.ovd")));
+    QCOMPARE(e.errors(), QString());
+    e.window->LoadFromFile(e.path("saved.ovd"));
+    QCOMPARE(wiresOf(e.board()), wires);
+}
+
 // Everything a board file keeps: each component's class, every published property in text form,
 // whether it is shown, and every wire.
 QStringList snapshot(TBoardSurface* board) {
@@ -1292,15 +1305,7 @@ void TestBoardFile::wiresOfOpenedFiles() {
     Editor e;
     e.load(text);
     QCOMPARE(e.errors(), QString());
-    const QStringList opened = wiresOf(e.board());
-    const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
-    QCOMPARE(written.Lost, QStringList());
-    QCOMPARE(written.Added, QStringList());
-    e.dialogs->Clear();
-    QVERIFY(e.window->SaveToFile(e.path("saved.ovd")));
-    QCOMPARE(e.errors(), QString());
-    e.window->LoadFromFile(e.path("saved.ovd"));
-    QCOMPARE(wiresOf(e.board()), opened);
+    expectWiresSurviveSave(e);
 }
 
 void TestBoardFile::wiringTheFileCannotHold_data() {
@@ -1384,15 +1389,7 @@ void TestBoardFile::wiringOfSetters() {
                                      edit.mid(equals + 1).trimmed(), root,
                                      PropertyText::TTextForm::Editor);
     }
-    const QStringList made = wiresOf(e.board());
-    const BoardFile::TWriteResult written = BoardFile::WriteBoard(e.board(), e.window->GridSize());
-    QCOMPARE(written.Lost, QStringList());
-    QCOMPARE(written.Added, QStringList());
-    e.dialogs->Clear();
-    QVERIFY(e.window->SaveToFile(e.path("saved.ovd")));
-    QCOMPARE(e.errors(), QString());
-    e.window->LoadFromFile(e.path("saved.ovd"));
-    QCOMPARE(wiresOf(e.board()), made);
+    expectWiresSurviveSave(e);
 }
 
 // The largest board a file may hold, every component at one place: it opens and paints (each
