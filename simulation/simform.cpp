@@ -172,7 +172,13 @@ const TMirrorTargets& TBoardSurface::MirrorTargets(TPortSpace space, int address
         IndexMirror(child);
     m_mirrorPending.clear();
     const quint64 key = pinKey(space, address, pinNumber);
-    if (auto kept = m_mirrorTargets.constFind(key); kept != m_mirrorTargets.cend()) return *kept;
+    // A host mostly moves the same pin again and again.
+    if (m_lastTargets && m_lastTargetKey == key) return *m_lastTargets;
+    m_lastTargetKey = key;
+    if (auto kept = m_mirrorTargets.constFind(key); kept != m_mirrorTargets.cend()) {
+        m_lastTargets = &*kept;
+        return *kept;
+    }
     TMirrorTargets targets;
     if (auto it = m_mirrors.constFind(portKey(space, address)); it != m_mirrors.cend())
         for (QObject* port : *it)
@@ -180,7 +186,9 @@ const TMirrorTargets& TBoardSurface::MirrorTargets(TPortSpace space, int address
     if (auto it = m_mirrors.constFind(key); it != m_mirrors.cend())
         for (QObject* pin : *it)
             targets.Pins.append(static_cast<TOrvexPin*>(pin));
-    return *m_mirrorTargets.insert(key, std::move(targets));
+    // An insertion may move the other answers.
+    m_lastTargets = &*m_mirrorTargets.insert(key, std::move(targets));
+    return *m_lastTargets;
 }
 
 void TBoardSurface::MirrorKeyChanged(QObject* driver) {
@@ -194,7 +202,7 @@ void TBoardSurface::MirrorKeyChanged(QObject* driver) {
 
 void TBoardSurface::IndexMirror(QObject* component) const {
     UnindexMirror(component);
-    m_mirrorTargets.clear();
+    ForgetMirrorTargets();
     if (component->parent() != this || !m_ownedSet.contains(component)) return;
     ComponentRole* role = RoleOf(component);
     if (!role) return;
@@ -213,7 +221,7 @@ void TBoardSurface::IndexMirror(QObject* component) const {
 void TBoardSurface::UnindexMirror(QObject* component) const {
     const auto it = m_mirrorKeys.find(component);
     if (it == m_mirrorKeys.end()) return;
-    m_mirrorTargets.clear();
+    ForgetMirrorTargets();
     for (const quint64 key : {it->first, it->second}) {
         if (!key) continue;
         auto entry = m_mirrors.find(key);
@@ -222,6 +230,11 @@ void TBoardSurface::UnindexMirror(QObject* component) const {
         if (entry->isEmpty()) m_mirrors.erase(entry);
     }
     m_mirrorKeys.erase(it);
+}
+
+void TBoardSurface::ForgetMirrorTargets() const {
+    m_mirrorTargets.clear();
+    m_lastTargets = nullptr;
 }
 
 void TBoardSurface::DecodingChanged() {

@@ -121,6 +121,9 @@ private:
     // MirrorTargets' answers by pin key, made from m_mirrors and dropped whenever it changes: a
     // host pin asks at every level change.
     mutable QHash<quint64, TMirrorTargets> m_mirrorTargets;
+    mutable quint64 m_lastTargetKey = 0;
+    mutable const TMirrorTargets* m_lastTargets = nullptr; // the answer last given; in the hash
+    void ForgetMirrorTargets() const;
     void DecodingChanged();
     quint64 m_decodingGeneration = 1;
     mutable quint64 m_decodersGeneration = 0;                                   // of m_decoders
