@@ -35,11 +35,6 @@ void TDiodeCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
     if (suspended(this) || !GetContact1() || !GetContact2()) return;
     TOrvexPinDriver* anode = Contact1();
     TOrvexPinDriver* cathode = Contact2();
-    TOrvexPinDriver* source = nullptr;
-    if (auto* contact = qobject_cast<TOrvexPinDriver*>(changed)) {
-        TOrvexPinDriver* reference = contact;
-        source = FindChainSource(reference);
-    }
     if (changed == cathode) {
         if (cathode->Value() > LevelHigh) cathode->AssignValue(LevelHigh);
         int v = anode->Value();
@@ -56,7 +51,10 @@ void TDiodeCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
     } else if (changed == anode) {
         if (anode->Value() > LevelHigh) anode->AssignValue(LevelHigh);
         int v = anode->Value() - 2000;
-        if (source && source->Value() > v) v = source->Value();
+        TOrvexPinDriver* reference = anode;
+        if (const TOrvexPinDriver* source = FindChainSource(reference);
+            source && source->Value() > v)
+            v = source->Value();
         if (cathode->Settled()) {
             if (anode->Value() < cathode->Value()) return;
             if (cathode->Value() > v) v = cathode->Value();

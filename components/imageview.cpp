@@ -19,6 +19,12 @@ TOrvexImageView::TOrvexImageView(QWidget* component, const QString& pictureName)
 }
 
 void TOrvexImageView::ShowView() {
+    // Asked at every level change of a lit control. A view already shown and on top stays as it
+    // is: show() and raise() would change nothing, but show() asks the platform first.
+    const QWidget* component = parentWidget();
+    if (!isHidden() && component && component->children().constLast() == this &&
+        (testAttribute(Qt::WA_WState_Created) || !component->testAttribute(Qt::WA_WState_Created)))
+        return;
     show();
     raise(); // above a face or any other child the component has
 }

@@ -301,7 +301,7 @@ void TOrvexGraphicComponent::SetSelected(bool value) {
 }
 
 BoardLink* TOrvexGraphicComponent::OwnerForm() const {
-    return FindBoard(parent());
+    return m_board.Find(parent());
 }
 
 void TOrvexGraphicComponent::SetControl(TOrvexControl* control) {

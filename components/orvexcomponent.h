@@ -133,6 +133,7 @@ public:
     void LoadPictures(const QString& componentName, const QString& schematicName, bool transparent);
     void SetSelected(bool value);
     bool Selected() const { return m_selected; }
+    // The first board at or above the component's owner.
     BoardLink* OwnerForm() const;
 
     // ---- state
@@ -261,6 +262,7 @@ private:
     bool m_pressed = false; // a press began on the component (a release over it is a click)
     QPointer<QWidget> m_face;
     QPointer<TOrvexControl> m_control;
+    KeptBoard m_board; // OwnerForm's answer, checked against the owners on each ask
 };
 
 // The selection mark of a component of that size: a dotted frame with a grip at the lower right

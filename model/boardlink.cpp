@@ -13,6 +13,33 @@ BoardLink* FindBoard(const QObject* start) {
     return nullptr;
 }
 
+BoardLink* KeptBoard::Find(const QObject* start) const {
+    if (!start) return nullptr;
+    if (m_board) {
+        const QObject* o = start;
+        int i = 0;
+        while (o == m_chain[size_t(i)] && &typeid(*o) == m_types[size_t(i)] && ++i < m_depth)
+            o = o->parent();
+        if (i == m_depth) return m_board;
+    }
+    m_board = nullptr;
+    int depth = 0;
+    for (const QObject* o = start; o; o = o->parent(), ++depth) {
+        if (depth < MaxDepth) {
+            m_chain[size_t(depth)] = o;
+            m_types[size_t(depth)] = &typeid(*o);
+        }
+        if (auto* board = dynamic_cast<BoardLink*>(const_cast<QObject*>(o))) {
+            if (depth < MaxDepth) {
+                m_board = board;
+                m_depth = depth + 1;
+            }
+            return board;
+        }
+    }
+    return nullptr;
+}
+
 bool HostBusy() {
     return g_hostBusy;
 }
@@ -25,8 +52,10 @@ ComponentRole* RoleOf(const QObject* object) {
     return dynamic_cast<ComponentRole*>(const_cast<QObject*>(object));
 }
 
-TMirrorTargets BoardLink::MirrorTargets(TPortSpace, int, int) const {
-    TMirrorTargets targets;
+const TMirrorTargets& BoardLink::MirrorTargets(TPortSpace, int, int) const {
+    TMirrorTargets& targets = m_everyTarget;
+    targets.Ports.clear();
+    targets.Pins.clear();
     for (QObject* component : BoardComponents()) {
         ComponentRole* role = RoleOf(component);
         if (!role) continue;

@@ -1,15 +1,17 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 
+#include <array>
+#include <typeinfo>
 #include <vector>
 
 #include "model/collections.h"
 #include "model/enums.h"
 #include "platform/hostmessages.h"
 
-class QObject;
 class TOrvexControl;
 class TOrvexPin;
 class TOrvexPortDriver;
@@ -48,8 +50,9 @@ public:
     virtual QList<QObject*> BoardComponents() const = 0;
     // The host ports and pins shown by components that may show the bit `pinNumber` of `address`
     // in `space`: those of the port components of that address and space and of the pin
-    // components of that bit. Callers check each; those of every component will do.
-    virtual TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const;
+    // components of that bit. Callers check each; those of every component will do. Valid until
+    // the next call or the next change of the board.
+    virtual const TMirrorTargets& MirrorTargets(TPortSpace space, int address, int pinNumber) const;
     // A host pin's or host port's address, space or bit changed, or its component was just
     // built: a board that indexes them by these takes it up again.
     virtual void MirrorKeyChanged(QObject* driver) { Q_UNUSED(driver); }
@@ -65,10 +68,54 @@ protected:
 
 private:
     SpreadState m_spread;
+    mutable TMirrorTargets m_everyTarget; // the default MirrorTargets' answer
 };
 
 // The first board at or above `start` in the chain of owners, or nullptr.
 BoardLink* FindBoard(const QObject* start);
+
+// A dynamic_cast of one object, kept while the object at that address has the same dynamic type
+// (an object being built or destroyed changes it). A cast walks the class hierarchy, comparing
+// type names across libraries; the engine would otherwise pay that at every level change.
+template <class T> class KeptCast {
+public:
+    T* Of(const QObject* object) const {
+        if (!object) return nullptr;
+        const std::type_info* type = &typeid(*object);
+        if (object != m_object || type != m_type) {
+            m_result = dynamic_cast<T*>(const_cast<QObject*>(object));
+            m_object = object;
+            m_type = type;
+        }
+        return m_result;
+    }
+    void Forget() {
+        m_object = nullptr;
+        m_type = nullptr;
+        m_result = nullptr;
+    }
+
+private:
+    mutable const QObject* m_object = nullptr;
+    mutable const std::type_info* m_type = nullptr;
+    mutable T* m_result = nullptr;
+};
+
+// FindBoard with the answer kept: the chain of owners from `start` to the board is checked link by
+// link with each link's dynamic type (a few pointer reads), so a component moved to another board
+// or taken off its board, and a board or owner being built or destroyed, are looked up afresh.
+class KeptBoard {
+public:
+    BoardLink* Find(const QObject* start) const;
+    void Forget() { m_board = nullptr; }
+
+private:
+    static constexpr int MaxDepth = 4; // deeper owners are looked up every time
+    mutable std::array<const QObject*, MaxDepth> m_chain{};
+    mutable std::array<const std::type_info*, MaxDepth> m_types{};
+    mutable int m_depth = 0;
+    mutable BoardLink* m_board = nullptr;
+};
 
 // Process-wide: set while the board hands one host access to its components or starts the
 // simulation; host pins then neither report to the host nor start propagations of their own.

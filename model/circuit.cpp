@@ -90,6 +90,14 @@ void TContactSet::Grow() {
         if (contact) Insert(contact);
 }
 
+void TChainPins::Grow() {
+    std::vector<TOrvexPinDriver*> larger(4 * m_capacity);
+    std::copy(begin(), end(), larger.begin());
+    m_heap = std::move(larger);
+    m_data = m_heap.data();
+    m_capacity = m_heap.size();
+}
+
 const TComponentList& TChain::Items() const {
     m_items = std::make_unique<TComponentList>(m_owner);
     for (TOrvexPinDriver* pin : m_pins)

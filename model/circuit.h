@@ -39,6 +39,36 @@ private:
     size_t m_count = 0;
 };
 
+// The contacts of one walk in walk order. The first ones are kept in place: most chains are a
+// handful of contacts, and a walk runs at every level change.
+class TChainPins {
+public:
+    TChainPins() = default;
+    TChainPins(const TChainPins&) = delete;
+    TChainPins& operator=(const TChainPins&) = delete;
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    TOrvexPinDriver* operator[](size_t index) const { return m_data[index]; }
+    TOrvexPinDriver* back() const { return m_data[m_size - 1]; }
+    TOrvexPinDriver* const* begin() const { return m_data; }
+    TOrvexPinDriver* const* end() const { return m_data + m_size; }
+    void push_back(TOrvexPinDriver* pin) {
+        if (m_size == m_capacity) Grow();
+        m_data[m_size++] = pin;
+    }
+
+private:
+    static constexpr size_t InPlace = 16;
+    void Grow();
+
+    TOrvexPinDriver* m_inPlace[InPlace];
+    TOrvexPinDriver** m_data = m_inPlace;
+    size_t m_size = 0;
+    size_t m_capacity = InPlace;
+    std::vector<TOrvexPinDriver*> m_heap;
+};
+
 // The contacts one walk has collected, in walk order; long chains keep a hash for the membership
 // questions. The list with each contact's name is only made when asked for: a walk through a long
 // chain of switches would otherwise spend a good part of its time copying names nobody reads.
@@ -59,7 +89,7 @@ private:
     friend void ChainAdd(TOrvexPinDriver* contact, TChain& chain, bool clearSettled);
 
     QObject* m_owner;
-    std::vector<TOrvexPinDriver*> m_pins;
+    TChainPins m_pins;
     TContactSet m_members;
     mutable std::unique_ptr<TComponentList> m_items;
 };

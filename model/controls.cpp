@@ -23,7 +23,7 @@ TOrvexControl::~TOrvexControl() {
 
 BoardLink* TOrvexControl::OwnerForm() const {
     const QObject* owner = parent();
-    return owner ? FindBoard(owner->parent()) : nullptr;
+    return owner ? m_board.Find(owner->parent()) : nullptr;
 }
 
 void TOrvexControl::Report(const QString& text) const {
@@ -68,7 +68,7 @@ void TOrvexControl::PropagateFrom(TOrvexPinDriver* contact) {
 void TOrvexControl::UpdateView() {
     QObject* owner = parent();
     if (!owner || !m_viewFlag) return;
-    ComponentRole* role = RoleOf(owner);
+    ComponentRole* role = OwnerRole();
     if (role && role->ComponentVisibility() == vs_Schematic) {
         if (ControlView* view = View()) view->HideView();
         return;
@@ -235,12 +235,12 @@ void TOrvexPortCtl::SetContact(TOrvexPinDriver* driver) {
 
 void TOrvexPortCtl::ValueChanged(TOrvexDriver*, TOrvexDriver*) {
     if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
-    auto* owner = dynamic_cast<TPortControlOwner*>(parent());
+    TPortControlOwner* owner = m_portOwner.Of(parent());
     if (owner && owner->PortControlChanged(this)) m_evaluated = true;
 }
 
 void TOrvexPortCtl::EndEvaluation(TOrvexPinDriver* contact) {
     TOrvexControl::EndEvaluation(contact);
-    auto* owner = dynamic_cast<TPortControlOwner*>(parent());
+    TPortControlOwner* owner = m_portOwner.Of(parent());
     if (owner && m_evaluated) owner->PortControlEnded(this);
 }

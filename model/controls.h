@@ -35,7 +35,10 @@ public:
     void CreateView(QObject* component, const QString& activeName,
                     const QString& schematicActiveName);
 
+    // The first board above the owning component; kept like a contact's (TOrvexDriver::OwnerForm).
     BoardLink* OwnerForm() const;
+    // What the owning component is, or nullptr; kept while the owner stays the same.
+    ComponentRole* OwnerRole() const { return m_role.Of(parent()); }
 
     TOrvexPinDriver* Contact() const { return m_contact.data(); }
     int Resistence() const { return m_resistence; }
@@ -74,6 +77,10 @@ protected:
     TOrvexPinDriver* m_askedContact = nullptr;
     QString m_activeName;
     QString m_schematicActiveName;
+
+private:
+    KeptCast<ComponentRole> m_role;
+    KeptBoard m_board;
 };
 
 // One contact: a host pin's or supply pin's control.
@@ -181,4 +188,7 @@ public:
     void SetContact(TOrvexPinDriver* driver) override;
     void ValueChanged(TOrvexDriver* contact, TOrvexDriver* sender) override;
     void EndEvaluation(TOrvexPinDriver* contact) override;
+
+private:
+    KeptCast<TPortControlOwner> m_portOwner;
 };

@@ -20,28 +20,7 @@ TOrvexControl* TOrvexDriver::OwnerControl() const {
 BoardLink* TOrvexDriver::OwnerForm() const {
     // The immediate owner is never the board: start one level above it.
     const QObject* owner = parent();
-    if (!owner) return nullptr;
-    const QObject* above = owner->parent();
-    if (m_form && owner == m_formOwner && above == m_formAbove) return m_form;
-    // Asked at every level change, so the answer is kept while owner and board stay the same;
-    // only when the board is right above the owner, as nothing in between could move.
-    if (auto* board = dynamic_cast<BoardLink*>(const_cast<QObject*>(above))) {
-        m_form = board;
-        m_formOwner = owner;
-        m_formAbove = above;
-        return board;
-    }
-    return FindBoard(above);
-}
-
-ComponentRole* TOrvexDriver::OwnerRole() const {
-    const QObject* owner = parent();
-    if (owner != m_roleOwner || !m_role) {
-        // An owner still being built may not show its role yet: only a found role is kept.
-        m_role = RoleOf(owner);
-        m_roleOwner = owner;
-    }
-    return m_role;
+    return owner ? m_board.Find(owner->parent()) : nullptr;
 }
 
 void TOrvexDriver::FireChange() {

@@ -5,11 +5,10 @@
 #include <functional>
 #include <memory>
 
+#include "model/boardlink.h"
 #include "model/collections.h"
 #include "model/enums.h"
 
-class BoardLink;
-class ComponentRole;
 class TOrvexControl;
 
 // Every electrical connection point of a board: a level (mV), a resistance (ohms) and, for
@@ -51,15 +50,16 @@ public:
     void StoreValue(int level) { m_value = level; }
     void StoreDrivenValue(int level) { m_drivenValue = level; }
 
-    // The board this driver lives on: the first board above its owner.
+    // The board this driver lives on: the first board above its owner. Asked at every level
+    // change, so the answer is kept while the owners up to the board stay the same.
     BoardLink* OwnerForm() const;
     // What the owning component is (gate, diode, switch...), or nullptr. Asked at every step of a
     // chain walk, so the answer is kept for as long as the owner stays the same.
-    ComponentRole* OwnerRole() const;
+    ComponentRole* OwnerRole() const { return m_role.Of(parent()); }
     // The owner or the board is going: asked after this, role and board are looked up afresh.
     void ForgetOwners() {
-        m_role = nullptr;
-        m_form = nullptr;
+        m_role.Forget();
+        m_board.Forget();
     }
 
     TPortChangeEvent OnChange;
@@ -81,11 +81,8 @@ protected:
     QPointer<QObject> m_controlRef;
 
 private:
-    mutable const QObject* m_roleOwner = nullptr;
-    mutable ComponentRole* m_role = nullptr;
-    mutable const QObject* m_formOwner = nullptr;
-    mutable const QObject* m_formAbove = nullptr;
-    mutable BoardLink* m_form = nullptr;
+    KeptCast<ComponentRole> m_role;
+    KeptBoard m_board;
 };
 
 // A contact: a driver that can be wired to other contacts. Wiring is symmetric and a destroyed

@@ -198,7 +198,8 @@ BoardLink* MirrorPinToBoard(TOrvexPin* pin, int level, int drivenLevel) {
     BoardLink* board = pin ? pin->OwnerForm() : nullptr;
     if (!board) return nullptr;
     const int bit = 1 << (pin->PinNumber() & 7);
-    const TMirrorTargets targets =
+    // Plain field writes below: nothing can change the board while the targets are used.
+    const TMirrorTargets& targets =
         board->MirrorTargets(pin->Space(), pin->Address(), pin->PinNumber());
     for (TOrvexPortDriver* port : targets.Ports) {
         if (port->Address() == pin->Address() && port->Space() == pin->Space()) {

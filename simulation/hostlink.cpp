@@ -61,7 +61,7 @@ void TBoardFormLink::ReportHeldPins(int address, int data) {
     const QList<QPointer<TOrvexGraphicComponent>> components =
         m_form.Board()->DecodingComponents(ops_DATA, address);
     for (const QPointer<TOrvexGraphicComponent>& component : components) {
-        ComponentRole* role = component ? RoleOf(component.data()) : nullptr;
+        const ComponentRole* role = component.data();
         if (!role) continue;
         if (TOrvexPortDriver* port = role->MirroredPort())
             if (port->Space() == ops_DATA && port->Address() == address)

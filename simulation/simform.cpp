@@ -166,18 +166,29 @@ QList<QObject*> TBoardSurface::BoardComponents() const {
     return result;
 }
 
-TMirrorTargets TBoardSurface::MirrorTargets(TPortSpace space, int address, int pinNumber) const {
+const TMirrorTargets& TBoardSurface::MirrorTargets(TPortSpace space, int address,
+                                                   int pinNumber) const {
     for (QObject* child : std::as_const(m_mirrorPending))
         IndexMirror(child);
     m_mirrorPending.clear();
+    const quint64 key = pinKey(space, address, pinNumber);
+    // A host mostly moves the same pin again and again.
+    if (m_lastTargets && m_lastTargetKey == key) return *m_lastTargets;
+    m_lastTargetKey = key;
+    if (auto kept = m_mirrorTargets.constFind(key); kept != m_mirrorTargets.cend()) {
+        m_lastTargets = &*kept;
+        return *kept;
+    }
     TMirrorTargets targets;
     if (auto it = m_mirrors.constFind(portKey(space, address)); it != m_mirrors.cend())
         for (QObject* port : *it)
             targets.Ports.append(static_cast<TOrvexPortDriver*>(port));
-    if (auto it = m_mirrors.constFind(pinKey(space, address, pinNumber)); it != m_mirrors.cend())
+    if (auto it = m_mirrors.constFind(key); it != m_mirrors.cend())
         for (QObject* pin : *it)
             targets.Pins.append(static_cast<TOrvexPin*>(pin));
-    return targets;
+    // An insertion may move the other answers.
+    m_lastTargets = &*m_mirrorTargets.insert(key, std::move(targets));
+    return *m_lastTargets;
 }
 
 void TBoardSurface::MirrorKeyChanged(QObject* driver) {
@@ -191,6 +202,7 @@ void TBoardSurface::MirrorKeyChanged(QObject* driver) {
 
 void TBoardSurface::IndexMirror(QObject* component) const {
     UnindexMirror(component);
+    ForgetMirrorTargets();
     if (component->parent() != this || !m_ownedSet.contains(component)) return;
     ComponentRole* role = RoleOf(component);
     if (!role) return;
@@ -209,6 +221,7 @@ void TBoardSurface::IndexMirror(QObject* component) const {
 void TBoardSurface::UnindexMirror(QObject* component) const {
     const auto it = m_mirrorKeys.find(component);
     if (it == m_mirrorKeys.end()) return;
+    ForgetMirrorTargets();
     for (const quint64 key : {it->first, it->second}) {
         if (!key) continue;
         auto entry = m_mirrors.find(key);
@@ -217,6 +230,11 @@ void TBoardSurface::UnindexMirror(QObject* component) const {
         if (entry->isEmpty()) m_mirrors.erase(entry);
     }
     m_mirrorKeys.erase(it);
+}
+
+void TBoardSurface::ForgetMirrorTargets() const {
+    m_mirrorTargets.clear();
+    m_lastTargets = nullptr;
 }
 
 void TBoardSurface::DecodingChanged() {
@@ -242,18 +260,27 @@ constexpr qsizetype MaxDecoderLists = 4096;
 
 const QList<QPointer<TOrvexGraphicComponent>>&
 TBoardSurface::DecodingComponents(TPortSpace space, int address) const {
+    const quint64 key = portKey(space, address);
+    // A host mostly asks for the same address again and again (a port written in a loop).
+    if (m_decodersGeneration == m_decodingGeneration && m_lastDecoders && m_lastDecoderKey == key)
+        return *m_lastDecoders;
     if (m_decodersGeneration != m_decodingGeneration || m_decoders.size() >= MaxDecoderLists) {
         m_decoders.clear();
         m_decodersGeneration = m_decodingGeneration;
     }
-    const quint64 key = portKey(space, address);
+    m_lastDecoderKey = key;
     auto it = m_decoders.find(key);
-    if (it != m_decoders.end()) return *it;
+    if (it != m_decoders.end()) {
+        m_lastDecoders = &*it;
+        return *it;
+    }
     QList<QPointer<TOrvexGraphicComponent>> list;
     for (QObject* child : children())
         if (auto* component = qobject_cast<TOrvexGraphicComponent*>(child))
             if (decodes(component, space, address)) list.append(component);
-    return *m_decoders.insert(key, list);
+    // An insertion may move the other lists.
+    m_lastDecoders = &*m_decoders.insert(key, list);
+    return *m_lastDecoders;
 }
 
 QList<std::tuple<TPortSpace, int, int>> TBoardSurface::DecodedAddresses() const {
@@ -666,7 +693,7 @@ qintptr TSimForm::DeliverHostAccess(quint32 wParam, qintptr lParam, bool decoder
         for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder())
             components.append(component);
     }
-    for (const QPointer<TOrvexGraphicComponent>& component : components) {
+    for (const QPointer<TOrvexGraphicComponent>& component : std::as_const(components)) {
         if (!component) continue;
         try {
             component->HostAccess(data, drivenData, kind, address, nullptr, bit);

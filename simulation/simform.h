@@ -58,7 +58,8 @@ public:
     void ShowError(const QString& text) override;
     QList<QObject*> BoardComponents() const override; // child order
     // From an index of the port and pin components by what they show, kept as they change.
-    TMirrorTargets MirrorTargets(TPortSpace space, int address, int pinNumber) const override;
+    const TMirrorTargets& MirrorTargets(TPortSpace space, int address,
+                                        int pinNumber) const override;
     void MirrorKeyChanged(QObject* driver) override;
 
     // What the board decodes, for its host: the components that take a host access at an address
@@ -117,10 +118,19 @@ private:
     // key -> component -> the port or pin it shows (a port key's a TOrvexPortDriver, a pin key's
     // a TOrvexPin)
     mutable QHash<quint64, QHash<QObject*, QObject*>> m_mirrors;
+    // MirrorTargets' answers by pin key, made from m_mirrors and dropped whenever it changes: a
+    // host pin asks at every level change.
+    mutable QHash<quint64, TMirrorTargets> m_mirrorTargets;
+    mutable quint64 m_lastTargetKey = 0;
+    mutable const TMirrorTargets* m_lastTargets = nullptr; // the answer last given; in the hash
+    void ForgetMirrorTargets() const;
     void DecodingChanged();
     quint64 m_decodingGeneration = 1;
     mutable quint64 m_decodersGeneration = 0;                                   // of m_decoders
     mutable QHash<quint64, QList<QPointer<TOrvexGraphicComponent>>> m_decoders; // by port key
+    // The list last asked for, valid while m_decodersGeneration is.
+    mutable quint64 m_lastDecoderKey = 0;
+    mutable const QList<QPointer<TOrvexGraphicComponent>>* m_lastDecoders = nullptr;
     TNodeArray m_noNodes; // the node table of a board without a form
 };
 

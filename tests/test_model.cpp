@@ -85,6 +85,8 @@ private slots:
     void destroyingAWiredContactUnwiresIt();
     void setValueAndChangeValue();
     void suspendedBoardChangesNothing();
+    void ownerBoardFollowsTheComponent_data();
+    void ownerBoardFollowsTheComponent();
     void driverAndInputRoles();
     void setDrivenValueReattachesDriverContact_data();
     void setDrivenValueReattachesDriverContact();
@@ -392,6 +394,54 @@ void TestModel::setValueAndChangeValue() {
     c->AssignValue(400);
     QCOMPARE(control->changes.size(), before + 1);
     QCOMPARE(control->changes.last().second, c);
+}
+
+void TestModel::ownerBoardFollowsTheComponent_data() {
+    QTest::addColumn<QString>("asker");
+    QTest::newRow("contact") << QStringLiteral("contact");
+    QTest::newRow("port pin") << QStringLiteral("port pin");
+    QTest::newRow("control") << QStringLiteral("control");
+}
+
+// Contacts and controls keep the board they found; the answer must follow the component to another
+// board, off any board and back, and a board that stops being one.
+void TestModel::ownerBoardFollowsTheComponent() {
+    QFETCH(QString, asker);
+    auto* contact = new TOrvexPinDriver(comp);
+    auto* port = new TOrvexPort(comp);
+    auto* control = new RecordingControl(comp);
+    const auto ownerBoard = [&]() -> BoardLink* {
+        if (asker == u"contact") return contact->OwnerForm();
+        if (asker == u"port pin") return port->Pins(3)->OwnerForm();
+        return control->OwnerForm();
+    };
+    QCOMPARE(ownerBoard(), static_cast<BoardLink*>(board));
+    QCOMPARE(ownerBoard(), static_cast<BoardLink*>(board)); // asked again: kept
+
+    TestBoard other;
+    comp->setParent(&other);
+    QCOMPARE(ownerBoard(), static_cast<BoardLink*>(&other));
+
+    QObject plain;
+    comp->setParent(&plain);
+    QCOMPARE(ownerBoard(), nullptr);
+
+    // Under a board through an owner that is not one.
+    auto* group = new QObject(board);
+    comp->setParent(group);
+    QCOMPARE(ownerBoard(), static_cast<BoardLink*>(board));
+    comp->setParent(board);
+    QCOMPARE(ownerBoard(), static_cast<BoardLink*>(board));
+
+    // A board being destroyed stops being one before its children go.
+    auto* dying = new TestBoard;
+    comp->setParent(dying);
+    QCOMPARE(ownerBoard(), static_cast<BoardLink*>(dying));
+    BoardLink* seenWhileDying = static_cast<BoardLink*>(dying);
+    QObject::connect(dying, &QObject::destroyed, [&] { seenWhileDying = ownerBoard(); });
+    delete dying; // deletes the component, which the next init makes afresh
+    comp = nullptr;
+    QCOMPARE(seenWhileDying, nullptr);
 }
 
 void TestModel::suspendedBoardChangesNothing() {
