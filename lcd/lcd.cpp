@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 #include "lcd/lcdfont.h"
 #include "platform/errors.h"
 #include "resources/pictures.h"
@@ -15,6 +17,7 @@ const QColor GlassLit(168, 188, 33);
 const QColor GlassDark(83, 87, 49);
 const QColor Border(16, 16, 16);
 const QColor Strip(128, 128, 128);
+const QColor NameInk(225, 225, 225);
 
 quint32 g_nextHandle = 1;
 
@@ -90,7 +93,21 @@ void TLCDDispView::PaintFrame(QPainter& painter) {
     // The glass inside a dark border 5 dots wide, two grey strips along its top and bottom.
     painter.fillRect(rect(), Border);
     painter.fillRect(QRect(5 * d, 5 * d, w - 10 * d, h - 10 * d), GlassColor());
-    painter.fillRect(QRect(3 * d, 2 * d, w - 6 * d, d), Strip);
+    int stripLeft = 3 * d;
+    const QString name = m_module && m_module->ShowName() ? m_module->GetCaption() : QString();
+    if (!name.isEmpty()) {
+        // Light on the dark border, where the top strip would run; the strip starts after it.
+        const QFont font = m_module->FitNameFont(name, w - 6 * d, 5 * d, w);
+        const QFontMetrics metrics(font);
+        const int top = std::max(0, (5 * d - metrics.height()) / 2);
+        painter.save();
+        painter.setFont(font);
+        painter.setPen(NameInk);
+        painter.drawText(QPoint(3 * d, top + metrics.ascent()), name);
+        painter.restore();
+        stripLeft = std::min(w - 3 * d, 3 * d + metrics.horizontalAdvance(name) + 2 * d);
+    }
+    painter.fillRect(QRect(stripLeft, 2 * d, w - 3 * d - stripLeft, d), Strip);
     painter.fillRect(QRect(3 * d, h - 3 * d, w - 6 * d, d), Strip);
 }
 
@@ -373,6 +390,22 @@ void TLCD::SetVisibility(TVisibility value) {
     TOrvexGraphicComponent::SetVisibility(value);
     if (m_controller && m_controller->View()) m_controller->View()->HideView();
     if (value != vs_Schematic) m_view->ResizeView();
+}
+
+void TLCD::SetShowName(bool value) {
+    TOrvexGraphicComponent::SetShowName(value);
+    if (m_view) m_view->update();
+}
+
+TNamePlace TLCD::NamePlace() const {
+    // The symbol's control pins start at x 10, 15 apart; its data lines follow 13 further on.
+    const int controlPins = qobject_cast<const TLCDGraph*>(this) ? 5 : 3;
+    const int dataFirst = 10 + (controlPins - 1) * 15 + 13;
+    const QRect band(4, 41, dataFirst - 8, 10);
+    TNamePlace place;
+    place.Rect = band;
+    place.Font = FitNameFont(GetCaption(), band.width(), band.height(), width());
+    return place;
 }
 
 void TLCD::LCDDrawCell(int index) {

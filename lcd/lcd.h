@@ -48,7 +48,7 @@ protected:
     // The glass is painted with its dots only in the component views while the board runs.
     bool ShowsDots() const;
     void paintEvent(QPaintEvent* event) override;
-    // The frame and the empty glass.
+    // The frame and the empty glass, with the module's name in the top border when it shows it.
     void PaintFrame(QPainter& painter);
     // Draws the dots of the view into the painter (the glass is painted already).
     virtual void PaintDots(QPainter& painter) = 0;
@@ -148,6 +148,7 @@ class TLCD : public TOrvexGraphicComponent, public TLCDDisplay, public MessageTa
     Q_PROPERTY(TOrvexPinDriver* RdWr READ RdWr WRITE SetRdWr)
     Q_PROPERTY(TOrvexPinDriver* RegSel READ RegSel WRITE SetRegSel)
     Q_PROPERTY(TOrvexPinDriver* Enable READ Enable WRITE SetEnable)
+    Q_PROPERTY(bool ShowName READ ShowName WRITE SetShowName)
 
 public:
     ~TLCD() override;
@@ -173,6 +174,10 @@ public:
     // Sizes the component; refused unless CanResize.
     void ApplySize(const QSize& size);
     void SetVisibility(TVisibility value) override;
+    // The glass covers the component: the view draws the name in its frame.
+    void SetShowName(bool value) override;
+    // In the schematic view: the free band left of the data lines, under the glass.
+    TNamePlace NamePlace() const override;
 
     // ---- TLCDDisplay
     void LCDDrawCell(int index) override;

@@ -2,6 +2,8 @@
 #include <QImage>
 #include <QtTest>
 
+#include <memory>
+
 #include "lcd/lcd.h"
 #include "lcd/lcdfont.h"
 #include "platform/clock.h"
@@ -57,6 +59,8 @@ private slots:
     void refusedValues();
     void ownHostAccessMessage();
     void selectionShowsOnTheBorder();
+    void nameShowsInTheFrame_data();
+    void nameShowsInTheFrame();
 };
 
 void TestLCD::sizes_data() {
@@ -359,6 +363,48 @@ void TestLCD::selectionShowsOnTheBorder() {
     QCOMPARE(pixel(lcd.View(), corner), QColor(Qt::white));
     lcd.SetSelected(false);
     QCOMPARE(pixel(lcd.View(), corner), QColor(16, 16, 16));
+}
+
+void TestLCD::nameShowsInTheFrame_data() {
+    QTest::addColumn<bool>("graphic");
+    QTest::newRow("character") << false;
+    QTest::newRow("graphic") << true;
+}
+
+// The glass covers the module, so the name goes into the top border (and, in the schematic view,
+// under the glass of the symbol): light pixels appear there only while ShowName is on.
+void TestLCD::nameShowsInTheFrame() {
+    QFETCH(bool, graphic);
+    QWidget board;
+    std::unique_ptr<TLCD> lcd;
+    if (graphic)
+        lcd = std::make_unique<TLCDGraph>(&board);
+    else
+        lcd = std::make_unique<TLCDAlpha>(&board);
+    lcd->SetName(QStringLiteral("Display"));
+    lcd->SetCaption(QStringLiteral("Display"));
+    const int band = 5 * lcd->DotSize();
+    auto lightInBand = [&](QWidget* widget, const QRect& area) {
+        const QImage image = widget->grab().toImage();
+        int light = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                light += image.pixelColor(x, y).lightness() > 170;
+        return light;
+    };
+    const QRect top(0, 0, lcd->width() / 2, band);
+    QCOMPARE(lightInBand(lcd->View(), top), 0);
+    lcd->SetShowName(true);
+    QVERIFY(lcd->ShowName());
+    QVERIFY(lightInBand(lcd->View(), top) > 10);
+
+    lcd->SetVisibility(vs_Schematic);
+    const TNamePlace place = lcd->NamePlace();
+    QVERIFY(!place.Rect.isEmpty());
+    QVERIFY(QRect(QPoint(), lcd->size()).contains(place.Rect));
+    const QImage withName = lcd->grab().toImage();
+    lcd->SetShowName(false);
+    QVERIFY(withName != lcd->grab().toImage());
 }
 
 QTEST_MAIN(TestLCD)
