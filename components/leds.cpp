@@ -290,6 +290,10 @@ void TDispSeg::SetCommonElectrodeType(TCommonElectrodeTypes type) {
 void TDispSeg::SetPort(TOrvexPortDriver* port) {
     if (!port) return;
     TOrvexPinDriver* common = CommonElectrode();
+    if (port != m_port) {
+        QObject::disconnect(m_portGone);
+        m_portGone = connect(port, &QObject::destroyed, this, [this] { PortDestroyed(); });
+    }
     m_port = port;
     try {
         for (int i = 0; i < SegmentCount; ++i) {
@@ -306,6 +310,19 @@ void TDispSeg::SetPort(TOrvexPortDriver* port) {
         }
     } catch (const std::exception&) {
         // A display half wired to its port still shows what reaches it.
+    }
+    RefreshView();
+}
+
+void TDispSeg::PortDestroyed() {
+    QObject::disconnect(m_portGone);
+    TOrvexPinDriver* common = m_commonElectrode.data();
+    if (!common) return;
+    for (const QPointer<TDiodeCtl>& segment : m_segments) {
+        if (!segment) continue;
+        TOrvexPinDriver* side =
+            m_commonElectrodeType == com_CATHODE ? segment->Contact2() : segment->Contact1();
+        if (side != common) side->Disconnect(common);
     }
     RefreshView();
 }

@@ -159,8 +159,13 @@ public:
     QList<TOrvexPinDriver*> SchematicContacts() const override;
 
 private:
+    // The port is gone: the segments' common sides were joined for it, and only a Port line
+    // could rebuild that join from a board file, so it goes with the port.
+    void PortDestroyed();
+
     QPointer<TOrvexPinDriver> m_commonElectrode;
     TCommonElectrodeTypes m_commonElectrodeType = com_CATHODE;
     QPointer<TOrvexPortDriver> m_port;
+    QMetaObject::Connection m_portGone;
     std::array<QPointer<TDiodeCtl>, SegmentCount> m_segments;
 };

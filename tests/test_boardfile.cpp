@@ -1351,8 +1351,9 @@ void TestBoardFile::wiringTheFileCannotHold() {
 }
 
 void TestBoardFile::wiringOfSetters_data() {
-    QTest::addColumn<QString>("text");      // the components, unwired
-    QTest::addColumn<QStringList>("edits"); // property writes as the grid makes them, in order
+    QTest::addColumn<QString>("text"); // the components, unwired
+    // Property writes as the grid makes them, in order, and "delete NAME".
+    QTest::addColumn<QStringList>("edits");
     const QString leds =
         block("TwoColorLED1: TTwoColorLED", "") + block("TwoColorLED2: TTwoColorLED", "");
     // The second LED's own line wires only the first LED's first cathode; the first LED's
@@ -1369,6 +1370,13 @@ void TestBoardFile::wiringOfSetters_data() {
     QTest::newRow("a display's port, one segment rewired")
         << block("P1: TUPort", "") + block("Seg1: TDispSeg", "") + block("LED1: TLED", "")
         << QStringList{"Seg1.Port = P1.Port", "LED1.Anode = Seg1.Anode2"};
+    // The join of the segments' common sides exists for the port; only a port line rebuilds it.
+    const QString display = block("P1: TUPort", "") + block("Seg1: TDispSeg", "");
+    QTest::newRow("a display's port deleted")
+        << display << QStringList{"Seg1.Port = P1.Port", "delete P1"};
+    QTest::newRow("a display's port deleted, its common electrode elsewhere")
+        << display + block("LED1: TLED", "")
+        << QStringList{"Seg1.CommonElectrode = LED1.Cathode", "Seg1.Port = P1.Port", "delete P1"};
 }
 
 // Wires that setters of several contacts make, and the same contacts rewired afterwards: the
@@ -1381,6 +1389,10 @@ void TestBoardFile::wiringOfSetters() {
     QCOMPARE(e.errors(), QString());
     const PropertyText::TPathRoot root{e.board(), {}, {}};
     for (const QString& edit : edits) {
+        if (edit.startsWith(QLatin1String("delete "))) {
+            delete e.board()->FindOwnedName(edit.mid(7));
+            continue;
+        }
         const qsizetype dot = edit.indexOf(QLatin1Char('.'));
         const qsizetype equals = edit.indexOf(QLatin1Char('='));
         QObject* component = e.board()->FindOwnedName(edit.left(dot));
