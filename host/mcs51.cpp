@@ -104,7 +104,7 @@ void Core::SetExternalPins(int port, uint8_t levels) {
     port &= 3;
     if (m_extPins[size_t(port)] == levels) return;
     m_extPins[size_t(port)] = levels;
-    if (port == 1 || port == 3) pinsChanged(m_cycles);
+    portPinsChanged(port);
 }
 
 uint8_t Core::Sfr(uint8_t address) const {

@@ -182,6 +182,8 @@ private:
     void syncPeripherals(uint64_t now);
     void scheduleNext();
     void pinsChanged(uint64_t sampleAt);
+    // After a latch write or a level from outside: samples the port's pins when that matters.
+    void portPinsChanged(int port);
     void samplePins();
     void advancePeripherals(uint64_t now);
     void levelInterrupts();

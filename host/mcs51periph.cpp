@@ -143,7 +143,7 @@ void Core::writeSfrSlow(uint8_t address, uint8_t value) {
         int port = (address >> 4) & 3;
         sf[address] = value;
         if (m_hooks) m_hooks->PortWritten(port, value);
-        if (port == 1 || port == 3) pinsChanged(m_cycles);
+        portPinsChanged(port);
         return;
     }
     case sfr::SBUF:
@@ -220,6 +220,24 @@ void Core::pinsChanged(uint64_t sampleAt) {
     m_pinsPending = true;
     m_pinSampleAt = std::max(sampleAt, m_cycles);
     m_nextEvent = 0;
+}
+
+void Core::portPinsChanged(int port) {
+    // Only INT0, INT1, T0 and T1 on P3, and T2 and T2EX on an 8052's P1, reach the peripherals;
+    // a port write that leaves them as last sampled (a CPL of an LED's pin) costs nothing more.
+    uint8_t mask = 0, sampled = 0;
+    if (port == 3) {
+        mask = 0x3C;
+        sampled = m_pinP3;
+    } else if (port == 1 && m_variant == Variant::I8052) {
+        mask = 0x03;
+        sampled = m_pinP1;
+    } else {
+        return;
+    }
+    const uint8_t pins = m_sfr[size_t(port * 0x10)] & m_extPins[size_t(port)];
+    if (!m_pinsPending && ((pins ^ sampled) & mask) == 0) return;
+    pinsChanged(m_cycles);
 }
 
 // A P1 or P3 pin may have changed: edges on INT0/INT1 set the interrupt flags, falling edges on
