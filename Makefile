@@ -46,17 +46,20 @@ bench: deps
 	./$(BENCH_DIR)/bench/brelvan-bench
 
 # Rebuilds the example firmware from its C sources (needs sdcc). The built .ihx files are committed,
-# so running the examples and the tests needs no compiler.
-FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware
+# so running the examples and the tests needs no compiler. Every firmware is built with --debug and
+# its debug files (.cdb, the relocated listing .rst, the .map) are committed beside the .ihx, so
+# the debugger shows its source. (--debug keeps the unreachable RET after a main that never
+# returns, so its image is a byte longer than a build without it.)
+FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware tests/debug
 FIRMWARE_BUILD ?= build-firmware
 firmware:
 	@command -v sdcc >/dev/null || { echo "make firmware needs sdcc (apt-get install sdcc)"; exit 1; }
 	@mkdir -p $(FIRMWARE_BUILD)
 	@for src in $(addsuffix /*.c,$(FIRMWARE_DIRS)); do \
-	  name=$$(basename $$src .c); \
+	  name=$$(basename $$src .c); dir=$$(dirname $$src); \
 	  echo "sdcc $$src"; \
-	  (cd $(FIRMWARE_BUILD) && sdcc -mmcs51 --std-c11 -o $$name.ihx $(CURDIR)/$$src) || exit 1; \
-	  cp $(FIRMWARE_BUILD)/$$name.ihx $$(dirname $$src)/$$name.ihx; \
+	  (cd $$dir && sdcc -mmcs51 --std-c11 --debug -o $(CURDIR)/$(FIRMWARE_BUILD)/$$name.ihx $$name.c) || exit 1; \
+	  for ext in ihx cdb rst map; do cp $(FIRMWARE_BUILD)/$$name.$$ext $$dir/$$name.$$ext; done; \
 	done
 
 # Fuzzes the board-file reader and then the firmware loaders, each for FUZZ_SECONDS; what they
