@@ -11,7 +11,7 @@ WERROR    ?= OFF
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
                 xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev
 
-.PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware clean contact-sheet format firmware
+.PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware fuzz-debuginfo clean contact-sheet format firmware
 
 # Installs only what is missing, so it is cheap to run every time.
 deps:
@@ -65,12 +65,14 @@ firmware:
 # Fuzzes the board-file reader and then the firmware loaders, each for FUZZ_SECONDS; what they
 # find lands in $(FUZZ_DIR)/findings (a crash-*, timeout-* or leak-* file, firmware-* for the
 # loaders): make it a fixture under tests/boards/fuzz/, or a case of the loader tests.
-fuzz: fuzz-boardfile fuzz-firmware
+fuzz: fuzz-boardfile fuzz-firmware fuzz-debuginfo
 
 fuzz-build: deps
 	CXX=clang++-14 CC=clang-14 cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELVAN_FUZZ=ON
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target brelvan-fuzz-boardfile brelvan-fuzz-firmware
-	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/corpus-firmware $(FUZZ_DIR)/findings
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target brelvan-fuzz-boardfile brelvan-fuzz-firmware \
+	  brelvan-fuzz-debuginfo
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/corpus-firmware $(FUZZ_DIR)/corpus-debuginfo \
+	  $(FUZZ_DIR)/findings
 
 fuzz-boardfile: fuzz-build
 	cp -n examples/*.ovd tests/boards/*.ovd tests/scenarios/*.ovd $(FUZZ_DIR)/corpus/ 2>/dev/null || true
@@ -85,6 +87,15 @@ fuzz-firmware: fuzz-build
 	  ./fuzz/brelvan-fuzz-firmware -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
 	  -max_len=16384 -dict=$(CURDIR)/fuzz/firmware.dict -artifact_prefix=findings/firmware- \
 	  corpus-firmware
+
+# The debug-file reader, from the committed debug files of every firmware.
+fuzz-debuginfo: fuzz-build
+	cp -n examples/firmware/*.cdb tests/scenarios/firmware/*.cdb tests/debug/*.cdb \
+	  $(FUZZ_DIR)/corpus-debuginfo/ 2>/dev/null || true
+	cd $(FUZZ_DIR) && ASAN_OPTIONS=detect_leaks=1 \
+	  ./fuzz/brelvan-fuzz-debuginfo -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	  -max_len=65536 -dict=$(CURDIR)/fuzz/debuginfo.dict -artifact_prefix=findings/debuginfo- \
+	  corpus-debuginfo
 
 contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png
