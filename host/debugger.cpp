@@ -356,7 +356,8 @@ CallStack ReadCallStack(const Core& core, const DebugInfo* info) {
         const Function* f = info ? info->FunctionAt(pc) : nullptr;
         if (!f) return 0;
         int count = 0;
-        for (uint16_t at = f->start; at < pc && code[at] == 0xC0 && count < 16; at += 2) ++count;
+        for (uint16_t at = f->start; at < pc && code[at] == 0xC0 && count < 16; at += 2)
+            ++count;
         return count;
     };
     int p = core.SP() - prologuePushes(core.PC());
@@ -461,6 +462,19 @@ void Debugger::RemoveBreakpoint(int index) {
 void Debugger::ClearBreakpoints() {
     m_breakpoints.clear();
     m_dirty = true;
+}
+
+void Debugger::SetBreakpoints(std::vector<CodeBreakpoint> breakpoints) {
+    m_breakpoints = std::move(breakpoints);
+    for (CodeBreakpoint& breakpoint : m_breakpoints)
+        resolve(breakpoint);
+    m_dirty = true;
+}
+
+void Debugger::ResumeHere(const Core& core) {
+    m_resumePc = core.PC();
+    m_resumeCycles = core.Cycles();
+    m_haveResume = true;
 }
 
 bool Debugger::ToggleLineBreakpoint(const std::string& file, int line) {
@@ -669,13 +683,14 @@ uint64_t Debugger::Run(Core& core, uint64_t budget) {
         hitBreakpoint(core))
         return 0;
     uint64_t ran = 0;
+    int idle = 0; // passes without a cycle: a switch between the two ways of running, or stuck
     while (ran < budget && !m_stopped) {
-        if (!needsSingleSteps()) {
-            ran += runFast(core, budget - ran);
-        } else {
-            ran += runWatched(core, budget - ran);
-        }
+        const uint64_t got =
+            needsSingleSteps() ? runWatched(core, budget - ran) : runFast(core, budget - ran);
+        ran += got;
         if (core.State() == RunState::PowerDown || core.State() == RunState::Undefined) break;
+        idle = got == 0 ? idle + 1 : 0;
+        if (idle > 2) break;
     }
     if (m_stopped) {
         m_resumePc = core.PC();
