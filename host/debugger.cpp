@@ -45,6 +45,17 @@ Access bitByte(uint8_t bit, bool write) {
 
 } // namespace
 
+DataBreakpoint WatchVariable(const Location& where, bool onWrite, bool onRead) {
+    DataBreakpoint watch;
+    watch.space = where.space;
+    watch.address = where.address;
+    watch.length = where.space == Space::Bit ? 1 : std::max(where.type.size, 1);
+    watch.onWrite = onWrite;
+    watch.onRead = onRead;
+    watch.name = where.name;
+    return watch;
+}
+
 std::vector<Access> PredictAccesses(const Core& core) {
     std::vector<Access> out;
     const uint16_t pc = core.PC();

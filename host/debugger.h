@@ -39,6 +39,9 @@ struct DataBreakpoint {
     std::string name; // the variable's name when set by name, for the stop reason
 };
 
+// A data breakpoint on a C variable (or a part of one): its space, address and size.
+DataBreakpoint WatchVariable(const Location& where, bool onWrite, bool onRead);
+
 // One memory access an instruction makes.
 struct Access {
     Space space = Space::Iram; // Iram (direct, indirect, register, stack), Sfr, Xram, Bit, Code

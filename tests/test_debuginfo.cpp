@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 #include <sys/stat.h>
@@ -720,15 +722,45 @@ private slots:
         } else {
             const auto where = f.where(target.toLatin1().constData());
             QVERIFY(where);
-            watch.space = where->space;
-            watch.address = where->address;
-            watch.length = where->space == Space::Bit ? 1 : where->type.size;
-            watch.name = target.toStdString();
+            watch = mcs51::WatchVariable(*where, onWrite, onRead);
         }
         f.debugger.AddDataBreakpoint(watch);
         QVERIFY(f.run());
         const QString got = QString::fromStdString(f.debugger.StopReason());
         QVERIFY2(got.startsWith(reason), qPrintable(got));
+    }
+
+    // Every byte of internal and external RAM an instruction changes is among the writes
+    // predicted for it, over many turns of the fixture's loop (interrupts included).
+    void predictedWritesCoverChanges() {
+        Loaded f;
+        std::array<uint8_t, 256> iram{};
+        std::array<uint8_t, 16> xram{};
+        int checked = 0;
+        for (int i = 0; i < 40000; ++i) {
+            const std::vector<mcs51::Access> predicted = mcs51::PredictAccesses(f.core);
+            std::copy_n(f.core.Iram(), iram.size(), iram.begin());
+            std::copy_n(f.core.Xram(), xram.size(), xram.begin());
+            const uint64_t before = f.core.Instructions();
+            const uint16_t pc = f.core.PC();
+            f.core.Step();
+            if (f.core.Instructions() == before) continue; // an interrupt's call, no instruction
+            auto written = [&](Space space, uint32_t address) {
+                return std::any_of(predicted.begin(), predicted.end(), [&](const mcs51::Access& a) {
+                    return a.write && a.space == space && a.address == address;
+                });
+            };
+            for (uint32_t a = 0; a < iram.size(); ++a)
+                if (f.core.Iram()[a] != iram[a])
+                    QVERIFY2(written(Space::Iram, a),
+                             qPrintable(QStringLiteral("IRAM 0x%1 by 0x%2")
+                                            .arg(a, 2, 16, QLatin1Char('0'))
+                                            .arg(pc, 4, 16, QLatin1Char('0'))));
+            for (uint32_t a = 0; a < xram.size(); ++a)
+                if (f.core.Xram()[a] != xram[a]) QVERIFY(written(Space::Xram, a));
+            ++checked;
+        }
+        QVERIFY(checked > 30000);
     }
 
     // The call stack names the callers from the return addresses, an interrupt handler's too.
