@@ -743,6 +743,11 @@ const Symbol* DebugInfo::FindSymbol(std::string_view name, int pc) const {
     return anyLocal;
 }
 
+std::optional<Location> DebugInfo::LocationOf(const Symbol& symbol) {
+    if (!symbol.located || symbol.isFunction) return std::nullopt;
+    return Location{symbol.space, symbol.address, symbol.type, symbol.QualifiedName()};
+}
+
 const StructInfo* DebugInfo::FindStruct(std::string_view name) const {
     for (const StructInfo& info : m_structs)
         if (info.name == name) return &info;

@@ -319,6 +319,12 @@ private slots:
         QCOMPARE(QString::fromStdString(error),
                  QStringLiteral("w is kept in registers (r7), not at an address"));
         QVERIFY(f.info().FunctionAt(twice->start)->name == "twice_plus");
+        // Every variable listed for a place with an address reads through its location.
+        for (const mcs51::Symbol* s : f.info().Variables(sum3->start)) {
+            const auto where = mcs51::DebugInfo::LocationOf(*s);
+            QCOMPARE(bool(where), s->located);
+            if (where) QVERIFY(!mcs51::FormatValue(f.core, *where, &f.info()).empty());
+        }
         const mcs51::Function* isr = f.info().FindFunction("timer0_isr");
         QVERIFY(isr && isr->isInterrupt && !twice->isInterrupt);
     }
@@ -788,6 +794,27 @@ private slots:
     }
 
     // ---- on the board
+
+    // Code breakpoints belong to their firmware: another file loaded has its own, and the first
+    // one's come back with it.
+    void breakpointsPerFirmware() {
+        ScratchSettings settings;
+        WindowFixture e(QSize(800, 600));
+        TFirmwareRunner* runner = e.window->Firmware()->Runner();
+        QVERIFY(e.window->Firmware()->LoadFirmware(Firmware));
+        runner->Debugger().AddLineBreakpoint("debugged.c", 67);
+        QVERIFY(e.window->Firmware()->LoadFirmware(
+            QStringLiteral(BRELVAN_SOURCE_DIR "/examples/firmware/running_light.ihx")));
+        QVERIFY(runner->Debugger().Breakpoints().empty());
+        runner->Debugger().AddLineBreakpoint("running_light.c", 24);
+        QVERIFY(e.window->Firmware()->LoadFirmware(Firmware));
+        QCOMPARE(runner->Debugger().Breakpoints().size(), size_t(1));
+        QCOMPARE(runner->Debugger().Breakpoints()[0].line, 67);
+        QVERIFY(runner->Debugger().Breakpoints()[0].resolved);
+        // Loading the same file again (a rebuild) keeps them.
+        QCOMPARE(runner->Reload(), QString());
+        QCOMPARE(runner->Debugger().Breakpoints().size(), size_t(1));
+    }
 
     // A variable written while paused is what the firmware sends to the LEDs on the next line;
     // the stop reason and the stopwatch come through the runner.
