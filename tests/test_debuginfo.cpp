@@ -3,6 +3,7 @@
 // rebuild, data breakpoints, stepping without source, the call stack, and a variable edited on a
 // running board.
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -767,6 +768,53 @@ private slots:
             ++checked;
         }
         QVERIFY(checked > 30000);
+    }
+
+    // The same for every opcode: single instructions of random code from random register and
+    // memory contents (interrupts off, so each step is one instruction).
+    void predictedWritesOfEveryOpcode() {
+        QRandomGenerator random(1234);
+        mcs51::Core core;
+        int checked = 0;
+        for (int i = 0; i < 30000; ++i) {
+            core.Reset();
+            for (int a = 0; a < 256; ++a)
+                core.Iram()[a] = uint8_t(random.bounded(256));
+            for (int a = 0; a < 8; ++a)
+                core.Code()[a] = uint8_t(random.bounded(256));
+            if (core.Code()[0] == 0xA5) continue; // the undefined opcode stops the core
+            core.SetSfr(mcs51::sfr::PSW, uint8_t(random.bounded(256)));
+            core.SetSfr(mcs51::sfr::ACC, uint8_t(random.bounded(256)));
+            core.SetSfr(mcs51::sfr::SP, uint8_t(random.bounded(128)));
+            core.SetSfr(mcs51::sfr::DPL, uint8_t(random.bounded(16)));
+            core.SetSfr(mcs51::sfr::DPH, 0);
+            core.SetSfr(mcs51::sfr::P2, 0);
+            std::array<uint8_t, 256> iram{};
+            std::array<uint8_t, 256> xram{};
+            std::copy_n(core.Iram(), iram.size(), iram.begin());
+            std::copy_n(core.Xram(), xram.size(), xram.begin());
+            const std::vector<mcs51::Access> predicted = mcs51::PredictAccesses(core);
+            core.Step();
+            QCOMPARE(core.Instructions(), uint64_t(1));
+            auto written = [&](Space space, uint32_t address) {
+                return std::any_of(predicted.begin(), predicted.end(), [&](const mcs51::Access& a) {
+                    return a.write && a.space == space && a.address == address;
+                });
+            };
+            for (uint32_t a = 0; a < 128; ++a) // the 8051 has no upper 128 bytes to change
+                if (core.Iram()[a] != iram[a])
+                    QVERIFY2(written(Space::Iram, a),
+                             qPrintable(QStringLiteral("opcode 0x%1 changed IRAM 0x%2")
+                                            .arg(core.Code()[0], 2, 16, QLatin1Char('0'))
+                                            .arg(a, 2, 16, QLatin1Char('0'))));
+            for (uint32_t a = 0; a < xram.size(); ++a)
+                if (core.Xram()[a] != xram[a])
+                    QVERIFY2(written(Space::Xram, a),
+                             qPrintable(QStringLiteral("opcode 0x%1 changed XRAM")
+                                            .arg(core.Code()[0], 2, 16, QLatin1Char('0'))));
+            ++checked;
+        }
+        QVERIFY(checked > 29000);
     }
 
     // The call stack names the callers from the return addresses, an interrupt handler's too.
