@@ -409,6 +409,9 @@ private slots:
             << "line 2: malformed S record";
         QTest::newRow("line zero")
             << QByteArray("M:m\nL:C$m.c$0$0_0$0:10\n") << "line 2: malformed L record";
+        QTest::newRow("array larger than memory")
+            << QByteArray("M:m\nS:G$x$0_0$0({4}DA60000d,DA60000d,SC:U),E,0,0\n")
+            << "line 2: malformed S record";
         QTest::newRow("huge array")
             << QByteArray("M:m\nS:G$x$0_0$0({1}DA99999999999d,SC:U),E,0,0\n")
             << "line 2: malformed S record";
