@@ -1,12 +1,14 @@
 // The scenario runner's command line. One run is one scenario file with one firmware; with more
-// than one run (or a JUnit report to write) every run gets a child process of its own, the runner
-// itself started again with --child, which prints its outcome as one JSON line. So a run that
-// crashes or hangs costs only its own result, and --jobs runs that many at once.
+// than one run (or a JUnit report to write) the runs go to worker processes (FanOut), so that a
+// run that crashes or hangs costs only its own result and --jobs runs that many at once.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTextStream>
@@ -191,97 +193,150 @@ ScenarioOutcome brokenRun(const QString& file, const QString& message) {
     return outcome;
 }
 
-// Runs every run in a child process, at most `jobs` at once; `finished` hears of each in the order
-// they end.
+// What a worker prints before each outcome, so that stray output is never taken for one.
+const QByteArray outcomeMark = "@outcome ";
+
+// Runs the runs in worker processes, at most `jobs` at once: each worker is the runner started
+// again with --child, which takes one run per line on its standard input and answers with its
+// outcome, so the start of a process and of Qt is paid once per worker, not once per run. A run
+// that crashes its worker or outlives the wall-clock limit costs only its own result: the worker
+// is replaced. `finished` hears of each run in the order they end.
 class FanOut {
 public:
     FanOut(const Options& options, std::vector<Run>& runs, std::function<void()> finished)
         : m_options(options), m_runs(runs), m_finished(std::move(finished)) {}
 
     void Exec() {
-        for (int i = 0; i < m_options.Jobs && StartNext(); ++i) {
-        }
-        if (m_running > 0) m_loop.exec();
+        const size_t workers = std::min(size_t(m_options.Jobs), m_runs.size());
+        for (size_t i = 0; i < workers; ++i)
+            StartWorker();
+        if (m_alive > 0) m_loop.exec();
     }
 
 private:
-    bool StartNext() {
-        if (m_next >= m_runs.size()) return false;
+    struct Worker {
+        QProcess Process;
+        QTimer Guard;
+        QElapsedTimer Clock;
+        QByteArray Buffer;
+        std::optional<size_t> Current; // the run it is busy with
+        bool Hung = false;
+    };
+
+    void StartWorker() {
+        auto* worker = new Worker;
+        ++m_alive;
+        worker->Guard.setSingleShot(true);
+        worker->Guard.setInterval(m_options.WallLimitS * 1000);
+        QObject::connect(&worker->Guard, &QTimer::timeout, &worker->Process, [worker] {
+            worker->Hung = true;
+            worker->Process.kill();
+        });
+        QObject::connect(&worker->Process, &QProcess::readyReadStandardOutput, &m_parent,
+                         [this, worker] { Read(*worker); });
+        QObject::connect(&worker->Process, &QProcess::finished, &m_parent,
+                         [this, worker](int exitCode, QProcess::ExitStatus status) {
+                             Ended(worker, exitCode, status);
+                         });
+        QObject::connect(&worker->Process, &QProcess::errorOccurred, &m_parent,
+                         [this, worker](QProcess::ProcessError error) {
+                             // A process that never started sends no finished signal.
+                             if (error == QProcess::FailedToStart)
+                                 Ended(worker, -1, QProcess::NormalExit);
+                         });
+        // Its Qt messages would only clutter the report; --verbose passes them on.
+        if (m_options.Level != Verbosity::Verbose)
+            worker->Process.setStandardErrorFile(QProcess::nullDevice());
+        else
+            worker->Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        worker->Process.start(QCoreApplication::applicationFilePath(),
+                              QStringList{QStringLiteral("--child")});
+        Give(*worker);
+    }
+
+    // The next run to the worker, or the end of its input when none is left.
+    void Give(Worker& worker) {
+        if (m_next >= m_runs.size()) {
+            worker.Process.closeWriteChannel();
+            return;
+        }
         const size_t index = m_next++;
         const Run& run = m_runs[index];
-        QStringList arguments{QStringLiteral("--child")};
-        if (run.Uses) arguments << QStringLiteral("--firmware") << run.Uses->Path;
-        if (m_options.TimeoutMs > 0)
-            arguments << QStringLiteral("--timeout-ms") << QString::number(m_options.TimeoutMs);
-        arguments << QStringLiteral("--") << run.File;
-
-        auto* process = new QProcess(&m_parent);
-        auto* guard = new QTimer(process);
-        auto clock = std::make_shared<QElapsedTimer>();
-        auto hung = std::make_shared<bool>(false);
-        guard->setSingleShot(true);
-        guard->setInterval(m_options.WallLimitS * 1000);
-        QObject::connect(guard, &QTimer::timeout, process, [process, hung] {
-            *hung = true;
-            process->kill();
-        });
-        QObject::connect(
-            process, &QProcess::finished, &m_parent,
-            [this, process, index, clock, hung](int exitCode, QProcess::ExitStatus status) {
-                Finish(index, *process, exitCode, status, *hung, clock->elapsed() / 1000.0);
-            });
-        QObject::connect(
-            process, &QProcess::errorOccurred, &m_parent,
-            [this, process, index](QProcess::ProcessError error) {
-                // A process that never started sends no finished signal.
-                if (error != QProcess::FailedToStart) return;
-                m_runs[index].Outcome = brokenRun(
-                    m_runs[index].File,
-                    QStringLiteral("cannot start the runner: %1").arg(process->errorString()));
-                Done(index, *process, 0);
-            });
-        ++m_running;
-        clock->start();
-        guard->start();
-        process->start(QCoreApplication::applicationFilePath(), arguments);
-        return true;
+        const QJsonObject request{
+            {QStringLiteral("file"), run.File},
+            {QStringLiteral("firmware"), run.Uses ? run.Uses->Path : QString()},
+            {QStringLiteral("timeoutMs"), double(m_options.TimeoutMs)}};
+        worker.Current = index;
+        worker.Clock.start();
+        worker.Guard.start();
+        worker.Process.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     }
 
-    void Finish(size_t index, QProcess& process, int exitCode, QProcess::ExitStatus status,
-                bool hung, double seconds) {
-        Run& run = m_runs[index];
-        const QByteArray output = process.readAllStandardOutput();
-        const QByteArray errors = process.readAllStandardError();
-        // The outcome is the last line the child wrote.
-        const QByteArray last = output.trimmed().split('\n').last();
-        std::optional<ScenarioOutcome> outcome;
-        if (!hung && status == QProcess::NormalExit) outcome = ScenarioOutcome::FromJson(last);
-        if (outcome) {
-            run.Outcome = *outcome;
-        } else if (hung) {
-            run.Outcome = brokenRun(
-                run.File,
-                QStringLiteral("stopped after %1 s of real time").arg(m_options.WallLimitS));
-        } else if (status == QProcess::CrashExit) {
-            run.Outcome = brokenRun(run.File, QStringLiteral("the run crashed"));
-        } else {
-            run.Outcome = brokenRun(
-                run.File,
-                QStringLiteral("the run ended (exit code %1) without a result").arg(exitCode));
+    void Read(Worker& worker) {
+        worker.Buffer += worker.Process.readAllStandardOutput();
+        qsizetype end;
+        while ((end = worker.Buffer.indexOf('\n')) >= 0) {
+            const QByteArray line = worker.Buffer.left(end);
+            worker.Buffer.remove(0, end + 1);
+            if (!line.startsWith(outcomeMark) || !worker.Current) continue;
+            std::optional<ScenarioOutcome> outcome =
+                ScenarioOutcome::FromJson(line.mid(outcomeMark.size()));
+            const size_t index = *worker.Current;
+            worker.Current.reset();
+            worker.Guard.stop();
+            m_runs[index].Outcome =
+                outcome ? *outcome
+                        : brokenRun(m_runs[index].File, QStringLiteral("the run gave no result"));
+            Done(index, worker.Clock.elapsed() / 1000.0);
+            Give(worker);
         }
-        if (m_options.Level == Verbosity::Verbose && !errors.trimmed().isEmpty())
-            err() << run.File << ": " << QString::fromLocal8Bit(errors.trimmed()) << Qt::endl;
-        Done(index, process, seconds);
     }
 
-    void Done(size_t index, QProcess& process, double seconds) {
+    void Ended(Worker* worker, int exitCode, QProcess::ExitStatus status) {
+        if (worker->Process.state() != QProcess::NotRunning) return;
+        Read(*worker);
+        worker->Guard.stop();
+        QObject::disconnect(&worker->Process, nullptr, &m_parent, nullptr);
+        if (worker->Current) {
+            const size_t index = *worker->Current;
+            const QString file = m_runs[index].File;
+            if (worker->Hung)
+                m_runs[index].Outcome = brokenRun(
+                    file,
+                    QStringLiteral("stopped after %1 s of real time").arg(m_options.WallLimitS));
+            else if (exitCode == -1)
+                m_runs[index].Outcome =
+                    brokenRun(file, QStringLiteral("cannot start the runner: %1")
+                                        .arg(worker->Process.errorString()));
+            else if (status == QProcess::CrashExit)
+                m_runs[index].Outcome = brokenRun(file, QStringLiteral("the run crashed"));
+            else
+                m_runs[index].Outcome = brokenRun(
+                    file,
+                    QStringLiteral("the run ended (exit code %1) without a result").arg(exitCode));
+            Done(index, worker->Clock.elapsed() / 1000.0);
+        }
+        --m_alive;
+        const bool failedToStart = exitCode == -1;
+        QTimer::singleShot(0, &m_parent, [worker] { delete worker; });
+        // The runs left need a worker; one that cannot start at all ends the whole fan-out.
+        if (m_next < m_runs.size() && !failedToStart) {
+            StartWorker();
+        } else if (failedToStart) {
+            while (m_next < m_runs.size()) {
+                const size_t index = m_next++;
+                m_runs[index].Outcome =
+                    brokenRun(m_runs[index].File, QStringLiteral("cannot start the runner"));
+                Done(index, 0);
+            }
+        }
+        if (m_alive == 0) m_loop.quit();
+    }
+
+    void Done(size_t index, double seconds) {
         m_runs[index].WallSeconds = seconds;
         m_runs[index].Done = true;
-        process.deleteLater();
-        --m_running;
         m_finished();
-        StartNext();
-        if (m_running == 0) m_loop.quit();
     }
 
     const Options& m_options;
@@ -290,8 +345,30 @@ private:
     QObject m_parent;
     QEventLoop m_loop;
     size_t m_next = 0;
-    int m_running = 0;
+    int m_alive = 0;
 };
+
+// A worker: one run per line of the standard input until it ends.
+int serveRuns(const ScenarioRunFunction& runOne) {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) return 2;
+    for (;;) {
+        const QByteArray line = input.readLine();
+        if (line.isEmpty()) return 0;
+        const QJsonObject request = QJsonDocument::fromJson(line).object();
+        const QString file = request.value(QStringLiteral("file")).toString();
+        ScenarioOutcome outcome;
+        if (file.isEmpty()) {
+            outcome = brokenRun(QStringLiteral("?"), QStringLiteral("a request without a file"));
+        } else {
+            const ScenarioSettings settings{
+                request.value(QStringLiteral("firmware")).toString(),
+                qint64(request.value(QStringLiteral("timeoutMs")).toDouble(-1))};
+            outcome = runOne(file, settings);
+        }
+        out() << outcomeMark << outcome.ToJson() << Qt::endl;
+    }
+}
 
 struct Tally {
     int Runs = 0;
@@ -400,18 +477,10 @@ int ScenarioMain(const QStringList& arguments, const ScenarioRunFunction& runOne
         out() << usageText << Qt::flush;
         return 0;
     }
+    if (options.Child) return serveRuns(runOne);
     if (options.Files.isEmpty()) {
         err() << "brelvan-scenario: no scenario file given\n" << usageText << Qt::flush;
         return 2;
-    }
-    if (options.Child) {
-        // One run; its outcome is the last line of the output.
-        if (options.Files.size() != 1 || options.Firmwares.size() > 1) return 2;
-        ScenarioSettings settings{options.Firmwares.isEmpty() ? QString()
-                                                              : options.Firmwares.front().Path,
-                                  options.TimeoutMs};
-        out() << runOne(options.Files.front(), settings).ToJson() << Qt::endl;
-        return 0;
     }
 
     std::vector<Run> runs;
