@@ -9,7 +9,8 @@ SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR    ?= OFF
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
-                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev
+                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev \
+                python3
 
 .PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware clean contact-sheet format firmware
 
@@ -47,7 +48,7 @@ bench: deps
 
 # Rebuilds the example firmware from its C sources (needs sdcc). The built .ihx files are committed,
 # so running the examples and the tests needs no compiler.
-FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware
+FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware examples/tests/submissions
 FIRMWARE_BUILD ?= build-firmware
 firmware:
 	@command -v sdcc >/dev/null || { echo "make firmware needs sdcc (apt-get install sdcc)"; exit 1; }

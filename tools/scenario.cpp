@@ -1,4 +1,6 @@
-// brelvan-scenario FILE...: runs scenario files against the main window, headless.
+// brelvan-scenario [options] FILE...: runs scenario files against the main window, headless.
+// The options (--jobs, --firmware, --junit, --timeout-ms, --quiet, --verbose; see --help and
+// tools/scenariocli.cpp) run many scenarios with many firmware files at once and write reports.
 //
 // A scenario is a board and what a user does with it, one command per line ("#" after a blank
 // or at the start of a line begins a comment; numbers are decimal or 0x hexadecimal):
@@ -16,7 +18,8 @@
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
 //   firmware PATH               load a firmware file (Intel HEX; relative to the scenario); it
-//                               runs while the board is in Run: run starts it from reset
+//                               runs while the board is in Run: run starts it from reset; with
+//                               --firmware the command line's firmware is loaded instead
 //   cycles N                    run the firmware N machine cycles
 //   run-for MS                  run the firmware MS milliseconds of simulated time at its crystal
 //                               (the board's timers advance with it; wait does not run it)
@@ -31,6 +34,21 @@
 //   move NAME X Y               the pointer moves to X Y of the component without resting
 //   expect-probe [TEXT]         the probe window shows TEXT, as laid out, with "\n" for each line
 //                               break; without TEXT, no probe window is open
+//   wait-until PATH VALUE [within MS]   run the board and the firmware until PATH shows VALUE,
+//                               checked every 0.1 ms of simulated time; fails with the last value
+//                               seen when MS pass first (without MS: until the time limit)
+//   expect-for MS PATH VALUE    PATH shows VALUE now and all of the next MS ms (checked every 0.1
+//                               ms); fails with the value that broke it and when
+//   expect-period PATH MS [±PERCENT]   PATH changes back and forth with a period of MS ms within
+//                               PERCENT (default 5; "±1%", "+-1" and "1" alike): the time from a
+//                               change to the next change the same way, measured twice on the
+//                               firmware's cycles in steps of MS/1000 (at least 10 machine cycles)
+//
+// Time (MS may have decimals in the three commands above) is simulated time: the firmware's
+// machine cycles at its crystal while it runs, else the board's clock in whole milliseconds. A
+// scenario may take 60000 ms of it (--timeout-ms sets another limit); a command that would go
+// beyond stops at the limit and the scenario ends with FILE:LINE: timed out after MS ms of
+// simulated time.
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -58,8 +76,9 @@
 //
 // Every failing check is printed as FILE:LINE: expected V, got W; a command that cannot run
 // (an unknown command or name, a board that does not exist) is printed as FILE:LINE: error: ...
-// and ends its scenario. The last line reads "N passed, M failed" (counting the checks); the
-// exit code is non-zero when a check failed or a command could not run.
+// and ends its scenario. The last line reads "N passed, M failed; R of S scenario runs passed"
+// (N and M counting the checks); the exit code is non-zero when a check failed or a command
+// could not run.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
