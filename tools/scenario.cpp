@@ -86,6 +86,8 @@
 #include <QHash>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QToolButton>
@@ -267,7 +269,11 @@ public:
         // The firmware runs only when the scenario says so, in simulated time.
         window->Firmware()->Runner()->SetFreeRunning(false);
         window->resize(800, 600);
+        // Shown as far as the widgets can tell, but never put on a screen and never painted:
+        // painting is most of a short run's cost, and only grab needs it.
+        window->setAttribute(Qt::WA_DontShowOnScreen);
         window->show();
+        window->setUpdatesEnabled(false);
         m_window = window.get();
         m_startTicks = m_clock->TickCount();
         for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -389,9 +395,12 @@ private:
         if (words.size() == 3)
             m_window->resize(number(words[1], 100, 8000, "WIDTH"),
                              number(words[2], 100, 8000, "HEIGHT"));
+        m_window->setUpdatesEnabled(true);
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
-        if (!m_window->grab().save(FilePath(words[0])))
+        const QPixmap picture = m_window->grab();
+        m_window->setUpdatesEnabled(false);
+        if (!picture.save(FilePath(words[0])))
             throw CommandError{QStringLiteral("cannot write %1").arg(words[0])};
     }
 
@@ -875,12 +884,16 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brelvan"));
     TFirmwareUi::SetSettingsFile(QStringLiteral("-")); // scenarios leave the user's settings alone
-    return ScenarioMain(QApplication::arguments().mid(1),
-                        [](const QString& file, const ScenarioSettings& settings) {
-                            Totals totals;
-                            Scenario(file, totals, settings).Run();
-                            return totals;
-                        });
+    return ScenarioMain(QApplication::arguments().mid(1), [](const QString& file,
+                                                             const ScenarioSettings& settings) {
+        // Each run starts from empty settings (recent files, wire colours)
+        // and leaves the user's alone; runs in one worker do not meet.
+        QTemporaryDir settingsFolder;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
+        Totals totals;
+        Scenario(file, totals, settings).Run();
+        return totals;
+    });
 }
 
 #include "scenario.moc"
