@@ -224,7 +224,8 @@ private:
     };
 
     void StartWorker() {
-        auto* worker = new Worker;
+        m_workers.push_back(std::make_unique<Worker>());
+        Worker* worker = m_workers.back().get();
         ++m_alive;
         worker->Guard.setSingleShot(true);
         worker->Guard.setInterval(m_options.WallLimitS * 1000);
@@ -318,7 +319,6 @@ private:
         }
         --m_alive;
         const bool failedToStart = exitCode == -1;
-        QTimer::singleShot(0, &m_parent, [worker] { delete worker; });
         // The runs left need a worker; one that cannot start at all ends the whole fan-out.
         if (m_next < m_runs.size() && !failedToStart) {
             StartWorker();
@@ -344,6 +344,8 @@ private:
     std::function<void()> m_finished;
     QObject m_parent;
     QEventLoop m_loop;
+    // Every worker started, kept until the end: one is never deleted from its own signal.
+    std::vector<std::unique_ptr<Worker>> m_workers;
     size_t m_next = 0;
     int m_alive = 0;
 };
