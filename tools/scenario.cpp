@@ -157,6 +157,13 @@ struct CommandError {
 
 using Totals = ScenarioOutcome;
 
+// Findings go into the outcome, which the command line reports; anything printed here directly
+// comes before the report (workers' output other than outcomes is dropped).
+[[maybe_unused]] QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
 // Simulated time a scenario may take unless the command line says otherwise.
 constexpr qint64 defaultTimeLimitMs = 60000;
 
@@ -784,7 +791,8 @@ private:
         time.Remaining = [this] { return RemainingMs(); };
         TFirmwareRunner* runner = Runner();
         const auto state = runner->CurrentState();
-        if (runner->HasFirmware() && state == TFirmwareRunner::State::Running) {
+        if (runner->HasFirmware() &&
+            (state == TFirmwareRunner::State::Running || state == TFirmwareRunner::State::Paused)) {
             const double cycleMs = 12.0 * 1000.0 / runner->Crystal();
             time.Finest = 10 * cycleMs;
             time.Now = [runner] { return runner->SimulatedMs(); };
