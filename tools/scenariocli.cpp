@@ -28,7 +28,7 @@ const char* const usageText =
     "usage: brelvan-scenario [options] FILE...\n"
     "Runs scenario files (a board, a firmware and what happens to them) headless and checks them.\n"
     "\n"
-    "  -j, --jobs N          run N scenario files at once, each in a process of its own\n"
+    "  -j, --jobs N          run N scenario files at once, in as many worker processes\n"
     "                        (default: the number of processor cores)\n"
     "  --firmware PATH       run every scenario with this firmware (Intel HEX or binary) instead\n"
     "                        of the one it names; a folder stands for its .ihx, .hex and .bin\n"
