@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <sys/types.h>
 
 namespace {
 
@@ -242,6 +244,34 @@ private slots:
         QCOMPARE(result.ExitCode, 1);
         QCOMPARE(result.Out, QStringLiteral("long.scenario: error: stopped after 1 s of real time\n"
                                             "1 passed, 0 failed; 1 of 2 scenario runs passed\n"));
+    }
+
+    // A worker that dies (here: killed) costs its run only; a new worker takes the next.
+    void crashedWorkerIsReported() {
+        writeFile(m_dir.filePath(QStringLiteral("long.scenario")),
+                  blinkScenario(QStringLiteral("run-for 3600000")));
+        QProcess runner;
+        runner.setWorkingDirectory(m_dir.path());
+        runner.start(Runner, {QStringLiteral("--jobs"), QStringLiteral("1"),
+                              QStringLiteral("--timeout-ms"), QStringLiteral("86400000"),
+                              QStringLiteral("long.scenario"), QStringLiteral("good.scenario")});
+        QVERIFY(runner.waitForStarted());
+        const QString children =
+            QStringLiteral("/proc/%1/task/%1/children").arg(runner.processId());
+        QByteArray worker;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QFile file(children);
+                if (file.open(QIODevice::ReadOnly)) worker = file.readAll().trimmed();
+                return !worker.isEmpty();
+            }(),
+            20000);
+        QVERIFY(::kill(pid_t(worker.split(' ').first().toLongLong()), SIGKILL) == 0);
+        QVERIFY(runner.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(runner.readAllStandardOutput()),
+                 QStringLiteral("long.scenario: error: the run crashed\n"
+                                "1 passed, 0 failed; 1 of 2 scenario runs passed\n"));
+        QCOMPARE(runner.exitCode(), 1);
     }
 
     // The blinking LED turns over every 500 ms of simulated time, and a little more: the interrupt
