@@ -9,7 +9,8 @@ SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR    ?= OFF
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
-                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev
+                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev \
+                python3
 
 .PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware fuzz-debuginfo clean contact-sheet format firmware
 
@@ -50,7 +51,8 @@ bench: deps
 # its debug files (.cdb, the relocated listing .rst, the .map) are committed beside the .ihx, so
 # the debugger shows its source. (--debug keeps the unreachable RET after a main that never
 # returns, so its image is a byte longer than a build without it.)
-FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware tests/debug
+FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware tests/debug \
+                  examples/tests/submissions
 FIRMWARE_BUILD ?= build-firmware
 firmware:
 	@command -v sdcc >/dev/null || { echo "make firmware needs sdcc (apt-get install sdcc)"; exit 1; }

@@ -383,6 +383,7 @@ void report(const char* what, double a, double b, int n) {
 void BenchMcs51();                           // mcs51bench.cpp
 void BoardPathReport(const QString& filter); // boardpath.cpp
 void DebuggerReport();                       // debugbench.cpp
+void ScenarioRunnerReport(int runs);         // scenariobench.cpp
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -410,8 +411,13 @@ int main(int argc, char* argv[]) {
         BoardPathReport(filter == u"1" ? QString() : filter);
         return 0;
     }
+    if (qEnvironmentVariableIsSet("BENCH_RUNNER_ONLY")) {
+        ScenarioRunnerReport(runs);
+        return 0;
+    }
     UserPathReport(runs);
     if (qEnvironmentVariableIsSet("BENCH_USER_ONLY")) return 0;
+    ScenarioRunnerReport(runs);
     HostileInputReport(argv[0]);
     chainOfSwitches(100); // warm up caches (pictures, fonts)
     const Timings a = chainOfSwitches(n);

@@ -1,4 +1,6 @@
-// brelvan-scenario FILE...: runs scenario files against the main window, headless.
+// brelvan-scenario [options] FILE...: runs scenario files against the main window, headless.
+// The options (--jobs, --firmware, --junit, --timeout-ms, --quiet, --verbose; see --help and
+// tools/scenariocli.cpp) run many scenarios with many firmware files at once and write reports.
 //
 // A scenario is a board and what a user does with it, one command per line ("#" after a blank
 // or at the start of a line begins a comment; numbers are decimal or 0x hexadecimal):
@@ -16,7 +18,8 @@
 //   save PATH                   save the board with SaveToFile (relative to the scenario)
 //   expect-message TEXT         the last message box shown contains TEXT
 //   firmware PATH               load a firmware file (Intel HEX; relative to the scenario); it
-//                               runs while the board is in Run: run starts it from reset
+//                               runs while the board is in Run: run starts it from reset; with
+//                               --firmware the command line's firmware is loaded instead
 //   cycles N                    run the firmware N machine cycles
 //   run-for MS                  run the firmware MS milliseconds of simulated time at its crystal
 //                               (the board's timers advance with it; wait does not run it)
@@ -43,6 +46,21 @@
 //   expect Var.NAME VALUE       a C variable through the debug information: numbers by value,
 //                               arrays and structs as shown ("{1, 2}", "{x = 1, y = 2}"); NAME may
 //                               be "pt.x", "arr[2]", "*ptr", "main:local" or "file.c:static"
+//   wait-until PATH VALUE [within MS]   run the board and the firmware until PATH shows VALUE,
+//                               checked every 0.1 ms of simulated time; fails with the last value
+//                               seen when MS pass first (without MS: until the time limit)
+//   expect-for MS PATH VALUE    PATH shows VALUE now and all of the next MS ms (checked every 0.1
+//                               ms); fails with the value that broke it and when
+//   expect-period PATH MS [±PERCENT]   PATH changes back and forth with a period of MS ms within
+//                               PERCENT (default 5; "±1%", "+-1" and "1" alike): the time from a
+//                               change to the next change the same way, measured twice on the
+//                               firmware's cycles in steps of MS/1000 (at least 10 machine cycles)
+//
+// Time (MS may have decimals in the three commands above) is simulated time: the firmware's
+// machine cycles at its crystal while it runs, else the board's clock in whole milliseconds. A
+// scenario may take 60000 ms of it (--timeout-ms sets another limit); a command that would go
+// beyond stops at the limit and the scenario ends with FILE:LINE: timed out after MS ms of
+// simulated time.
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -70,18 +88,25 @@
 //
 // Every failing check is printed as FILE:LINE: expected V, got W; a command that cannot run
 // (an unknown command or name, a board that does not exist) is printed as FILE:LINE: error: ...
-// and ends its scenario. The last line reads "N passed, M failed" (counting the checks); the
-// exit code is non-zero when a check failed or a command could not run.
+// and ends its scenario. The last line reads "N passed, M failed; R of S scenario runs passed"
+// (N and M counting the checks); the exit code is non-zero when a check failed or a command
+// could not run.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QToolButton>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -102,6 +127,8 @@
 #include "platform/keystate.h"
 #include "platform/paintsettings.h"
 #include "properties/propertytext.h"
+#include "scenarioresult.h"
+#include "scenariotime.h"
 #include "tools/scenario_debug.h"
 
 using namespace PropertyText;
@@ -141,16 +168,17 @@ struct CommandError {
     QString Message;
 };
 
-struct Totals {
-    int Passed = 0;
-    int Failed = 0;
-    bool Broken = false; // a command could not run
-};
+using Totals = ScenarioOutcome;
 
-QTextStream& out() {
+// Findings go into the outcome, which the command line reports; anything printed here directly
+// comes before the report (workers' output other than outcomes is dropped).
+[[maybe_unused]] QTextStream& out() {
     static QTextStream stream(stdout);
     return stream;
 }
+
+// Simulated time a scenario may take unless the command line says otherwise.
+constexpr qint64 defaultTimeLimitMs = 60000;
 
 // "#" begins a comment at the start of a line or after a blank, outside quotes, so that the
 // character codes of quoted strings ('a'#13'b') stay.
@@ -231,13 +259,20 @@ QString boolText(bool value) {
 
 class Scenario {
 public:
-    Scenario(const QString& fileName, Totals& totals) : m_fileName(fileName), m_totals(totals) {}
+    Scenario(const QString& fileName, Totals& totals, const ScenarioSettings& settings = {})
+        : m_fileName(fileName), m_totals(totals), m_settings(settings),
+          m_limitMs(settings.TimeoutMs > 0 ? settings.TimeoutMs : defaultTimeLimitMs) {}
 
     void Run() {
         QFile file(m_fileName);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            out() << m_fileName << ": error: cannot read the scenario: " << file.errorString()
-                  << Qt::endl;
+            m_totals.Findings.append(ScenarioFinding{
+                ScenarioFinding::Kind::Error,
+                m_fileName,
+                0,
+                {},
+                {},
+                QStringLiteral("cannot read the scenario: %1").arg(file.errorString())});
             m_totals.Broken = true;
             return;
         }
@@ -254,8 +289,13 @@ public:
         // The firmware runs only when the scenario says so, in simulated time.
         window->Firmware()->Runner()->SetFreeRunning(false);
         window->resize(800, 600);
+        // Shown as far as the widgets can tell, but never put on a screen and never painted:
+        // painting is most of a short run's cost, and only grab needs it.
+        window->setAttribute(Qt::WA_DontShowOnScreen);
         window->show();
+        window->setUpdatesEnabled(false);
         m_window = window.get();
+        m_startTicks = m_clock->TickCount();
         for (qsizetype i = 0; i < lines.size(); ++i) {
             m_line = int(i + 1);
             const QString line = withoutComment(lines[i]).trimmed();
@@ -263,13 +303,20 @@ public:
             try {
                 Execute(line);
             } catch (const CommandError& error) {
-                out() << m_fileName << ':' << m_line << ": error: " << error.Message << Qt::endl;
+                m_totals.Findings.append(ScenarioFinding{
+                    ScenarioFinding::Kind::Error, m_fileName, m_line, {}, {}, error.Message});
                 m_totals.Broken = true;
                 break;
             }
+            if (m_outOfTime) {
+                TimedOut(QString());
+                break;
+            }
+            if (m_timedOut) break;
             QCoreApplication::sendPostedEvents();
             QCoreApplication::processEvents();
         }
+        m_totals.SimulatedMs = ElapsedMs();
         window.reset();
         m_window = nullptr;
     }
@@ -294,7 +341,7 @@ private:
             Check(rest, Observed{Observed::Number, QString::number(*m_reply), {}});
         } else if (command == u"wait") {
             if (words.size() != 1) throw CommandError{QStringLiteral("wait MS")};
-            m_clock->Advance(number(words[0], 0, 3600000, "MS"));
+            m_clock->Advance(WithinLimit(number(words[0], 0, 3600000, "MS")));
         } else if (command == u"set") {
             Set(rest);
         } else if (command == u"expect") {
@@ -314,10 +361,10 @@ private:
             Firmware(rest);
         } else if (command == u"cycles") {
             if (words.size() != 1) throw CommandError{QStringLiteral("cycles N")};
-            LiveFirmware()->RunCycles(quint64(number(words[0], 0, 1000000000000LL, "N")));
+            LiveFirmware()->RunCycles(CyclesWithinLimit(number(words[0], 0, 1000000000000LL, "N")));
         } else if (command == u"run-for") {
             if (words.size() != 1) throw CommandError{QStringLiteral("run-for MS")};
-            LiveFirmware()->RunFor(double(number(words[0], 0, 3600000, "MS")));
+            LiveFirmware()->RunFor(double(WithinLimit(number(words[0], 0, 3600000, "MS"))));
         } else if (command == u"serial-in") {
             if (rest.isEmpty()) throw CommandError{QStringLiteral("serial-in TEXT")};
             LiveFirmware()->SerialReceive(Unescape(rest));
@@ -344,6 +391,9 @@ private:
         } else if (ScenarioDebug::Handles(command)) {
             const QString error = ScenarioDebug::Execute(*Runner(), command, rest);
             if (!error.isEmpty()) throw CommandError{error};
+        } else if (command == u"wait-until" || command == u"expect-for" ||
+                   command == u"expect-period") {
+            TimeCommand(command, words);
         } else {
             throw CommandError{QStringLiteral("unknown command \"%1\"").arg(command)};
         }
@@ -368,9 +418,12 @@ private:
         if (words.size() == 3)
             m_window->resize(number(words[1], 100, 8000, "WIDTH"),
                              number(words[2], 100, 8000, "HEIGHT"));
+        m_window->setUpdatesEnabled(true);
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
-        if (!m_window->grab().save(FilePath(words[0])))
+        const QPixmap picture = m_window->grab();
+        m_window->setUpdatesEnabled(false);
+        if (!picture.save(FilePath(words[0])))
             throw CommandError{QStringLiteral("cannot write %1").arg(words[0])};
     }
 
@@ -519,7 +572,9 @@ private:
     }
 
     void Firmware(const QString& path) {
-        const QString fileName = FilePath(path);
+        // A firmware given on the command line stands in for the one the scenario names.
+        const QString fileName =
+            m_settings.Firmware.isEmpty() ? FilePath(path) : m_settings.Firmware;
         if (!m_window->Firmware()->LoadFirmware(fileName))
             throw CommandError{m_dialogs->LastText()};
     }
@@ -732,12 +787,129 @@ private:
 
     void Fail(const QString& expected, const QString& got) {
         ++m_totals.Failed;
-        out() << m_fileName << ':' << m_line << ": expected " << expected << ", got " << got
-              << Qt::endl;
+        m_totals.Findings.append(
+            ScenarioFinding{ScenarioFinding::Kind::Failure, m_fileName, m_line, expected, got, {}});
+    }
+
+    // The scenario's simulated time: the board's clock, which the firmware drives while it runs.
+    double ElapsedMs() const { return double(m_clock->TickCount() - m_startTicks); }
+    double RemainingMs() const { return double(m_limitMs) - ElapsedMs(); }
+
+    // As much of `ms` as the time limit leaves; the scenario ends after the command when that is
+    // less.
+    qint64 WithinLimit(qint64 ms) {
+        const auto remaining = qint64(std::max(0.0, RemainingMs()));
+        if (ms <= remaining) return ms;
+        m_outOfTime = true;
+        return remaining;
+    }
+
+    quint64 CyclesWithinLimit(qint64 cycles) {
+        const double cyclesPerMs = Runner()->Crystal() / 12.0 / 1000.0;
+        const auto remaining = qint64(std::max(0.0, RemainingMs()) * cyclesPerMs);
+        if (cycles <= remaining) return quint64(cycles);
+        m_outOfTime = true;
+        return quint64(remaining);
+    }
+
+    void TimedOut(const QString& waitingFor) {
+        ++m_totals.Failed;
+        QString message = QStringLiteral("timed out after %1 ms of simulated time").arg(m_limitMs);
+        if (!waitingFor.isEmpty()) message += QStringLiteral(" waiting for ") + waitingFor;
+        m_totals.Findings.append(
+            ScenarioFinding{ScenarioFinding::Kind::Timeout, m_fileName, m_line, {}, {}, message});
+    }
+
+    // Simulated time for the time commands: the firmware's cycles while it runs (steps as short as
+    // 10 machine cycles), else the board's clock in whole milliseconds.
+    ScenarioTime::Timeline Timeline() {
+        ScenarioTime::Timeline time;
+        time.Remaining = [this] { return RemainingMs(); };
+        TFirmwareRunner* runner = Runner();
+        const auto state = runner->CurrentState();
+        if (runner->HasFirmware() &&
+            (state == TFirmwareRunner::State::Running || state == TFirmwareRunner::State::Paused)) {
+            const double cycleMs = 12.0 * 1000.0 / runner->Crystal();
+            time.Finest = 10 * cycleMs;
+            time.Now = [runner] { return runner->SimulatedMs(); };
+            time.Advance = [runner](double ms) { runner->RunFor(ms); };
+        } else {
+            time.Finest = 1;
+            time.Now = [this] { return double(m_clock->TickCount()); };
+            time.Advance = [this](double ms) { m_clock->Advance(qint64(std::ceil(ms))); };
+        }
+        return time;
+    }
+
+    // A state named by PATH, looked up once: "Host.REG" or an object path and a property.
+    std::function<Observed()> Observer(const QString& path) {
+        if (path.startsWith(QStringLiteral("Host."), Qt::CaseInsensitive)) {
+            const QString reg = path.mid(5);
+            ObserveHost(reg); // an unknown register fails now, not in the middle of the wait
+            return [this, reg] { return ObserveHost(reg); };
+        }
+        const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+        if (dot <= 0 || dot == path.size() - 1)
+            throw CommandError{QStringLiteral("%1 is no PATH.PROPERTY").arg(path)};
+        QPointer<QObject> object = Object(path.left(dot));
+        const QString name = path.mid(dot + 1);
+        Observe(object, name);
+        return [this, object, name] {
+            if (!object) throw CommandError{QStringLiteral("the object went away")};
+            return Observe(object, name);
+        };
+    }
+
+    void TimeCommand(const QString& command, const QStringList& words) {
+        using namespace ScenarioTime;
+        try {
+            Outcome outcome;
+            QString waitingFor;
+            if (command == u"expect-period") {
+                const ExpectPeriodArgs args = ParseExpectPeriod(words);
+                const auto observe = Observer(args.Path);
+                outcome = ExpectPeriod(
+                    Timeline(), [&] { return observe().Value; }, args);
+                waitingFor = QStringLiteral("the period of %1").arg(args.Path);
+            } else {
+                const bool until = command == u"wait-until";
+                const WaitUntilArgs waitArgs = until ? ParseWaitUntil(words) : WaitUntilArgs{};
+                const ExpectForArgs forArgs = until ? ExpectForArgs{} : ParseExpectFor(words);
+                const QString path = until ? waitArgs.Path : forArgs.Path;
+                const QString value = until ? waitArgs.Value : forArgs.Value;
+                const auto observe = Observer(path);
+                const Sampler sample = [&] {
+                    const Observed observed = observe();
+                    return Sample{observed.Value, matches(observed, value)};
+                };
+                outcome = until ? WaitUntil(Timeline(), sample, waitArgs)
+                                : ExpectFor(Timeline(), sample, forArgs);
+                waitingFor = QStringLiteral("%1 %2").arg(path, value);
+            }
+            switch (outcome.Is) {
+            case Outcome::Passed:
+                Pass();
+                break;
+            case Outcome::Failed:
+                Fail(outcome.Expected, outcome.Got);
+                break;
+            case Outcome::OutOfTime:
+                TimedOut(QStringLiteral("%1 (last seen %2)").arg(waitingFor, outcome.Got));
+                m_timedOut = true;
+                break;
+            }
+        } catch (const ScenarioTime::UsageError& error) {
+            throw CommandError{error.Message};
+        }
     }
 
     QString m_fileName;
     Totals& m_totals;
+    ScenarioSettings m_settings;
+    qint64 m_limitMs;
+    qint64 m_startTicks = 0;
+    bool m_outOfTime = false; // a command stopped at the time limit
+    bool m_timedOut = false;  // a time command ran out of time: reported, the scenario ends
     QDir m_directory;
     int m_line = 0;
     ScenarioWindow* m_window = nullptr;
@@ -756,16 +928,16 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brelvan"));
     TFirmwareUi::SetSettingsFile(QStringLiteral("-")); // scenarios leave the user's settings alone
-    const QStringList files = QApplication::arguments().mid(1);
-    if (files.isEmpty()) {
-        out() << "usage: brelvan-scenario FILE..." << Qt::endl;
-        return 2;
-    }
-    Totals totals;
-    for (const QString& file : files)
-        Scenario(file, totals).Run();
-    out() << totals.Passed << " passed, " << totals.Failed << " failed" << Qt::endl;
-    return totals.Failed > 0 || totals.Broken ? 1 : 0;
+    return ScenarioMain(QApplication::arguments().mid(1), [](const QString& file,
+                                                             const ScenarioSettings& settings) {
+        // Each run starts from empty settings (recent files, wire colours)
+        // and leaves the user's alone; runs in one worker do not meet.
+        QTemporaryDir settingsFolder;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
+        Totals totals;
+        Scenario(file, totals, settings).Run();
+        return totals;
+    });
 }
 
 #include "scenario.moc"
