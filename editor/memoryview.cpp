@@ -221,7 +221,7 @@ QString TSfrModel::NameOf(uint8_t address) {
     return QString();
 }
 
-int TSfrModel::RowOf(uint8_t address) const {
+int TSfrModel::RowOf(uint8_t address) {
     for (int row = 0; row < SfrCount; ++row)
         if (SfrNames[row].address == address) return row;
     return -1;

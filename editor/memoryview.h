@@ -74,7 +74,7 @@ public:
     // The SFR of this name ("TMOD", case ignored); nullopt when there is none.
     static std::optional<uint8_t> AddressOf(const QString& name);
     static QString NameOf(uint8_t address); // empty when unnamed
-    int RowOf(uint8_t address) const;       // -1 when unnamed
+    static int RowOf(uint8_t address);      // -1 when unnamed
     bool Changed(int row) const;
     void MarkStop();
     void SetEditable(bool on) { m_editable = on; }
