@@ -105,8 +105,11 @@ void TCodeModel::AddInstructions(int from, int to) {
     if (m_pc >= from && m_pc < to) anchors.insert(m_pc);
     for (auto it = m_info.Labels.lowerBound(from); it != m_info.Labels.end() && it.key() < to; ++it)
         anchors.insert(it.key());
-    for (const TProgramInfo::LineCode& code : m_info.Code)
-        if (code.Start >= from && code.Start < to) anchors.insert(code.Start);
+    for (auto it = std::lower_bound(
+             m_info.Code.begin(), m_info.Code.end(), from,
+             [](const TProgramInfo::LineCode&code, int address) { return code.Start < address; });
+         it != m_info.Code.end() && it->Start < to; ++it)
+        anchors.insert(it->Start);
     int address = from;
     while (address < to) {
         if (m_mode == Mode::Disassembly) {

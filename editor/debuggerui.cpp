@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -370,8 +371,10 @@ bool TDebuggerUi::Paused() const {
 void TDebuggerUi::UpdateActions() {
     const bool paused = Paused();
     const bool loaded = m_runner->HasFirmware();
-    for (QAction* action : {m_continue, m_stepInto, m_stepOver, m_stepOut, m_runToCursor})
+    for (QAction* action : {m_stepInto, m_stepOver, m_stepOut, m_runToCursor})
         action->setEnabled(paused);
+    m_continue->setEnabled(paused ||
+                           (loaded && m_runner->CurrentState() == TFirmwareRunner::State::Stopped));
     m_toggleBreakpoint->setEnabled(loaded);
     m_dataBreakpoint->setEnabled(loaded);
     m_removeBreakpoints->setEnabled(loaded);
@@ -447,6 +450,7 @@ void TDebuggerUi::ProgramChanged() {
     m_codeView->Rebuild();
     m_codeView->ShowPC(m_runner->HasFirmware() ? m_runner->Core().PC() : -1);
     UpdateGutter();
+    m_function = nullptr;
     m_variables->Rebuild();
     m_watch->Refresh();
     m_callStack->Refresh();
@@ -460,7 +464,15 @@ void TDebuggerUi::Stopped(const QString& reason) {
     const int pc = m_runner->Core().PC();
     m_codeView->ShowPC(pc);
     m_memoryView->MarkStop();
-    m_variables->Rebuild(); // the locals of the function the PC is in now
+    // The locals are those of the function the PC is in.
+    const mcs51::DebugInfo* info = m_runner->DebugInfo();
+    const mcs51::Function* function = info ? info->FunctionAt(uint16_t(pc)) : nullptr;
+    if (function != m_function) {
+        m_function = function;
+        m_variables->Rebuild();
+    } else {
+        m_variables->Refresh();
+    }
     m_watch->Refresh();
     m_callStack->Refresh();
     m_stopwatch->Refresh();
@@ -606,7 +618,10 @@ void TDebuggerUi::RunToCursor() {
 }
 
 void TDebuggerUi::Continue() {
-    if (Paused()) m_runner->Continue();
+    if (Paused())
+        m_runner->Continue();
+    else if (m_runner->CurrentState() == TFirmwareRunner::State::Stopped && !m_window->Running())
+        m_window->RunButton()->click(); // as in IDEs, the same key starts the program
 }
 
 void TDebuggerUi::StepInto() {

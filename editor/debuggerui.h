@@ -23,6 +23,9 @@ class TStopwatch;
 class TVariablesModel;
 class TWatchModel;
 class TfrmPlugin;
+namespace mcs51 {
+struct Function;
+}
 
 // The Debug menu and the debugger's docks: code (source, disassembly or mixed, with the breakpoint
 // gutter), variables and watches, memory, call stack, breakpoints; the stopwatch in the register
@@ -96,6 +99,7 @@ private:
     TProgramInfo m_info;
     QString m_programFile; // the firmware the views and remembered breakpoints are for
     QString m_lastNote;
+    const mcs51::Function* m_function = nullptr; // the function the variables' locals are of
 
     QMenu* m_menu = nullptr;
     QAction* m_continue = nullptr;
