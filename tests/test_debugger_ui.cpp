@@ -27,7 +27,7 @@ namespace {
 
 const QString Examples = QStringLiteral(BRELVAN_SOURCE_DIR "/examples/");
 const QString DebugParts[] = {QStringLiteral("ihx"), QStringLiteral("cdb"), QStringLiteral("rst"),
-                              QStringLiteral("lst"), QStringLiteral("map")};
+                              QStringLiteral("map")};
 
 // The address of a C line's first instruction as the compiler's own listing gives it.
 int listedAddress(const QString& rstFile, int line) {
