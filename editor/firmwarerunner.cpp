@@ -20,7 +20,8 @@ constexpr double MaxBacklogMs = 100;            // simulated time a lagging run 
 
 TFirmwareRunner::TFirmwareRunner(QObject* parent)
     : QObject(parent), m_core(std::make_unique<mcs51::Core>()),
-      m_bridge(std::make_unique<TFirmwareBridge>(*m_core)) {
+      m_bridge(std::make_unique<TFirmwareBridge>(*m_core)),
+      m_debug(std::make_unique<mcs51::DebugLoad>()) {
     m_core->SetHooks(m_bridge.get());
     m_bridge->OnTransmit = [this](uint8_t byte) { m_txPending.append(char(byte)); };
     m_sliceTimer.setInterval(SliceIntervalMs);
@@ -88,6 +89,7 @@ QString TFirmwareRunner::Load(const QString& fileName) {
 
     std::memcpy(m_core->Code(), scratch->Code(), mcs51::Core::CodeSize);
     m_fileName = fileName;
+    ReloadDebugInfo();
     if (m_state == State::NoFirmware) m_state = State::Stopped;
     // A new program starts over when the board runs; a stopped one shows its reset state.
     if (m_state == State::Stopped) {
@@ -106,6 +108,9 @@ void TFirmwareRunner::Unload() {
     std::memset(m_core->Code(), 0, mcs51::Core::CodeSize);
     PowerOn();
     m_fileName.clear();
+    m_debugger.SetDebugInfo(nullptr);
+    *m_debug = mcs51::DebugLoad();
+    emit DebugInfoChanged();
     m_state = State::NoFirmware;
     emit StateChanged();
 }
@@ -117,6 +122,9 @@ void TFirmwareRunner::PowerOn() {
     for (int port = 0; port < 4; ++port)
         m_core->SetExternalPins(port, 0xFF);
     m_startCycles = m_core->Cycles();
+    m_debugger.Restart();
+    m_debugger.MarkStopwatch(m_core->Cycles());
+    m_stopReason.clear();
 }
 
 QString TFirmwareRunner::Reload() {
@@ -198,6 +206,8 @@ void TFirmwareRunner::Stop() {
 void TFirmwareRunner::Pause() {
     if (m_state != State::Running) return;
     m_sliceTimer.stop();
+    m_debugger.CancelStep();
+    m_stopReason.clear();
     m_state = State::Paused;
     emit StateChanged();
     emit Stepped();
@@ -205,6 +215,8 @@ void TFirmwareRunner::Pause() {
 
 void TFirmwareRunner::Continue() {
     if (m_state != State::Paused) return;
+    m_debugger.ClearStop();
+    m_stopReason.clear();
     m_state = State::Running;
     Anchor();
     ResetMeasure();
@@ -264,9 +276,14 @@ bool TFirmwareRunner::Advance(quint64 cycles) {
     while (done < cycles) {
         // A level the board changed twice meanwhile gets a step of its own.
         m_bridge->ApplyPending();
-        const quint64 ran = m_core->Run(std::min(step, cycles - done));
+        // The debugger runs the core: without breakpoints it is the core's own Run.
+        const quint64 ran = m_debugger.Run(*m_core, std::min(step, cycles - done));
         done += ran;
         SyncClock();
+        if (m_debugger.Stopped()) {
+            DebuggerStopped();
+            return false;
+        }
         // The board's timers may have stopped us (Run switched off from a handler).
         if (m_state != State::Running && m_state != State::Paused) return false;
         if (ran == 0 || m_core->State() == mcs51::RunState::PowerDown ||
@@ -362,4 +379,77 @@ void TFirmwareRunner::Slice() {
         m_measureCycles = m_core->Cycles();
         emit SpeedMeasured();
     }
+}
+
+// Debugging ----------------------------------------------------------------------------------
+
+const mcs51::DebugInfo* TFirmwareRunner::DebugInfo() const {
+    return m_debug->lines ? &m_debug->info : nullptr;
+}
+
+void TFirmwareRunner::SetSourceSearchFolder(const QString& folder) {
+    if (folder == m_sourceFolder) return;
+    m_sourceFolder = folder;
+    if (HasFirmware()) ReloadDebugInfo();
+}
+
+void TFirmwareRunner::ReloadDebugInfo() {
+    // The debugger holds a pointer into the old information until it is given the new one.
+    m_debugger.SetDebugInfo(nullptr);
+    *m_debug =
+        mcs51::LoadDebugFiles(QFile::encodeName(m_fileName).toStdString(),
+                              QFile::encodeName(m_sourceFolder).toStdString(), m_core->Code());
+    m_debugger.SetDebugInfo(DebugInfo());
+    emit DebugInfoChanged();
+}
+
+void TFirmwareRunner::DebuggerStopped() {
+    m_sliceTimer.stop();
+    FlushTransmitted();
+    m_stopReason = QString::fromStdString(m_debugger.StopReason());
+    m_state = State::Paused;
+    emit StateChanged();
+    emit Stepped();
+    emit StoppedAt(m_stopReason);
+}
+
+void TFirmwareRunner::DebugStep(mcs51::Debugger::StepKind kind, quint16 address) {
+    if (m_state != State::Paused) return;
+    m_debugger.BeginStep(kind, *m_core, address);
+    m_stopReason.clear();
+    m_state = State::Running;
+    emit StateChanged();
+    // Most steps end within a few lines: done at once, the board updated once. A longer one
+    // (a loop waiting for a timer) goes on in the slices, at the chosen speed.
+    if (!Advance(CyclesPerStep() * 10)) {
+        FlushTransmitted();
+        return;
+    }
+    FlushTransmitted();
+    Anchor();
+    ResetMeasure();
+    if (m_freeRunning) m_sliceTimer.start();
+}
+
+bool TFirmwareRunner::RunUntilStopped(double maxMs) {
+    if (m_state == State::Paused && m_debugger.PendingStep() == mcs51::Debugger::StepKind::None) {
+        m_debugger.ClearStop();
+        m_state = State::Running;
+        emit StateChanged();
+    }
+    if (m_state != State::Running && m_state != State::Paused) return false;
+    if (maxMs <= 0) return false;
+    m_stopReason.clear();
+    const quint64 target = quint64((SimulatedMs() + maxMs) / 1000.0 * m_crystal / 12.0 + 0.5);
+    if (target > Cycles()) Advance(target - Cycles());
+    FlushTransmitted();
+    return m_state == State::Paused && !m_stopReason.isEmpty();
+}
+
+void TFirmwareRunner::MarkStopwatch() {
+    m_debugger.MarkStopwatch(m_core->Cycles());
+}
+
+quint64 TFirmwareRunner::StopwatchCycles() const {
+    return m_core->Cycles() - m_debugger.StopwatchMark();
 }

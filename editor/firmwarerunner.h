@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "host/boardbridge.h"
+#include "host/debugger.h"
+#include "host/debuginfo.h"
 #include "host/mcs51.h"
 #include "platform/clock.h"
 
@@ -98,12 +100,43 @@ public:
     // given (modes 2 and 3 receive it into RB8; mode 1 takes a stop bit of 1 whatever it is).
     void SerialReceive(const QByteArray& bytes, bool ninthBit = true);
 
+    // Debugging. The debug files beside the firmware (same base name) are read at every load;
+    // source files are found beside the `.cdb`, then in the search folder.
+    mcs51::Debugger& Debugger() { return m_debugger; }
+    const mcs51::DebugLoad& Debug() const { return *m_debug; }
+    // The debug information when it can be trusted, else nullptr (the reason is Debug().reason).
+    const mcs51::DebugInfo* DebugInfo() const;
+    void SetSourceSearchFolder(const QString& folder);
+    const QString& SourceSearchFolder() const { return m_sourceFolder; }
+    // Reads the debug files again (after the search folder changed, or they were rebuilt); the
+    // breakpoints by source line are re-resolved.
+    void ReloadDebugInfo();
+    // Starts a step while paused (Instruction, Into, Over, Out, RunTo `address`): free running,
+    // the slices carry it out and StoppedAt tells when it is done; otherwise RunUntilStopped does.
+    void DebugStep(mcs51::Debugger::StepKind kind, quint16 address = 0);
+    // Runs (while running or paused) until a breakpoint, a data breakpoint or the step begun
+    // stops the core, or `maxMs` of simulated time passed. True when it stopped; the runner is
+    // then paused and StoppedAt was sent.
+    bool RunUntilStopped(double maxMs);
+    // The last stop's reason ("breakpoint at main.c:12"); empty when the last pause was the user's.
+    const QString& StopReason() const { return m_stopReason; }
+    // Stopwatch: machine cycles since the mark (set at every start and by MarkStopwatch), and the
+    // time they make at the crystal.
+    void MarkStopwatch();
+    quint64 StopwatchCycles() const;
+    double CyclesToMs(quint64 cycles) const { return double(cycles) * 12.0 * 1000.0 / m_crystal; }
+
 signals:
     void StateChanged();
     void Transmitted(const QByteArray& bytes);
     // A step or a pause: the register panel shows the state at once.
     void Stepped();
     void SpeedMeasured();
+    // A breakpoint, a data breakpoint or the end of a step paused the firmware (the board shows
+    // the state it stopped in); `reason` is e.g. "breakpoint at main.c:12".
+    void StoppedAt(const QString& reason);
+    // The debug information was read again (Debug() changed).
+    void DebugInfoChanged();
 
 private:
     void Slice();
@@ -145,4 +178,10 @@ private:
     double m_achieved = 0;
     bool m_lagging = false;
     QByteArray m_txPending;
+
+    void DebuggerStopped();
+    mcs51::Debugger m_debugger;
+    std::unique_ptr<mcs51::DebugLoad> m_debug;
+    QString m_sourceFolder;
+    QString m_stopReason;
 };
