@@ -66,20 +66,16 @@ int TProgramInfo::FileIndex(const QString& name) const {
 void TProgramInfo::Finish() {
     std::stable_sort(Code.begin(), Code.end(),
                      [](const LineCode& a, const LineCode& b) { return a.Start < b.Start; });
-    // One start address, one line: the last record for an address wins, as the compiler writes
-    // a line's record after the ones of the lines it folded into it.
-    QVector<LineCode> unique;
-    for (const LineCode& code : Code) {
-        if (!unique.isEmpty() && unique.back().Start == code.Start)
-            unique.back() = code;
-        else
-            unique.append(code);
+    // Lines that share their first instruction (an `if` and the statement a JBC folds into it)
+    // all keep it; the code belongs to the last, as the compiler writes the lines in order.
+    for (int i = 0; i < Code.size(); ++i) {
+        if (i + 1 < Code.size() && Code[i + 1].Start == Code[i].Start) {
+            Code[i].End = Code[i].Start;
+            continue;
+        }
+        const int next = i + 1 < Code.size() ? Code[i + 1].Start : Code[i].Start + 1;
+        if (Code[i].End <= Code[i].Start || Code[i].End > next) Code[i].End = next;
     }
-    for (int i = 0; i < unique.size(); ++i) {
-        const int next = i + 1 < unique.size() ? unique[i + 1].Start : unique[i].Start + 1;
-        if (unique[i].End <= unique[i].Start || unique[i].End > next) unique[i].End = next;
-    }
-    Code = unique;
 }
 
 // ---------------------------------------------------------------- TCodeModel

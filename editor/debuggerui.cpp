@@ -105,7 +105,8 @@ TDebuggerUi::TDebuggerUi(TfrmPlugin* window, TFirmwareUi* firmware)
     connect(m_runner, &TFirmwareRunner::StoppedAt, this, &TDebuggerUi::Stopped);
     connect(m_runner, &TFirmwareRunner::Stepped, this, [this] { Stopped(QString()); });
     connect(m_runner, &TFirmwareRunner::StateChanged, this, [this] {
-        if (m_runner->FileName() != m_programFile || !m_runner->HasFirmware()) ProgramChanged();
+        if (m_runner->FileName() != m_programFile || m_runner->HasFirmware() != m_shownFirmware)
+            ProgramChanged();
         const bool running = m_runner->CurrentState() == TFirmwareRunner::State::Running;
         if (running)
             m_liveRefresh.start();
@@ -393,7 +394,10 @@ void TDebuggerUi::ProgramChanged() {
         Watch(m_programFile);
     }
     m_info = TProgramInfo();
-    if (m_runner->HasFirmware()) {
+    // Called while a load is under way too: the file name is set before the state.
+    const bool loaded = !m_runner->FileName().isEmpty();
+    m_shownFirmware = m_runner->HasFirmware();
+    if (loaded) {
         const mcs51::DebugLoad& load = m_runner->Debug();
         const mcs51::DebugInfo* info = m_runner->DebugInfo();
         m_info.Reason = QString::fromStdString(load.reason);
@@ -438,7 +442,7 @@ void TDebuggerUi::ProgramChanged() {
             !m_info.Reason.contains(QStringLiteral("disassembly")))
             m_info.Reason += QStringLiteral(" \u2014 showing the disassembly.");
     }
-    if (newProgram && m_runner->HasFirmware()) {
+    if (newProgram && loaded) {
         // The breakpoints and watches this firmware had the last time.
         if (openSettings()) {
             m_runner->Debugger().ClearBreakpoints();
@@ -448,7 +452,7 @@ void TDebuggerUi::ProgramChanged() {
         }
     }
     m_codeView->Rebuild();
-    m_codeView->ShowPC(m_runner->HasFirmware() ? m_runner->Core().PC() : -1);
+    m_codeView->ShowPC(loaded ? m_runner->Core().PC() : -1);
     UpdateGutter();
     m_function = nullptr;
     m_variables->Rebuild();

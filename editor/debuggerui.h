@@ -99,6 +99,7 @@ private:
     TProgramInfo m_info;
     QString m_programFile; // the firmware the views and remembered breakpoints are for
     QString m_lastNote;
+    bool m_shownFirmware = false;                // whether the views show a loaded program
     const mcs51::Function* m_function = nullptr; // the function the variables' locals are of
 
     QMenu* m_menu = nullptr;

@@ -41,7 +41,7 @@ TVariablesModel::TVariablesModel(TFirmwareRunner* runner, QObject* parent)
 void TVariablesModel::Rebuild() {
     beginResetModel();
     m_entries.clear();
-    if (const mcs51::DebugInfo* info = m_runner->HasFirmware() ? m_runner->DebugInfo() : nullptr) {
+    if (const mcs51::DebugInfo* info = m_runner->DebugInfo()) {
         for (const mcs51::Symbol* symbol : info->Variables(m_runner->Core().PC())) {
             Entry entry;
             entry.name = qs(symbol->QualifiedName());
@@ -81,7 +81,8 @@ void TVariablesModel::Refresh() {
     if (m_entries.isEmpty()) return;
     const mcs51::Core& core = m_runner->Core();
     for (Entry& entry : m_entries)
-        if (entry.located) entry.value = qs(mcs51::FormatValue(core, entry.where));
+        if (entry.located)
+            entry.value = qs(mcs51::FormatValue(core, entry.where, m_runner->DebugInfo()));
     emit dataChanged(index(0, Value), index(m_entries.size() - 1, Value));
 }
 
@@ -183,7 +184,7 @@ bool TWatchModel::Locate(const QString& expression, mcs51::Location* where, QStr
         *where = mcs51::Location{mcs51::Space::Sfr, *sfr, byteType(), text.toStdString()};
         return true;
     }
-    const mcs51::DebugInfo* info = m_runner->HasFirmware() ? m_runner->DebugInfo() : nullptr;
+    const mcs51::DebugInfo* info = m_runner->DebugInfo();
     if (!info) {
         *error = QStringLiteral("no debug information: give SPACE:ADDRESS or an SFR");
         return false;
@@ -233,7 +234,7 @@ void TWatchModel::Refresh() {
         mcs51::Location where;
         QString error;
         m_values[row] = Locate(m_expressions[row], &where, &error)
-                            ? qs(mcs51::FormatValue(m_runner->Core(), where))
+                            ? qs(mcs51::FormatValue(m_runner->Core(), where, m_runner->DebugInfo()))
                             : QStringLiteral("(%1)").arg(error);
     }
     emit dataChanged(index(0, Value), index(m_expressions.size() - 1, Value));
