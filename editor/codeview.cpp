@@ -392,6 +392,11 @@ void TCodeView::ShowPC(int pc) {
     }
 }
 
+QSize TCodeView::sizeHint() const {
+    const int width = m_table->fontMetrics().horizontalAdvance(QString(72, QLatin1Char('0')));
+    return QSize(width, 420);
+}
+
 int TCodeView::CursorRow() const {
     const QModelIndex index = m_table->currentIndex();
     return index.isValid() ? index.row() : -1;

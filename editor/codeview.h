@@ -126,6 +126,8 @@ public:
     // The row the cursor is on; -1 when none.
     int CursorRow() const;
     void SetMode(TCodeModel::Mode mode);
+    // Room for a source line of common length.
+    QSize sizeHint() const override;
 
 signals:
     // The user clicked the gutter of a row.

@@ -467,7 +467,14 @@ void TDebuggerUi::Stopped(const QString& reason) {
     if (!m_runner->HasFirmware()) return;
     const int pc = m_runner->Core().PC();
     m_codeView->ShowPC(pc);
-    m_memoryView->MarkStop();
+    // One stop comes as a pause and as its reason: the changes are measured from the stop
+    // before, not from the same one.
+    if (m_runner->Core().Cycles() != m_markedCycles) {
+        m_markedCycles = m_runner->Core().Cycles();
+        m_memoryView->MarkStop();
+    } else {
+        m_memoryView->Refresh();
+    }
     // The locals are those of the function the PC is in.
     const mcs51::DebugInfo* info = m_runner->DebugInfo();
     const mcs51::Function* function = info ? info->FunctionAt(uint16_t(pc)) : nullptr;
@@ -499,7 +506,7 @@ void TDebuggerUi::RefreshRunning() {
         return;
     }
     const quint64 lap = m_runner->StopwatchCycles();
-    m_stopwatchStatus->setText(QStringLiteral("\u23F1 %1 cycles, %2 ms since the mark")
+    m_stopwatchStatus->setText(QStringLiteral("Stopwatch: %1 cycles, %2 ms since the mark")
                                    .arg(lap)
                                    .arg(m_runner->CyclesToMs(lap), 0, 'f', 3));
     m_stopwatch->Refresh();

@@ -100,6 +100,7 @@ private:
     QString m_programFile; // the firmware the views and remembered breakpoints are for
     QString m_lastNote;
     bool m_shownFirmware = false;                // whether the views show a loaded program
+    quint64 m_markedCycles = ~quint64(0);        // the core's cycle count at the last stop marked
     const mcs51::Function* m_function = nullptr; // the function the variables' locals are of
 
     QMenu* m_menu = nullptr;

@@ -366,6 +366,16 @@ QTableView* TMemoryView::Grid() const {
     return m_views[m_stack->currentIndex()];
 }
 
+QSize TMemoryView::sizeHint() const {
+    const QTableView* grid = m_views[0];
+    int width = grid->verticalHeader()->sizeHint().width() + 40;
+    for (int column = 0; column <= TMemoryModel::AsciiColumn; ++column)
+        width += column == TMemoryModel::AsciiColumn
+                     ? grid->fontMetrics().horizontalAdvance(QString(17, QLatin1Char('0')))
+                     : grid->columnWidth(column);
+    return QSize(width, 260);
+}
+
 int TMemoryView::CurrentSpace() const {
     return m_spaceBox->currentIndex();
 }

@@ -120,6 +120,8 @@ public:
     QString GoTo(const QString& where);
     int CurrentSpace() const;
     void SetCurrentSpace(int space);
+    // Room for a whole row of the grid.
+    QSize sizeHint() const override;
 
 private:
     mcs51::Core& m_core;

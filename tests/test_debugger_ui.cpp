@@ -182,6 +182,9 @@ private slots:
         // instruction, which the line table gives to the statement.
         QCOMPARE(e.code()->RowAt(e.code()->CurrentRow()).Line, 64);
         QVERIFY(e.lit("A") && e.lit("F") && !e.lit("G"));
+        TSfrModel* sfrs = e.debugger()->MemoryView()->Sfrs();
+        QVERIFY(sfrs->Changed(TSfrModel::RowOf(mcs51::sfr::P1)));
+        QVERIFY(!sfrs->Changed(TSfrModel::RowOf(mcs51::sfr::TMOD)));
         // 7 presses: the loop sees the digit is stale and shows 7 (segments a, b, c).
         const int ticks = variables->RowOf(QStringLiteral("ticks"));
         QVERIFY(ticks >= 0);
