@@ -324,7 +324,8 @@ TCodeView::TCodeView(mcs51::Core& core, const TProgramInfo& info, QWidget* paren
         TCodeModel::Gutter,
         m_table->fontMetrics().horizontalAdvance(QStringLiteral("\u25CF\u25B6")) + 10);
     m_table->setColumnWidth(TCodeModel::Address,
-                            m_table->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 8);
+                            m_table->fontMetrics().horizontalAdvance(QStringLiteral("Address")) +
+                                12);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_modeBox);
@@ -356,8 +357,10 @@ QString TCodeView::ReasonText() const {
 void TCodeView::SetMode(TCodeModel::Mode mode) {
     m_model->SetMode(mode);
     UpdateChoices();
+    // The new rows laid out now, so that the scroll reaches the current one.
+    m_table->doItemsLayout();
     if (m_model->CurrentRow() >= 0)
-        m_table->scrollTo(m_model->index(m_model->CurrentRow(), 0),
+        m_table->scrollTo(m_model->index(m_model->CurrentRow(), TCodeModel::Text),
                           QAbstractItemView::PositionAtCenter);
 }
 
@@ -385,7 +388,10 @@ void TCodeView::Rebuild() {
 void TCodeView::ShowPC(int pc) {
     const int file = m_model->CurrentFile();
     m_model->SetPC(pc);
-    if (file != m_model->CurrentFile()) UpdateChoices();
+    if (file != m_model->CurrentFile()) {
+        UpdateChoices();
+        m_table->doItemsLayout();
+    }
     const int row = m_model->CurrentRow();
     if (row >= 0) {
         m_table->scrollTo(m_model->index(row, TCodeModel::Text));

@@ -145,6 +145,14 @@ private slots:
         QCOMPARE(int(e.core().PC()), address);
         QCOMPARE(e.code()->CurrentRow(), row);
         QVERIFY(e.debugger()->CodeDock()->isVisibleTo(e.window.get()));
+        // Mixed and disassembly mark the instruction itself.
+        for (const TCodeModel::Mode mode :
+             {TCodeModel::Mode::Mixed, TCodeModel::Mode::Disassembly}) {
+            e.debugger()->CodeView()->SetMode(mode);
+            QVERIFY(e.code()->CurrentRow() >= 0);
+            QCOMPARE(e.code()->RowAt(e.code()->CurrentRow()).Address, address);
+        }
+        e.debugger()->CodeView()->SetMode(TCodeModel::Mode::Source);
         e.debugger()->ToggleBreakpointAtRow(row);
         QVERIFY(!e.core().HasBreakpoint(uint16_t(address)));
     }
