@@ -11,7 +11,7 @@ WERROR    ?= OFF
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
                 xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev
 
-.PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware clean contact-sheet format firmware
+.PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware fuzz-debuginfo clean contact-sheet format firmware
 
 # Installs only what is missing, so it is cheap to run every time.
 deps:
@@ -46,28 +46,33 @@ bench: deps
 	./$(BENCH_DIR)/bench/brelvan-bench
 
 # Rebuilds the example firmware from its C sources (needs sdcc). The built .ihx files are committed,
-# so running the examples and the tests needs no compiler.
-FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware
+# so running the examples and the tests needs no compiler. Every firmware is built with --debug and
+# its debug files (.cdb, the relocated listing .rst, the .map) are committed beside the .ihx, so
+# the debugger shows its source. (--debug keeps the unreachable RET after a main that never
+# returns, so its image is a byte longer than a build without it.)
+FIRMWARE_DIRS  := examples/firmware tests/scenarios/firmware tests/debug
 FIRMWARE_BUILD ?= build-firmware
 firmware:
 	@command -v sdcc >/dev/null || { echo "make firmware needs sdcc (apt-get install sdcc)"; exit 1; }
 	@mkdir -p $(FIRMWARE_BUILD)
 	@for src in $(addsuffix /*.c,$(FIRMWARE_DIRS)); do \
-	  name=$$(basename $$src .c); \
+	  name=$$(basename $$src .c); dir=$$(dirname $$src); \
 	  echo "sdcc $$src"; \
-	  (cd $(FIRMWARE_BUILD) && sdcc -mmcs51 --std-c11 -o $$name.ihx $(CURDIR)/$$src) || exit 1; \
-	  cp $(FIRMWARE_BUILD)/$$name.ihx $$(dirname $$src)/$$name.ihx; \
+	  (cd $$dir && sdcc -mmcs51 --std-c11 --debug -o $(CURDIR)/$(FIRMWARE_BUILD)/$$name.ihx $$name.c) || exit 1; \
+	  for ext in ihx cdb rst map; do cp $(FIRMWARE_BUILD)/$$name.$$ext $$dir/$$name.$$ext; done; \
 	done
 
 # Fuzzes the board-file reader and then the firmware loaders, each for FUZZ_SECONDS; what they
 # find lands in $(FUZZ_DIR)/findings (a crash-*, timeout-* or leak-* file, firmware-* for the
 # loaders): make it a fixture under tests/boards/fuzz/, or a case of the loader tests.
-fuzz: fuzz-boardfile fuzz-firmware
+fuzz: fuzz-boardfile fuzz-firmware fuzz-debuginfo
 
 fuzz-build: deps
 	CXX=clang++-14 CC=clang-14 cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELVAN_FUZZ=ON
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target brelvan-fuzz-boardfile brelvan-fuzz-firmware
-	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/corpus-firmware $(FUZZ_DIR)/findings
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target brelvan-fuzz-boardfile brelvan-fuzz-firmware \
+	  brelvan-fuzz-debuginfo
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/corpus-firmware $(FUZZ_DIR)/corpus-debuginfo \
+	  $(FUZZ_DIR)/findings
 
 fuzz-boardfile: fuzz-build
 	cp -n examples/*.ovd tests/boards/*.ovd tests/scenarios/*.ovd $(FUZZ_DIR)/corpus/ 2>/dev/null || true
@@ -82,6 +87,15 @@ fuzz-firmware: fuzz-build
 	  ./fuzz/brelvan-fuzz-firmware -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
 	  -max_len=16384 -dict=$(CURDIR)/fuzz/firmware.dict -artifact_prefix=findings/firmware- \
 	  corpus-firmware
+
+# The debug-file reader, from the committed debug files of every firmware.
+fuzz-debuginfo: fuzz-build
+	cp -n examples/firmware/*.cdb tests/scenarios/firmware/*.cdb tests/debug/*.cdb \
+	  $(FUZZ_DIR)/corpus-debuginfo/ 2>/dev/null || true
+	cd $(FUZZ_DIR) && ASAN_OPTIONS=detect_leaks=1 \
+	  ./fuzz/brelvan-fuzz-debuginfo -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	  -max_len=65536 -dict=$(CURDIR)/fuzz/debuginfo.dict -artifact_prefix=findings/debuginfo- \
+	  corpus-debuginfo
 
 contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png

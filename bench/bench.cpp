@@ -382,6 +382,7 @@ void report(const char* what, double a, double b, int n) {
 
 void BenchMcs51();                           // mcs51bench.cpp
 void BoardPathReport(const QString& filter); // boardpath.cpp
+void DebuggerReport();                       // debugbench.cpp
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -398,6 +399,11 @@ int main(int argc, char* argv[]) {
     const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0
                          ? qEnvironmentVariableIntValue("BENCH_RUNS")
                          : 3;
+    if (qEnvironmentVariableIsSet("BENCH_DEBUG_ONLY")) {
+        TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
+        DebuggerReport();
+        return 0;
+    }
     if (qEnvironmentVariableIsSet("BENCH_BOARD_ONLY")) {
         TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
         const QString filter = qEnvironmentVariable("BENCH_BOARD_ONLY");
@@ -443,5 +449,6 @@ int main(int argc, char* argv[]) {
     TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
     firmwareOnBoard();
     BoardPathReport({});
+    DebuggerReport();
     return 0;
 }

@@ -88,6 +88,12 @@ QString TFirmwareRunner::Load(const QString& fileName) {
         return QStringLiteral("The firmware %1 was not loaded: it holds no program.").arg(shown);
 
     std::memcpy(m_core->Code(), scratch->Code(), mcs51::Core::CodeSize);
+    if (fileName != m_fileName) {
+        // Breakpoints belong to their firmware; data breakpoints name another program's memory.
+        if (!m_fileName.isEmpty()) m_breakpointsByFile[m_fileName] = m_debugger.Breakpoints();
+        m_debugger.SetBreakpoints(m_breakpointsByFile.value(fileName));
+        m_debugger.ClearDataBreakpoints();
+    }
     m_fileName = fileName;
     ReloadDebugInfo();
     if (m_state == State::NoFirmware) m_state = State::Stopped;
@@ -216,6 +222,7 @@ void TFirmwareRunner::Pause() {
 void TFirmwareRunner::Continue() {
     if (m_state != State::Paused) return;
     m_debugger.ClearStop();
+    m_debugger.ResumeHere(*m_core);
     m_stopReason.clear();
     m_state = State::Running;
     Anchor();
@@ -434,6 +441,7 @@ void TFirmwareRunner::DebugStep(mcs51::Debugger::StepKind kind, quint16 address)
 bool TFirmwareRunner::RunUntilStopped(double maxMs) {
     if (m_state == State::Paused && m_debugger.PendingStep() == mcs51::Debugger::StepKind::None) {
         m_debugger.ClearStop();
+        m_debugger.ResumeHere(*m_core);
         m_state = State::Running;
         emit StateChanged();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -102,6 +103,7 @@ public:
 
     // Debugging. The debug files beside the firmware (same base name) are read at every load;
     // source files are found beside the `.cdb`, then in the search folder.
+    // Code breakpoints are kept per firmware file: loading another file brings back its own.
     mcs51::Debugger& Debugger() { return m_debugger; }
     const mcs51::DebugLoad& Debug() const { return *m_debug; }
     // The debug information when it can be trusted, else nullptr (the reason is Debug().reason).
@@ -182,6 +184,8 @@ private:
     void DebuggerStopped();
     mcs51::Debugger m_debugger;
     std::unique_ptr<mcs51::DebugLoad> m_debug;
+    // The code breakpoints of each firmware loaded before, by file name.
+    QHash<QString, std::vector<mcs51::CodeBreakpoint>> m_breakpointsByFile;
     QString m_sourceFolder;
     QString m_stopReason;
 };

@@ -45,6 +45,17 @@ Access bitByte(uint8_t bit, bool write) {
 
 } // namespace
 
+DataBreakpoint WatchVariable(const Location& where, bool onWrite, bool onRead) {
+    DataBreakpoint watch;
+    watch.space = where.space;
+    watch.address = where.address;
+    watch.length = where.space == Space::Bit ? 1 : std::max(where.type.size, 1);
+    watch.onWrite = onWrite;
+    watch.onRead = onRead;
+    watch.name = where.name;
+    return watch;
+}
+
 std::vector<Access> PredictAccesses(const Core& core) {
     std::vector<Access> out;
     const uint16_t pc = core.PC();
@@ -351,25 +362,38 @@ CallStack ReadCallStack(const Core& core, const DebugInfo* info) {
     const uint8_t* code = core.Code();
     const uint8_t* iram = core.Iram();
     const int bottom = info && info->StackStart() > 0 ? info->StackStart() : 0x08;
-    int p = core.SP();
+    // Registers a function's prologue pushed before `pc` lie above its return address.
+    auto prologuePushes = [&](uint16_t pc) {
+        const Function* f = info ? info->FunctionAt(pc) : nullptr;
+        if (!f) return 0;
+        int count = 0;
+        for (uint16_t at = f->start; at < pc && code[at] == 0xC0 && count < 16; at += 2)
+            ++count;
+        return count;
+    };
+    int p = core.SP() - prologuePushes(core.PC());
     bool interruptFrame = isInterrupt(core.PC());
     int skipped = 0;
     constexpr size_t MaxFrames = 64;
     while (p - 1 >= bottom && stack.frames.size() < MaxFrames) {
         const uint16_t ret = uint16_t(iram[p] << 8 | iram[p - 1]);
-        bool call = (ret >= 3 && code[uint16_t(ret - 3)] == LCALL) ||
-                    (ret >= 2 && (code[uint16_t(ret - 2)] & 0x1F) == 0x11);
-        // An interrupt may have struck anywhere in a known function.
-        const bool interrupted = interruptFrame && info && info->FunctionAt(ret);
+        const bool call = (ret >= 3 && code[uint16_t(ret - 3)] == LCALL) ||
+                          (ret >= 2 && (code[uint16_t(ret - 2)] & 0x1F) == 0x11);
+        // Right below an interrupt handler's saved registers lies the address it interrupted.
+        const bool interrupted = interruptFrame && skipped == 0;
         if (call || interrupted) {
-            StackFrame frame{ret, functionName(ret), where(ret), interrupted && !call};
+            // A caller is shown at its call, which is one line before the return address when
+            // the call ends its line.
+            const uint16_t at = call && !interrupted ? uint16_t(ret - 1) : ret;
+            StackFrame frame{ret, functionName(at), where(at), interrupted};
             stack.frames.push_back(frame);
             interruptFrame = isInterrupt(ret);
-            p -= 2;
+            p -= 2 + prologuePushes(ret);
+            skipped = 0;
             continue;
         }
-        // Registers an interrupt handler saved; elsewhere something the calls do not explain.
-        if (!interruptFrame) ++skipped;
+        // Something saved in the middle of a function, or what the calls do not explain.
+        ++skipped;
         --p;
     }
     if (p - 1 >= bottom) {
@@ -377,7 +401,8 @@ CallStack ReadCallStack(const Core& core, const DebugInfo* info) {
         stack.note = "the stack below " + hex2(uint32_t(p)) + " was not read (too many frames)";
     } else if (skipped > 0) {
         stack.complete = false;
-        stack.note = std::to_string(skipped) + " bytes on the stack could not be read as calls";
+        stack.note = std::to_string(skipped) + " bytes at the bottom of the stack could not be " +
+                     "read as calls";
     }
     return stack;
 }
@@ -448,6 +473,19 @@ void Debugger::RemoveBreakpoint(int index) {
 void Debugger::ClearBreakpoints() {
     m_breakpoints.clear();
     m_dirty = true;
+}
+
+void Debugger::SetBreakpoints(std::vector<CodeBreakpoint> breakpoints) {
+    m_breakpoints = std::move(breakpoints);
+    for (CodeBreakpoint& breakpoint : m_breakpoints)
+        resolve(breakpoint);
+    m_dirty = true;
+}
+
+void Debugger::ResumeHere(const Core& core) {
+    m_resumePc = core.PC();
+    m_resumeCycles = core.Cycles();
+    m_haveResume = true;
 }
 
 bool Debugger::ToggleLineBreakpoint(const std::string& file, int line) {
@@ -598,6 +636,7 @@ void Debugger::BeginStep(StepKind kind, const Core& core, uint16_t runToAddress)
     ClearStop();
     m_step = kind;
     m_fastToTarget = false;
+    m_runToIsReturn = false;
     m_stepHasLine = false;
     m_depth = 0;
     const uint16_t pc = core.PC();
@@ -626,7 +665,6 @@ void Debugger::BeginStep(StepKind kind, const Core& core, uint16_t runToAddress)
             m_stepFunctionStart = function ? function->start : 0;
         }
     }
-    if (kind != StepKind::RunTo || !m_runToIsReturn) m_runToIsReturn = false;
     m_resumePc = pc;
     m_resumeCycles = core.Cycles();
     m_haveResume = true;
@@ -656,13 +694,14 @@ uint64_t Debugger::Run(Core& core, uint64_t budget) {
         hitBreakpoint(core))
         return 0;
     uint64_t ran = 0;
+    int idle = 0; // passes without a cycle: a switch between the two ways of running, or stuck
     while (ran < budget && !m_stopped) {
-        if (!needsSingleSteps()) {
-            ran += runFast(core, budget - ran);
-        } else {
-            ran += runWatched(core, budget - ran);
-        }
+        const uint64_t got =
+            needsSingleSteps() ? runWatched(core, budget - ran) : runFast(core, budget - ran);
+        ran += got;
         if (core.State() == RunState::PowerDown || core.State() == RunState::Undefined) break;
+        idle = got == 0 ? idle + 1 : 0;
+        if (idle > 2) break;
     }
     if (m_stopped) {
         m_resumePc = core.PC();

@@ -39,6 +39,9 @@ struct DataBreakpoint {
     std::string name; // the variable's name when set by name, for the stop reason
 };
 
+// A data breakpoint on a C variable (or a part of one): its space, address and size.
+DataBreakpoint WatchVariable(const Location& where, bool onWrite, bool onRead);
+
 // One memory access an instruction makes.
 struct Access {
     Space space = Space::Iram; // Iram (direct, indirect, register, stack), Sfr, Xram, Bit, Code
@@ -88,6 +91,8 @@ public:
     int AddAddressBreakpoint(uint16_t address);
     void RemoveBreakpoint(int index);
     void ClearBreakpoints();
+    // Replaces every code breakpoint (those remembered for another firmware), resolving them.
+    void SetBreakpoints(std::vector<CodeBreakpoint> breakpoints);
     // Adds or removes the breakpoint at FILE:LINE / at an address; returns whether one is set now.
     bool ToggleLineBreakpoint(const std::string& file, int line);
     bool ToggleAddressBreakpoint(uint16_t address);
@@ -119,6 +124,8 @@ public:
     // there.
     uint64_t Run(Core& core, uint64_t budget);
     bool Stopped() const { return m_stopped; }
+    // The run goes on from where the core stands: a breakpoint here does not stop it again.
+    void ResumeHere(const Core& core);
     // Forgets the step, the stop and where it was (the core was reset).
     void Restart() {
         CancelStep();

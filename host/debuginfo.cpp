@@ -1262,6 +1262,7 @@ bool isFile(const std::string& path, struct stat* status) {
 }
 
 constexpr size_t MaxDebugFile = 16 * 1024 * 1024;
+constexpr long MtimeSlackSeconds = 2;
 
 } // namespace
 
@@ -1307,10 +1308,9 @@ DebugLoad LoadDebugFiles(const std::string& firmwarePath, const std::string& sea
         reason(cdbName + " has no line records (compiled without --debug?)");
         return finish();
     }
+    // Files checked out together may differ by a moment; a rebuild without --debug comes later.
     if (isFile(firmwarePath, &firmwareStatus) &&
-        (cdbStatus.st_mtim.tv_sec < firmwareStatus.st_mtim.tv_sec ||
-         (cdbStatus.st_mtim.tv_sec == firmwareStatus.st_mtim.tv_sec &&
-          cdbStatus.st_mtim.tv_nsec + 2'000'000'000LL < firmwareStatus.st_mtim.tv_nsec))) {
+        cdbStatus.st_mtim.tv_sec + MtimeSlackSeconds < firmwareStatus.st_mtim.tv_sec) {
         reason(cdbName + " is older than the firmware: rebuild it with --debug");
         return finish();
     }

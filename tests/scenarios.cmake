@@ -24,3 +24,7 @@ brelvan_add_scenario(scenario_wrong_expect_fails failing/wrong_expect.scenario
 # A firmware file that does not load names its line.
 brelvan_add_scenario(scenario_firmware_bad_checksum failing/firmware_bad_checksum.scenario
     "-DEXPECT_FAILURE=firmware_bad_checksum\\.scenario:2: error: The firmware badsum\\.hex was not loaded: line 1: checksum mismatch")
+
+# A breakpoint at an unknown place stops the scenario and names it.
+brelvan_add_scenario(scenario_debug_break_unknown failing/debug_break_unknown.scenario
+    "-DEXPECT_FAILURE=debug_break_unknown\\.scenario:4: error: break nowhere: no function, label or FILE:LINE 'nowhere'")

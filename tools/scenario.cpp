@@ -31,6 +31,18 @@
 //   move NAME X Y               the pointer moves to X Y of the component without resting
 //   expect-probe [TEXT]         the probe window shows TEXT, as laid out, with "\n" for each line
 //                               break; without TEXT, no probe window is open
+//   break WHERE                 a breakpoint at an address (0x0123 or 0123h), a function or code
+//                               label (main), or a source line (main.c:12; a line without code
+//                               moves to the next one with code), through the debug information
+//                               beside the firmware (the .cdb of SDCC --debug)
+//   continue [MS]               run the firmware until a breakpoint stops it, or for MS ms of
+//                               simulated time (without MS, no stop within 10 s is an error)
+//   step | next | finish        one C line, into calls | over calls; run until the function
+//                               returns (by instruction where no source is known); paused after
+//   expect Host.LINE FILE:LINE  the C line of the PC ("0x0123" outside any line)
+//   expect Var.NAME VALUE       a C variable through the debug information: numbers by value,
+//                               arrays and structs as shown ("{1, 2}", "{x = 1, y = 2}"); NAME may
+//                               be "pt.x", "arr[2]", "*ptr", "main:local" or "file.c:static"
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -90,6 +102,7 @@
 #include "platform/keystate.h"
 #include "platform/paintsettings.h"
 #include "properties/propertytext.h"
+#include "tools/scenario_debug.h"
 
 using namespace PropertyText;
 
@@ -328,6 +341,9 @@ private:
             Pointer(command, words);
         } else if (command == u"expect-probe") {
             ExpectProbe(rest);
+        } else if (ScenarioDebug::Handles(command)) {
+            const QString error = ScenarioDebug::Execute(*Runner(), command, rest);
+            if (!error.isEmpty()) throw CommandError{error};
         } else {
             throw CommandError{QStringLiteral("unknown command \"%1\"").arg(command)};
         }
@@ -599,6 +615,11 @@ private:
     }
 
     void Expect(const QString& rest) {
+        if (rest.startsWith(QStringLiteral("Host.LINE "), Qt::CaseInsensitive) ||
+            rest.startsWith(QStringLiteral("Var."), Qt::CaseInsensitive)) {
+            ExpectDebug(rest);
+            return;
+        }
         if (rest.startsWith(QStringLiteral("Host."), Qt::CaseInsensitive)) {
             const qsizetype blank = rest.indexOf(QLatin1Char(' '));
             if (blank < 0) throw CommandError{QStringLiteral("expect Host.REG VALUE")};
@@ -607,6 +628,21 @@ private:
         }
         const Target target = Split(rest, "expect PATH.PROPERTY VALUE");
         Check(target.Value, Observe(target.Object, target.Name));
+    }
+
+    // Host.LINE and Var.NAME, through the debug information.
+    void ExpectDebug(const QString& rest) {
+        const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+        if (blank < 0)
+            throw CommandError{QStringLiteral("expect Host.LINE FILE:LINE | Var.NAME VALUE")};
+        const QString what = rest.left(blank);
+        const ScenarioDebug::TObserved seen =
+            what.startsWith(QStringLiteral("Var."), Qt::CaseInsensitive)
+                ? ScenarioDebug::ObserveVariable(*Runner(), what.mid(4))
+                : ScenarioDebug::ObserveLine(*Runner());
+        if (!seen.Error.isEmpty()) throw CommandError{seen.Error};
+        Check(rest.mid(blank + 1).trimmed(),
+              Observed{seen.Number ? Observed::Number : Observed::Word, seen.Value, {}});
     }
 
     Observed Observe(QObject* object, const QString& name) const {

@@ -20,6 +20,8 @@ __code const unsigned char table[3] = {10, 20, 30};
 __bit flag = 1;
 __data unsigned char *dptr = &uc;
 __xdata unsigned int *xptr = &xvar;
+__code const unsigned char *cptr = table;
+unsigned char *gptr = &uc;
 unsigned char shown = 0x5A;
 volatile unsigned int ticks;
 
@@ -41,6 +43,15 @@ static unsigned char twice_plus(unsigned char v)
     return w + add_one(w);
 }
 
+static unsigned char sum3(unsigned char a)
+{
+    unsigned char parts[3];
+    parts[0] = a;
+    parts[1] = add_one(a);
+    parts[2] = table[a & 1];
+    return parts[0] + parts[1] + parts[2];
+}
+
 void main(void)
 {
     static unsigned char local_fixed;
@@ -51,6 +62,7 @@ void main(void)
     EA = 1;
     for (;;) {
         local_fixed = twice_plus(counter);
+        local_fixed += sum3(local_fixed);
 
         counter++;
         xvar = xvar + 1;

@@ -6,6 +6,8 @@
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(COPY "${SOURCE_DIR}/tests/scenarios" DESTINATION "${WORK_DIR}/tests")
 file(COPY "${SOURCE_DIR}/examples" DESTINATION "${WORK_DIR}")
+# The debugger's fixture firmware, with its debug files.
+file(COPY "${SOURCE_DIR}/tests/debug" DESTINATION "${WORK_DIR}/tests")
 execute_process(COMMAND "${RUNNER}" "${SCENARIO}"
                 WORKING_DIRECTORY "${WORK_DIR}/tests/scenarios"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output)
