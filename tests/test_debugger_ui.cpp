@@ -219,6 +219,32 @@ private slots:
         QVERIFY(!e.debugger()->Watch()->setData(watched, QStringLiteral("3"), Qt::EditRole));
     }
 
+    // A data breakpoint on a variable, as asked for: Run stops when the firmware writes it;
+    // a name that is nothing is refused with its reason.
+    void dataBreakpointOnVariable() {
+        Debugging e;
+        QVERIFY(e.open(Examples + QStringLiteral("firmware/debugger.ihx")));
+        e.dialogs->inputAnswers = {QStringLiteral("nothing_here")};
+        e.debugger()->AddDataBreakpointClick();
+        QVERIFY(e.runner()->Debugger().DataBreakpoints().empty());
+        QVERIFY2(e.dialogs->LastText().contains(QStringLiteral("nothing_here")),
+                 qPrintable(e.dialogs->LastText()));
+        e.dialogs->inputAnswers = {QStringLiteral("ticks")};
+        e.dialogs->choiceAnswers = {0}; // written
+        e.debugger()->AddDataBreakpointClick();
+        QCOMPARE(e.runner()->Debugger().DataBreakpoints().size(), size_t(1));
+        QCOMPARE(e.debugger()->BreakpointList()->rowCount(), 1);
+        e.run();
+        // The start-up code clears it first; then the handler's increment at the first tick.
+        int stops = 0;
+        do {
+            QVERIFY(e.runToStop(50));
+            QVERIFY2(e.runner()->StopReason().contains(QStringLiteral("ticks")),
+                     qPrintable(e.runner()->StopReason()));
+        } while (e.runner()->SimulatedMs() < 9 && ++stops < 5);
+        QVERIFY(e.runner()->SimulatedMs() > 9 && e.runner()->SimulatedMs() < 11);
+    }
+
     // Memory edits reach the core only while stopped; each space writes its own memory.
     void memoryEditChangesCore_data() {
         QTest::addColumn<int>("space");
