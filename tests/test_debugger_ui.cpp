@@ -157,6 +157,27 @@ private slots:
         QVERIFY(!e.core().HasBreakpoint(uint16_t(address)));
     }
 
+    // Run to cursor stops at the cursor's line, and only there.
+    void runToCursor() {
+        Debugging e;
+        QVERIFY(e.open(Examples + QStringLiteral("firmware/debugger.ihx")));
+        e.run();
+        e.runner()->RunFor(25);
+        e.window->Firmware()->PauseAction()->trigger();
+        const int address = listedAddress(Examples + QStringLiteral("firmware/debugger.rst"), 30);
+        QTableView* table = e.debugger()->CodeView()->Table();
+        table->setCurrentIndex(e.code()->index(e.rowOfLine(30), TCodeModel::Text));
+        e.debugger()->RunToCursor();
+        QVERIFY(e.finishStep(1000)); // half_second = 1: at the 50th tick
+        QCOMPARE(int(e.core().PC()), address);
+        // The 50th tick: each is 10 ms and the handler's latency before it reloads the timer.
+        QVERIFY2(e.runner()->SimulatedMs() > 500 && e.runner()->SimulatedMs() < 510,
+                 qPrintable(QString::number(e.runner()->SimulatedMs())));
+        // No breakpoint is left behind.
+        QCOMPARE(e.debugger()->BreakpointList()->rowCount(), 0);
+        QVERIFY(!e.runToStop(600));
+    }
+
     // A line without code takes the breakpoint on the next line that has some, and says so.
     void breakpointOnLineWithoutCodeMoves() {
         Debugging e;
@@ -214,6 +235,11 @@ private slots:
         e.debugger()->Continue();
         QVERIFY(e.runToStop());
         QVERIFY(e.lit("A") && e.lit("B") && e.lit("C") && !e.lit("D") && !e.lit("G"));
+        // The call stack: the function, then its caller.
+        const mcs51::CallStack& stack = e.debugger()->CallStack()->Stack();
+        QVERIFY(stack.frames.size() >= 2);
+        QCOMPARE(QString::fromStdString(stack.frames[0].function), QStringLiteral("show_digit"));
+        QCOMPARE(QString::fromStdString(stack.frames[1].function), QStringLiteral("main"));
         // Not written while running.
         e.debugger()->Continue();
         QVERIFY(!e.debugger()->Watch()->setData(watched, QStringLiteral("3"), Qt::EditRole));
