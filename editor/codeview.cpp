@@ -351,7 +351,7 @@ TCodeView::TCodeView(mcs51::Core& core, const TProgramInfo& info, QWidget* paren
 }
 
 QString TCodeView::ReasonText() const {
-    return m_reason->isVisible() || !m_reason->isHidden() ? m_reason->text() : QString();
+    return m_reason->isHidden() ? QString() : m_reason->text();
 }
 
 void TCodeView::SetMode(TCodeModel::Mode mode) {
