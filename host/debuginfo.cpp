@@ -81,6 +81,7 @@ Space spaceOfCode(char code) {
 }
 
 constexpr int MaxTypeDepth = 16;
+constexpr int64_t MaxObjectSize = 0x10000;
 
 // One link of a type chain ("DA4d", "DX", "SC"), the rest after it, and the sign of the base.
 bool parseChain(const std::vector<std::string_view>& links, size_t at, bool isSigned, int size,
@@ -104,6 +105,8 @@ bool parseChain(const std::vector<std::string_view>& links, size_t at, bool isSi
             type->count = count;
             auto element = rest(count > 0 ? size / std::max(count, 1) : 0);
             if (!element) return false;
+            // No object is larger than a 64 KB memory.
+            if (int64_t(count) * element->size > MaxObjectSize) return false;
             type->element = element;
             type->size = count * element->size;
             if (type->size == 0) type->size = size;
@@ -202,7 +205,8 @@ bool parseType(std::string_view text, CType* type) {
     const size_t close = text.find('}');
     if (close == std::string_view::npos) return false;
     int size = 0;
-    if (!parseInt(text.substr(1, close - 1), &size) || size < 0) return false;
+    if (!parseInt(text.substr(1, close - 1), &size) || size < 0 || size > MaxObjectSize)
+        return false;
     std::string_view chain = text.substr(close + 1);
     if (chain.size() < 3 || chain[chain.size() - 2] != ':') return false;
     const char sign = chain.back();
@@ -433,7 +437,8 @@ public:
             const size_t close = body.find('}');
             if (close == std::string_view::npos) return false;
             StructMember member;
-            if (!parseInt(body.substr(2, close - 2), &member.offset) || member.offset < 0)
+            if (!parseInt(body.substr(2, close - 2), &member.offset) || member.offset < 0 ||
+                member.offset > MaxObjectSize)
                 return false;
             // "S:S$x$0_0$0({2}SI:S),Z,0,0)"
             std::string_view record = body.substr(close + 1);
@@ -741,6 +746,11 @@ const Symbol* DebugInfo::FindSymbol(std::string_view name, int pc) const {
     if (fileStatic) return fileStatic;
     if (global) return global;
     return anyLocal;
+}
+
+std::optional<Location> DebugInfo::LocationOf(const Symbol& symbol) {
+    if (!symbol.located || symbol.isFunction) return std::nullopt;
+    return Location{symbol.space, symbol.address, symbol.type, symbol.QualifiedName()};
 }
 
 const StructInfo* DebugInfo::FindStruct(std::string_view name) const {

@@ -153,6 +153,8 @@ public:
     // module, then a global. Accepts "module:name" and "function:name" to pick one.
     const Symbol* FindSymbol(std::string_view name, int pc = -1) const;
     const StructInfo* FindStruct(std::string_view name) const;
+    // Where a located symbol's value is (for the variables view), or nullopt without an address.
+    static std::optional<Location> LocationOf(const Symbol& symbol);
 
     // A name with member, index and dereference parts: "pt.x", "arr[2]", "*xptr", "pt"; or an
     // error ("no variable 'foo'", "arr has 4 elements").

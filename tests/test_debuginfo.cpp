@@ -3,6 +3,7 @@
 // rebuild, data breakpoints, stepping without source, the call stack, and a variable edited on a
 // running board.
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -319,6 +320,12 @@ private slots:
         QCOMPARE(QString::fromStdString(error),
                  QStringLiteral("w is kept in registers (r7), not at an address"));
         QVERIFY(f.info().FunctionAt(twice->start)->name == "twice_plus");
+        // Every variable listed for a place with an address reads through its location.
+        for (const mcs51::Symbol* s : f.info().Variables(sum3->start)) {
+            const auto where = mcs51::DebugInfo::LocationOf(*s);
+            QCOMPARE(bool(where), s->located);
+            if (where) QVERIFY(!mcs51::FormatValue(f.core, *where, &f.info()).empty());
+        }
         const mcs51::Function* isr = f.info().FindFunction("timer0_isr");
         QVERIFY(isr && isr->isInterrupt && !twice->isInterrupt);
     }
@@ -402,6 +409,9 @@ private slots:
             << "line 2: malformed S record";
         QTest::newRow("line zero")
             << QByteArray("M:m\nL:C$m.c$0$0_0$0:10\n") << "line 2: malformed L record";
+        QTest::newRow("array larger than memory")
+            << QByteArray("M:m\nS:G$x$0_0$0({4}DA60000d,DA60000d,SC:U),E,0,0\n")
+            << "line 2: malformed S record";
         QTest::newRow("huge array")
             << QByteArray("M:m\nS:G$x$0_0$0({1}DA99999999999d,SC:U),E,0,0\n")
             << "line 2: malformed S record";
@@ -763,6 +773,53 @@ private slots:
         QVERIFY(checked > 30000);
     }
 
+    // The same for every opcode: single instructions of random code from random register and
+    // memory contents (interrupts off, so each step is one instruction).
+    void predictedWritesOfEveryOpcode() {
+        QRandomGenerator random(1234);
+        mcs51::Core core;
+        int checked = 0;
+        for (int i = 0; i < 30000; ++i) {
+            core.Reset();
+            for (int a = 0; a < 256; ++a)
+                core.Iram()[a] = uint8_t(random.bounded(256));
+            for (int a = 0; a < 8; ++a)
+                core.Code()[a] = uint8_t(random.bounded(256));
+            if (core.Code()[0] == 0xA5) continue; // the undefined opcode stops the core
+            core.SetSfr(mcs51::sfr::PSW, uint8_t(random.bounded(256)));
+            core.SetSfr(mcs51::sfr::ACC, uint8_t(random.bounded(256)));
+            core.SetSfr(mcs51::sfr::SP, uint8_t(random.bounded(128)));
+            core.SetSfr(mcs51::sfr::DPL, uint8_t(random.bounded(16)));
+            core.SetSfr(mcs51::sfr::DPH, 0);
+            core.SetSfr(mcs51::sfr::P2, 0);
+            std::array<uint8_t, 256> iram{};
+            std::array<uint8_t, 256> xram{};
+            std::copy_n(core.Iram(), iram.size(), iram.begin());
+            std::copy_n(core.Xram(), xram.size(), xram.begin());
+            const std::vector<mcs51::Access> predicted = mcs51::PredictAccesses(core);
+            core.Step();
+            QCOMPARE(core.Instructions(), uint64_t(1));
+            auto written = [&](Space space, uint32_t address) {
+                return std::any_of(predicted.begin(), predicted.end(), [&](const mcs51::Access& a) {
+                    return a.write && a.space == space && a.address == address;
+                });
+            };
+            for (uint32_t a = 0; a < 128; ++a) // the 8051 has no upper 128 bytes to change
+                if (core.Iram()[a] != iram[a])
+                    QVERIFY2(written(Space::Iram, a),
+                             qPrintable(QStringLiteral("opcode 0x%1 changed IRAM 0x%2")
+                                            .arg(core.Code()[0], 2, 16, QLatin1Char('0'))
+                                            .arg(a, 2, 16, QLatin1Char('0'))));
+            for (uint32_t a = 0; a < xram.size(); ++a)
+                if (core.Xram()[a] != xram[a])
+                    QVERIFY2(written(Space::Xram, a),
+                             qPrintable(QStringLiteral("opcode 0x%1 changed XRAM")
+                                            .arg(core.Code()[0], 2, 16, QLatin1Char('0'))));
+            ++checked;
+        }
+        QVERIFY(checked > 29000);
+    }
+
     // The call stack names the callers from the return addresses, an interrupt handler's too.
     void callStack() {
         Loaded f;
@@ -788,6 +845,27 @@ private slots:
     }
 
     // ---- on the board
+
+    // Code breakpoints belong to their firmware: another file loaded has its own, and the first
+    // one's come back with it.
+    void breakpointsPerFirmware() {
+        ScratchSettings settings;
+        WindowFixture e(QSize(800, 600));
+        TFirmwareRunner* runner = e.window->Firmware()->Runner();
+        QVERIFY(e.window->Firmware()->LoadFirmware(Firmware));
+        runner->Debugger().AddLineBreakpoint("debugged.c", 67);
+        QVERIFY(e.window->Firmware()->LoadFirmware(
+            QStringLiteral(BRELVAN_SOURCE_DIR "/examples/firmware/running_light.ihx")));
+        QVERIFY(runner->Debugger().Breakpoints().empty());
+        runner->Debugger().AddLineBreakpoint("running_light.c", 24);
+        QVERIFY(e.window->Firmware()->LoadFirmware(Firmware));
+        QCOMPARE(runner->Debugger().Breakpoints().size(), size_t(1));
+        QCOMPARE(runner->Debugger().Breakpoints()[0].line, 67);
+        QVERIFY(runner->Debugger().Breakpoints()[0].resolved);
+        // Loading the same file again (a rebuild) keeps them.
+        QCOMPARE(runner->Reload(), QString());
+        QCOMPARE(runner->Debugger().Breakpoints().size(), size_t(1));
+    }
 
     // A variable written while paused is what the firmware sends to the LEDs on the next line;
     // the stop reason and the stopwatch come through the runner.
