@@ -443,11 +443,13 @@ void TDebuggerUi::ProgramChanged() {
             m_info.Reason += QStringLiteral(" \u2014 showing the disassembly.");
     }
     if (newProgram && loaded) {
-        // The breakpoints and watches this firmware had the last time.
+        // The breakpoints and watches this firmware had the last time: the runner keeps them
+        // while the program is open, the settings from one session to the next.
         if (openSettings()) {
-            m_runner->Debugger().ClearBreakpoints();
-            m_runner->Debugger().ClearDataBreakpoints();
-            RestoreBreakpoints(remembered(BreakpointsKey, m_programFile).toStringList());
+            if (m_runner->Debugger().Breakpoints().empty())
+                RestoreBreakpoints(remembered(BreakpointsKey, m_programFile).toStringList());
+            else
+                SaveBreakpoints();
             m_watch->SetExpressions(remembered(WatchKey, m_programFile).toStringList());
         }
     }
