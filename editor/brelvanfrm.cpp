@@ -21,6 +21,7 @@
 
 #include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
+#include "editor/debuggerui.h"
 #include "editor/firmwareui.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -131,10 +132,13 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     statusBar()->addWidget(m_statusLabel, 1);
     FormCreate();
     m_firmware = new TFirmwareUi(this);
+    m_debugger = new TDebuggerUi(this, m_firmware);
 }
 
 TfrmPlugin::~TfrmPlugin() {
     // The firmware stops before the board goes: nothing may reach the board or this window then.
+    delete m_debugger;
+    m_debugger = nullptr;
     delete m_firmware;
     m_firmware = nullptr;
     m_hostLink->SetBoardHost(nullptr);
@@ -197,7 +201,7 @@ void TfrmPlugin::CreateMenus() {
     m_mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     m_mnuView->setObjectName(QStringLiteral("Objects1"));
     addItem(m_mnuView, "CyclePropFrm", QStringLiteral("Show/Hide properties window"),
-            QKeySequence(Qt::Key_F11), [this] { CyclePropFrmExecute(); });
+            QKeySequence(Qt::Key_F4), [this] { CyclePropFrmExecute(); });
     addItem(m_mnuView, "Gridsize1", QStringLiteral("&Grid size"), QKeySequence(),
             [this] { Gridsize1Click(); });
     m_wires->CreateView(m_mnuView);

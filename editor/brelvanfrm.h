@@ -18,6 +18,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QToolBar;
+class TDebuggerUi;
 class TFirmwareUi;
 class QToolButton;
 class QUndoStack;
@@ -207,6 +208,8 @@ public:
     MessageTarget* BoardFormLink() { return m_hostLink.get(); }
     // The Firmware menu, its tool buttons, docks and status (created with the window).
     TFirmwareUi* Firmware() const { return m_firmware; }
+    // The Debug menu and the debugger's docks.
+    TDebuggerUi* Debugger() const { return m_debugger; }
 
 signals:
     // Run mode was entered or left.
@@ -263,6 +266,7 @@ private:
     std::unique_ptr<TWireTool> m_wires;
     std::unique_ptr<TBoardFormLink> m_hostLink;
     TFirmwareUi* m_firmware = nullptr;
+    TDebuggerUi* m_debugger = nullptr;
     TfrmProp* m_frmProp = nullptr; // a window of its own, deleted with this one
 
     int m_downX = -1;

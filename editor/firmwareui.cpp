@@ -61,6 +61,10 @@ void TFirmwareUi::SetSettingsFile(const QString& fileName) {
     g_settingsFile = fileName;
 }
 
+QString TFirmwareUi::SettingsFile() {
+    return g_settingsFile;
+}
+
 TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
     : QObject(window), m_window(window), m_runner(new TFirmwareRunner(this)) {
     setObjectName(QStringLiteral("FirmwareUi"));
@@ -92,7 +96,7 @@ TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
     QAction* showTerminal = m_terminalDock->toggleViewAction();
     showTerminal->setText(QStringLiteral("Serial &Terminal"));
     showTerminal->setObjectName(QStringLiteral("miTerminal"));
-    showTerminal->setShortcut(QKeySequence(Qt::Key_F9));
+    showTerminal->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
     m_menu->addAction(showTerminal);
     QAction* clear = m_menu->addAction(QStringLiteral("&Clear Serial Terminal"));
     clear->setObjectName(QStringLiteral("miClearTerminal"));

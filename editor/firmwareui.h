@@ -69,6 +69,7 @@ public:
     // Where the board-to-firmware memory is kept: "" the user's settings, "-" nowhere (the
     // scenario runner), otherwise an INI file (tests).
     static void SetSettingsFile(const QString& fileName);
+    static QString SettingsFile();
 
 private:
     void CreateActions();

@@ -214,7 +214,7 @@ void TestMainWindow::menuCommands_data() {
                                 << "Select &All" << QKeySequence("Ctrl+A");
     QTest::newRow("properties") << "&View"
                                 << "CyclePropFrm"
-                                << "Show/Hide properties window" << QKeySequence("F11");
+                                << "Show/Hide properties window" << QKeySequence("F4");
     QTest::newRow("grid") << "&View"
                           << "Gridsize1"
                           << "&Grid size" << QKeySequence();

@@ -424,7 +424,7 @@ void TestProperties::windowFollowsSelection() {
     QTest::mouseRelease(e.window->Board(), Qt::LeftButton, Qt::NoModifier, QPoint(170, 80));
     QCOMPARE(e.window->Selection().size(), 2);
     QCOMPARE(e.grid()->EditedObject(), nullptr);
-    // The background empties it; F11 toggles it.
+    // The background empties it; F4 toggles it.
     QTest::mouseClick(e.window->Board(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
     QCOMPARE(e.grid()->EditedObject(), nullptr);
     QCOMPARE(e.grid()->title(), QStringLiteral("nil"));
@@ -432,7 +432,7 @@ void TestProperties::windowFollowsSelection() {
     QVERIFY(!props->isVisible());
     e.window->CyclePropFrmExecute();
     QVERIFY(props->isVisible());
-    // Run hides it and leaves it without an object; F11 does nothing while running.
+    // Run hides it and leaves it without an object; F4 does nothing while running.
     QTest::mouseClick(led, Qt::LeftButton);
     e.window->tbRunClick();
     QVERIFY(!props->isVisible());
