@@ -9,7 +9,8 @@ SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR    ?= OFF
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
-                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev
+                xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev \
+                sigrok-cli gtkwave
 
 .PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware clean contact-sheet format firmware
 

@@ -31,6 +31,12 @@
 //   move NAME X Y               the pointer moves to X Y of the component without resting
 //   expect-probe [TEXT]         the probe window shows TEXT, as laid out, with "\n" for each line
 //                               break; without TEXT, no probe window is open
+//   trace PATH                  record a contact or port ("SW1.Contact1") or the core's own pins
+//                               ("Host.P1", "Host.P1.0", "Host.TXD", RXD, INT0, INT1, T0, T1)
+//                               while the board is in Run, in simulated time
+//   export-vcd FILE [FROM TO] [bits]   write the recording as a value change dump (relative to
+//                               the scenario), whole or from FROM to TO ms of the recording;
+//                               with "bits" a bus is written as eight 1-bit wires
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -90,6 +96,7 @@
 #include "platform/keystate.h"
 #include "platform/paintsettings.h"
 #include "properties/propertytext.h"
+#include "tools/scenario_trace.h"
 
 using namespace PropertyText;
 
@@ -328,6 +335,10 @@ private:
             Pointer(command, words);
         } else if (command == u"expect-probe") {
             ExpectProbe(rest);
+        } else if (IsTraceCommand(command)) {
+            QString error;
+            if (!RunTraceCommand(m_window, command, rest, m_directory, &error))
+                throw CommandError{error};
         } else {
             throw CommandError{QStringLiteral("unknown command \"%1\"").arg(command)};
         }
