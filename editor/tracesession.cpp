@@ -50,6 +50,9 @@ bool TTraceSession::CoreLive() const {
 }
 
 void TTraceSession::RunnerStateChanged() {
+    // A start from reset while the board runs (a reset of the firmware): the new stretch begins
+    // at its first machine cycle.
+    if (m_recorder.Recording() && CoreLive() && m_runner->Cycles() == 0) m_recorder.MarkGap();
     // Another crystal makes other stamps of the same cycles: a new stretch.
     if (m_runner && m_runner->Crystal() != m_crystal) {
         m_crystal = m_runner->Crystal();
