@@ -13,3 +13,9 @@ add_test(NAME trace_vcd_readers
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/trace_vcd_check.cmake)
 set_tests_properties(trace_vcd_readers PROPERTIES ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/test-config/trace_vcd_readers")
+
+# Trace commands that cannot run say why.
+brelvan_add_scenario(scenario_trace_unknown failing/trace_unknown.scenario
+    "-DEXPECT_FAILURE=trace_unknown\\.scenario:3: error: nothing is named LED9\\.Anode")
+brelvan_add_scenario(scenario_export_nothing failing/export_nothing.scenario
+    "-DEXPECT_FAILURE=export_nothing\\.scenario:4: error: nothing is traced")
