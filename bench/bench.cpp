@@ -1,8 +1,8 @@
 // Measures how building and running a board scales with its size. Each figure is printed for n
 // and 2n components with their ratio: about 2 means linear, about 4 quadratic. Then the 8051
 // core's speed against s51, and the firmware through the board against the bare core
-// (BENCH_BOARD_ONLY: only those), large inputs on purpose (BENCH_HOSTILE_ONLY: only those), and what
-// recording 16 traces costs (BENCH_TRACE_ONLY: only that).
+// (BENCH_BOARD_ONLY: only those), large inputs on purpose (BENCH_HOSTILE_ONLY: only those),
+// and what recording 16 traces costs (BENCH_TRACE_ONLY: only that).
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
