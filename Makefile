@@ -10,7 +10,7 @@ WERROR    ?= OFF
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
                 xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev \
-                python3
+                python3 sigrok-cli gtkwave
 
 .PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware fuzz-debuginfo clean contact-sheet format firmware
 

@@ -1,7 +1,8 @@
 // Measures how building and running a board scales with its size. Each figure is printed for n
 // and 2n components with their ratio: about 2 means linear, about 4 quadratic. Then the 8051
 // core's speed against s51, and the firmware through the board against the bare core
-// (BENCH_BOARD_ONLY: only those), and large inputs on purpose (BENCH_HOSTILE_ONLY: only those).
+// (BENCH_BOARD_ONLY: only those), large inputs on purpose (BENCH_HOSTILE_ONLY: only those),
+// and what recording 16 traces costs (BENCH_TRACE_ONLY: only that).
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -384,6 +385,7 @@ void BenchMcs51();                           // mcs51bench.cpp
 void BoardPathReport(const QString& filter); // boardpath.cpp
 void DebuggerReport();                       // debugbench.cpp
 void ScenarioRunnerReport(int runs);         // scenariobench.cpp
+void TraceReport();                          // tracebench.cpp
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -403,6 +405,11 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsSet("BENCH_DEBUG_ONLY")) {
         TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
         DebuggerReport();
+        return 0;
+    }
+    if (qEnvironmentVariableIsSet("BENCH_TRACE_ONLY")) {
+        TFirmwareUi::SetSettingsFile(QStringLiteral("-"));
+        TraceReport();
         return 0;
     }
     if (qEnvironmentVariableIsSet("BENCH_BOARD_ONLY")) {
@@ -456,5 +463,6 @@ int main(int argc, char* argv[]) {
     firmwareOnBoard();
     BoardPathReport({});
     DebuggerReport();
+    TraceReport();
     return 0;
 }

@@ -48,12 +48,10 @@ struct Choice {
     double value;
 };
 constexpr double Crystals[] = {11059200.0, 12000000.0, 24000000.0};
-constexpr Choice Speeds[] = {{"Real Time", 1},
-                             {"2 \u00d7 Real Time", 2},
-                             {"5 \u00d7 Real Time", 5},
-                             {"10 \u00d7 Real Time", 10},
-                             {"100 \u00d7 Real Time", 100},
-                             {"As Fast as Possible", 0}};
+constexpr Choice Speeds[] = {
+    {"1/100 of Real Time", 0.01},  {"1/10 of Real Time", 0.1}, {"Real Time", 1},
+    {"2 \u00d7 Real Time", 2},     {"5 \u00d7 Real Time", 5},  {"10 \u00d7 Real Time", 10},
+    {"100 \u00d7 Real Time", 100}, {"As Fast as Possible", 0}};
 
 } // namespace
 

@@ -69,6 +69,7 @@ void TFirmwareBridge::PortWritten(int port, uint8_t latch) {
         if (m_portCurrent[size_t(port)] && sent >= 0 && m_pending.empty() &&
             ((sent ^ latch) & m_portDecoded[size_t(port)]) == 0) {
             m_changedAt[size_t(port)] = m_core.Cycles();
+            if (PinWatch) PinWatch->CorePinsChanged();
             return;
         }
     }
@@ -84,6 +85,7 @@ void TFirmwareBridge::PortWritten(int port, uint8_t latch) {
     std::erase_if(m_pending, [port](const auto& entry) { return entry.first == port; });
     if (m_core.ExternalPins(port) != m_collected) m_core.SetExternalPins(port, m_collected);
     m_changedAt[size_t(port)] = m_core.Cycles();
+    if (PinWatch) PinWatch->CorePinsChanged();
 }
 
 uint8_t TFirmwareBridge::IntendedPins(int port) const {
@@ -98,6 +100,7 @@ void TFirmwareBridge::ChangePins(int port, uint8_t levels) {
     if (m_pending.empty() && m_changedAt[size_t(port)] != m_core.Cycles()) {
         m_core.SetExternalPins(port, levels);
         m_changedAt[size_t(port)] = m_core.Cycles();
+        if (PinWatch) PinWatch->CorePinsChanged();
         return;
     }
     if (m_pending.size() >= PendingLimit) m_pending.pop_front();
@@ -112,6 +115,7 @@ bool TFirmwareBridge::ApplyPending() {
     m_pending.pop_front();
     m_core.SetExternalPins(port, levels);
     m_changedAt[size_t(port)] = m_core.Cycles();
+    if (PinWatch) PinWatch->CorePinsChanged();
     return true;
 }
 
@@ -136,6 +140,7 @@ void TFirmwareBridge::SerialTransmitted(uint8_t byte) {
     if (m_transmitted.size() >= TransmittedLimit) m_transmitted.erase(0, TransmittedLimit / 2);
     m_transmitted.push_back(char(byte));
     if (OnTransmit) OnTransmit(byte);
+    if (PinWatch) PinWatch->SerialFrameSent(byte);
 }
 
 int TFirmwareBridge::PortAddressRefused(qint64 address) {

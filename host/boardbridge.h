@@ -57,6 +57,18 @@ protected:
     ~TBoardDecoding() = default;
 };
 
+// Told what the core's own pins do (the logic analyser's recording); costs a null test when none.
+class TCorePinWatch {
+public:
+    // A port latch or the level the board holds on a port's pins may have changed.
+    virtual void CorePinsChanged() = 0;
+    // A byte finished its transmit frame on the serial port (TI has just been raised).
+    virtual void SerialFrameSent(uint8_t byte) = 0;
+
+protected:
+    ~TCorePinWatch() = default;
+};
+
 class TFirmwareBridge : public MessageTarget, public mcs51::Hooks {
 public:
     static constexpr quint8 KindData = 2;        // byte access in the data space
@@ -92,6 +104,9 @@ public:
     void ClearTransmitted() { m_transmitted.clear(); }
     // Called for every transmitted byte (the serial terminal).
     std::function<void(uint8_t)> OnTransmit;
+
+    // Not owned; nullptr: nobody watches.
+    TCorePinWatch* PinWatch = nullptr;
 
     // Host accesses sent so far (for the benchmark and the tests).
     quint64 AccessCount() const { return m_accesses; }

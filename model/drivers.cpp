@@ -11,7 +11,9 @@
 
 TOrvexDriver::TOrvexDriver(QObject* owner) : QObject(owner) {}
 
-TOrvexDriver::~TOrvexDriver() = default;
+TOrvexDriver::~TOrvexDriver() {
+    if (m_watch) m_watch->Gone(this);
+}
 
 TOrvexControl* TOrvexDriver::OwnerControl() const {
     return m_ownerControl.data();
@@ -46,6 +48,7 @@ void TOrvexDriver::AssignValue(int level) {
     if (level != m_value || !m_settled) {
         m_value = level;
         m_settled = true;
+        Written();
     }
 }
 
@@ -105,6 +108,7 @@ void TOrvexPinDriver::UnwireAll() {
         TOrvexPinDriver* partner = list.Items(i).Pin;
         if (partner) partner->Disconnect(this);
         if (i < list.Count() && list.Items(i).Pin == partner) m_componentList->Delete(i);
+        WiringChanged();
     }
 }
 
@@ -125,6 +129,7 @@ void TOrvexPinDriver::ChangeValue(int level, QObject* sender) {
     if (BoardLink* board = OwnerForm(); board && board->Suspended()) return;
     m_value = std::min(level, LevelHigh);
     m_settled = true;
+    Written();
     if (TOrvexControl* control = OwnerControl())
         control->ValueChanged(this, qobject_cast<TOrvexDriver*>(sender));
     FireChange();
@@ -184,6 +189,7 @@ void TOrvexPinDriver::Connect(TOrvexPinDriver* driver) {
     m_componentList->RemoveEmpty();
     if (m_componentList->Contains(driver)) return;
     m_componentList->Add(driver, driver->objectName());
+    WiringChanged();
     if ((m_driver || m_input) && m_value >= 0) driver->AssignValue(m_value);
     // Wiring is always two-sided: a one-sided entry would dangle once this contact is destroyed,
     // because destruction only unwires the partners this contact knows of.
@@ -194,8 +200,10 @@ void TOrvexPinDriver::Connect(TOrvexPinDriver* driver) {
 void TOrvexPinDriver::Disconnect(TOrvexPinDriver* driver) {
     if (!driver || driver == this || !m_componentList || m_componentList->IsEmpty()) return;
     // Each item naming the driver, the last first; the driver then drops its items naming this.
-    while (m_componentList->Remove(driver))
+    while (m_componentList->Remove(driver)) {
+        WiringChanged();
         driver->Disconnect(this);
+    }
 }
 
 void TOrvexPinDriver::DisconnectAll() {
@@ -206,6 +214,7 @@ void TOrvexPinDriver::DisconnectAll() {
         TOrvexPinDriver* partner = list.Items(i).Pin;
         if (!partner) continue;
         m_componentList->Delete(i);
+        WiringChanged();
         partner->Disconnect(this);
     }
 }
@@ -296,6 +305,7 @@ void TPin::SetPinType(TPinType type) {
         SetResistence(OhmsFloating);
         break;
     }
+    Written();
     m_settled = true;
     SpreadFromDriver(this, nullptr);
 }

@@ -10,6 +10,21 @@
 #include "model/enums.h"
 
 class TOrvexControl;
+class TOrvexDriver;
+
+// Told when a watched driver's level is written, its wiring changes or it goes (the logic
+// analyser's recording). One watch per driver; unwatched drivers pay one null test per write.
+class TLevelWatch {
+public:
+    virtual void LevelWritten(TOrvexDriver* driver) = 0;
+    // Wired to or unwired from another contact, or about to be destroyed: the driver is not to be
+    // read any more after Gone.
+    virtual void Rewired(TOrvexDriver* driver) = 0;
+    virtual void Gone(TOrvexDriver* driver) = 0;
+
+protected:
+    ~TLevelWatch() = default;
+};
 
 // Every electrical connection point of a board: a level (mV), a resistance (ohms) and, for
 // contacts, the list of contacts it is wired to.
@@ -47,7 +62,10 @@ public:
     void SetNodeIndex(int index) { m_nodeIndex = index; }
     TOrvexControl* OwnerControl() const;
     // Plain field writes: no event, no message, no propagation.
-    void StoreValue(int level) { m_value = level; }
+    void StoreValue(int level) {
+        m_value = level;
+        Written();
+    }
     void StoreDrivenValue(int level) { m_drivenValue = level; }
 
     // The board this driver lives on: the first board above its owner. Asked at every level
@@ -64,8 +82,20 @@ public:
 
     TPortChangeEvent OnChange;
 
+    TLevelWatch* Watch() const { return m_watch; }
+    void SetWatch(TLevelWatch* watch) { m_watch = watch; }
+
 protected:
     void FireChange();
+    // Every write of m_value ends with this.
+    void Written() {
+        if (m_watch) [[unlikely]]
+            m_watch->LevelWritten(this);
+    }
+    void WiringChanged() {
+        if (m_watch) [[unlikely]]
+            m_watch->Rewired(this);
+    }
     // "Error" box on the board's window, only when the board and its window exist.
     void Report(const QString& text) const;
     void ReportVirtual(const char* method) const;
@@ -83,6 +113,7 @@ protected:
 private:
     KeptCast<ComponentRole> m_role;
     KeptBoard m_board;
+    TLevelWatch* m_watch = nullptr;
 };
 
 // A contact: a driver that can be wired to other contacts. Wiring is symmetric and a destroyed

@@ -146,6 +146,7 @@ TOrvexPort::~TOrvexPort() {
 void TOrvexPort::SetValue(int byte) {
     m_value = byte;
     m_settled = true;
+    Written();
     if (TOrvexControl* control = OwnerControl()) control->ValueChanged(this, nullptr);
     FireChange();
     for (int i = 0; i < 8; ++i)
@@ -184,6 +185,7 @@ void TOrvexPort::SetSpace(TPortSpace space) {
 void TOrvexPort::HostAccess(int data, int drivenData, int kind, int address, QObject*) {
     if ((kind & 7) != int(m_space) || address != m_address) return;
     m_value = data;
+    Written();
     for (TOrvexPin* pin : m_pins)
         if (pin) pin->HostAccess(data, drivenData, kind & 7, address, pin);
 }

@@ -61,6 +61,12 @@
 // scenario may take 60000 ms of it (--timeout-ms sets another limit); a command that would go
 // beyond stops at the limit and the scenario ends with FILE:LINE: timed out after MS ms of
 // simulated time.
+//   trace PATH                  record a contact or port ("SW1.Contact1") or the core's own pins
+//                               ("Host.P1", "Host.P1.0", "Host.TXD", RXD, INT0, INT1, T0, T1)
+//                               while the board is in Run, in simulated time
+//   export-vcd FILE [FROM TO] [bits]   write the recording as a value change dump (relative to
+//                               the scenario), whole or from FROM to TO ms of the recording;
+//                               with "bits" a bus is written as eight 1-bit wires
 //
 // PATH is an object path as in board files followed by a property: "LED1.Color",
 // "Seg1.Segment_B.Lit", "SW1.Contact1.Value". Each name is looked up among the objects the
@@ -127,6 +133,7 @@
 #include "platform/keystate.h"
 #include "platform/paintsettings.h"
 #include "properties/propertytext.h"
+#include "tools/scenario_trace.h"
 #include "scenarioresult.h"
 #include "scenariotime.h"
 #include "tools/scenario_debug.h"
@@ -394,6 +401,10 @@ private:
         } else if (command == u"wait-until" || command == u"expect-for" ||
                    command == u"expect-period") {
             TimeCommand(command, words);
+        } else if (IsTraceCommand(command)) {
+            QString error;
+            if (!RunTraceCommand(m_window, command, rest, m_directory, &error))
+                throw CommandError{error};
         } else {
             throw CommandError{QStringLiteral("unknown command \"%1\"").arg(command)};
         }
