@@ -19,9 +19,11 @@
 #include <QUndoStack>
 #include <QWheelEvent>
 
+#include "editor/autosave.h"
 #include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "editor/firmwareui.h"
+#include "editor/windowextras.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "properties/propertyeditor.h"
@@ -131,6 +133,8 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     statusBar()->addWidget(m_statusLabel, 1);
     FormCreate();
     m_firmware = new TFirmwareUi(this);
+    m_autosave = new TAutosave(*this);
+    m_extras = new TWindowExtras(*this);
 }
 
 TfrmPlugin::~TfrmPlugin() {

@@ -19,6 +19,8 @@ class QActionGroup;
 class QLabel;
 class QToolBar;
 class TFirmwareUi;
+class TAutosave;
+class TWindowExtras;
 class QToolButton;
 class QUndoStack;
 class TSelectRect;
@@ -207,6 +209,10 @@ public:
     MessageTarget* BoardFormLink() { return m_hostLink.get(); }
     // The Firmware menu, its tool buttons, docks and status (created with the window).
     TFirmwareUi* Firmware() const { return m_firmware; }
+    // Recovery copies of the modified board (created with the window, started by the program).
+    TAutosave* Autosave() const { return m_autosave; }
+    // Export Picture, Print and the Help menu.
+    TWindowExtras* Extras() const { return m_extras; }
 
 signals:
     // Run mode was entered or left.
@@ -263,6 +269,8 @@ private:
     std::unique_ptr<TWireTool> m_wires;
     std::unique_ptr<TBoardFormLink> m_hostLink;
     TFirmwareUi* m_firmware = nullptr;
+    TAutosave* m_autosave = nullptr;
+    TWindowExtras* m_extras = nullptr;
     TfrmProp* m_frmProp = nullptr; // a window of its own, deleted with this one
 
     int m_downX = -1;
