@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
+#include <cmath>
 
 #include "editor/brelvanfrm.h"
 
@@ -19,17 +20,25 @@ QList<TOrvexGraphicComponent*> shownComponents(const TfrmPlugin& window) {
     return shown;
 }
 
+// Renders the part of the area that the widget (a child of the board, or the board) covers.
+// render() puts the top left of the part it draws at the offset, so the part is cut first.
+void renderPart(QWidget* widget, QPoint boardPos, QPainter& painter, const QRect& area,
+                QWidget::RenderFlags flags) {
+    const QRect part = area.translated(-boardPos).intersected(widget->rect());
+    if (part.isEmpty()) return;
+    widget->render(&painter, part.topLeft() + boardPos - area.topLeft(), QRegion(part), flags);
+}
+
 // The board itself: its background and the grid over it (the board's own painting).
 void paintBackground(const TfrmPlugin& window, QPainter& painter, const QRect& area) {
     TBoardSurface* board = window.Board();
     painter.fillRect(QRect(QPoint(), area.size()), board->palette().color(board->backgroundRole()));
-    board->render(&painter, QPoint(), QRegion(area), QWidget::DrawWindowBackground);
+    renderPart(board, QPoint(), painter, area, QWidget::DrawWindowBackground);
 }
 
 void paintWires(const TfrmPlugin& window, QPainter& painter, const QRect& area) {
     if (QWidget* overlay = window.WireOverlay(); overlay && overlay->isVisibleTo(window.Board()))
-        overlay->render(&painter, overlay->pos() - area.topLeft(),
-                        QRegion(area.translated(-overlay->pos())), QWidget::DrawChildren);
+        renderPart(overlay, overlay->pos(), painter, area, QWidget::DrawChildren);
 }
 
 // What a QSvgGenerator wrote for one paint, its ids made unique to the component.
@@ -160,12 +169,15 @@ bool Print(const TfrmPlugin& window, QPrinter& printer) {
     if (!painter.begin(&printer)) return false;
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const QSizeF fitted = QSizeF(area.size()).scaled(page.size(), Qt::KeepAspectRatio);
-    const qreal factor = fitted.width() / area.width();
-    painter.translate((page.width() - fitted.width()) / 2, (page.height() - fitted.height()) / 2);
-    painter.scale(factor, factor);
-    painter.setRenderHint(QPainter::Antialiasing);
+    // Widgets painted through a scaled painter go through a pixmap of the printer's resolution,
+    // which takes seconds; a picture at up to four times the board's pixels is sharp on paper.
+    const int scale = qBound(1, int(std::ceil(fitted.width() / area.width())), 4);
+    const QImage image = Render(window, scale);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    Paint(window, painter, area);
+    painter.drawImage(
+        QRectF(QPointF((page.width() - fitted.width()) / 2, (page.height() - fitted.height()) / 2),
+               fitted),
+        image);
     return painter.end();
 }
 

@@ -71,6 +71,19 @@ private slots:
         QVERIFY(f.dialogs->messages.isEmpty());
     }
 
+    // The picture is the board as the window shows it there, selection marks aside.
+    void pngIsWhatTheWindowShows() {
+        WindowFixture f(QSize(1000, 700));
+        QVERIFY(f.window->LoadFromFile(example("nand_truth_table.ovd")));
+        const QRect area = BoardPicture::Area(*f.window);
+        QVERIFY(f.board()->rect().contains(area));
+        const QImage shown =
+            f.board()->grab(area).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage picture = BoardPicture::Render(*f.window, 1);
+        QCOMPARE(picture.size(), shown.size());
+        QCOMPARE(picture, shown);
+    }
+
     // One group per shown component, named after it and placed where it stands; the document
     // parses and renders.
     void svgHoldsOneGroupPerComponent() {
