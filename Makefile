@@ -101,7 +101,7 @@ contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png
 
 format:
-	find app model simulation components lcd host editor properties platform resources tests tools bench \
+	find app model simulation components lcd host editor properties platform resources tests tools bench dist \
 	  -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:

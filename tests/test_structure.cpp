@@ -15,9 +15,9 @@ namespace {
 // other. The tests sit above every program folder; the benchmark and the fuzzer use test support.
 const QList<QStringList>& Layers() {
     static const QList<QStringList> layers = {
-        {"platform"},   {"host"},         {"resources"},  {"model"},
-        {"components"}, {"lcd"},          {"simulation"}, {"properties"},
-        {"editor"},     {"app", "tools"}, {"tests"},      {"bench", "fuzz"},
+        {"platform"}, {"host"},          {"resources"},  {"model"},  {"components"},
+        {"lcd"},      {"simulation"},    {"properties"}, {"editor"}, {"app", "tools", "dist"},
+        {"tests"},    {"bench", "fuzz"},
     };
     return layers;
 }
