@@ -7,12 +7,14 @@ FUZZ_SECONDS ?= 300
 JOBS      ?= $(shell nproc)
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR    ?= OFF
+PREFIX    ?= /usr/local
 
 APT_PACKAGES := qt6-base-dev qt6-svg-dev libgl-dev cmake ninja-build g++ make \
                 xvfb xauth imagemagick xdotool sdcc sdcc-ucsim clang-14 libclang-rt-14-dev \
-                python3 sigrok-cli gtkwave
+                python3 sigrok-cli gtkwave dpkg-dev desktop-file-utils shared-mime-info \
+                libxml2-utils file binutils
 
-.PHONY: deps build run test test-asan bench fuzz fuzz-build fuzz-boardfile fuzz-firmware fuzz-debuginfo clean contact-sheet format firmware
+.PHONY: deps build run test test-asan install package package-check bench fuzz fuzz-build fuzz-boardfile fuzz-firmware fuzz-debuginfo clean contact-sheet format firmware
 
 # Installs only what is missing, so it is cheap to run every time.
 deps:
@@ -40,6 +42,18 @@ test-asan: deps
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# Installs the program, the runner, the desktop entry, icons, MIME type and examples under PREFIX.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package (CPack), in the build folder.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# Installs into a scratch prefix and root and checks what lands there (dist/package-check.sh).
+package-check: build
+	dist/package-check.sh $(BUILD_DIR)
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELVAN_BENCH=ON
@@ -103,7 +117,7 @@ contact-sheet: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/brelvan-contact-sheet contact-sheet.png
 
 format:
-	find app model simulation components lcd host editor properties platform resources tests tools bench \
+	find app model simulation components lcd host editor properties platform resources tests tools bench dist \
 	  -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "editor/autosave.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwareui.h"
 #include "platform/paintsettings.h"
@@ -40,8 +41,12 @@ int main(int argc, char* argv[]) {
         const QString code = parser.isSet(firmware)
                                  ? QFileInfo(parser.value(firmware)).absoluteFilePath()
                                  : QString();
-        QTimer::singleShot(0, &window,
-                           [&window, board, code] { window.Firmware()->OpenWith(board, code); });
+        // Boards a crash left unsaved are offered back before anything else opens.
+        window.Autosave()->Start(TAutosave::ConfiguredIntervalMs());
+        QTimer::singleShot(0, &window, [&window, board, code] {
+            window.Guard([&] { window.Autosave()->OfferRecovered(); });
+            window.Firmware()->OpenWith(board, code);
+        });
         result = QApplication::exec();
     }
     InstallDialogs(nullptr);

@@ -19,10 +19,12 @@
 #include <QUndoStack>
 #include <QWheelEvent>
 
+#include "editor/autosave.h"
 #include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "editor/debuggerui.h"
 #include "editor/firmwareui.h"
+#include "editor/windowextras.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "properties/propertyeditor.h"
@@ -133,6 +135,8 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     FormCreate();
     m_firmware = new TFirmwareUi(this);
     m_debugger = new TDebuggerUi(this, m_firmware);
+    m_autosave = new TAutosave(*this);
+    m_extras = new TWindowExtras(*this);
 }
 
 TfrmPlugin::~TfrmPlugin() {

@@ -20,6 +20,8 @@ class QLabel;
 class QToolBar;
 class TDebuggerUi;
 class TFirmwareUi;
+class TAutosave;
+class TWindowExtras;
 class QToolButton;
 class QUndoStack;
 class TSelectRect;
@@ -210,6 +212,10 @@ public:
     TFirmwareUi* Firmware() const { return m_firmware; }
     // The Debug menu and the debugger's docks.
     TDebuggerUi* Debugger() const { return m_debugger; }
+    // Recovery copies of the modified board (created with the window, started by the program).
+    TAutosave* Autosave() const { return m_autosave; }
+    // Export Picture, Print and the Help menu.
+    TWindowExtras* Extras() const { return m_extras; }
 
 signals:
     // Run mode was entered or left.
@@ -267,6 +273,8 @@ private:
     std::unique_ptr<TBoardFormLink> m_hostLink;
     TFirmwareUi* m_firmware = nullptr;
     TDebuggerUi* m_debugger = nullptr;
+    TAutosave* m_autosave = nullptr;
+    TWindowExtras* m_extras = nullptr;
     TfrmProp* m_frmProp = nullptr; // a window of its own, deleted with this one
 
     int m_downX = -1;

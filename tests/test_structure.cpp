@@ -16,7 +16,7 @@ namespace {
 const QList<QStringList>& Layers() {
     static const QList<QStringList> layers = {
         {"platform"}, {"host"},          {"resources"},  {"model"},  {"components", "trace"},
-        {"lcd"},      {"simulation"},    {"properties"}, {"editor"}, {"app", "tools"},
+        {"lcd"},      {"simulation"},    {"properties"}, {"editor"}, {"app", "tools", "dist"},
         {"tests"},    {"bench", "fuzz"},
     };
     return layers;
