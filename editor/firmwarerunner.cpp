@@ -215,6 +215,7 @@ void TFirmwareRunner::Continue() {
 void TFirmwareRunner::Step() {
     if (m_state != State::Paused) return;
     m_bridge->ApplyPending();
+    if (m_serialFeed) m_serialFeed();
     m_core->Step();
     SyncClock();
     FlushTransmitted();
@@ -264,6 +265,7 @@ bool TFirmwareRunner::Advance(quint64 cycles) {
     while (done < cycles) {
         // A level the board changed twice meanwhile gets a step of its own.
         m_bridge->ApplyPending();
+        if (m_serialFeed) m_serialFeed();
         const quint64 ran = m_core->Run(std::min(step, cycles - done));
         done += ran;
         SyncClock();

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "host/boardbridge.h"
@@ -97,6 +98,9 @@ public:
     // Serial input: bytes reach the core's receiver one frame apart, each with the ninth bit
     // given (modes 2 and 3 receive it into RB8; mode 1 takes a stop bit of 1 whatever it is).
     void SerialReceive(const QByteArray& bytes, bool ninthBit = true);
+    // Called before every step of simulated time is run (and before a single instruction), so
+    // that a source of serial input can top up the core's receive queue as the firmware reads it.
+    void SetSerialFeed(std::function<void()> feed) { m_serialFeed = std::move(feed); }
 
 signals:
     void StateChanged();
@@ -145,4 +149,5 @@ private:
     double m_achieved = 0;
     bool m_lagging = false;
     QByteArray m_txPending;
+    std::function<void()> m_serialFeed;
 };
