@@ -236,6 +236,15 @@ void TSerialTerminal::Show(const QByteArray& bytes) {
         text.remove(0, text.size() - Kept);
         clear();
     }
+    // Likewise for lines: more than MaxLines new ones would be laid out only to be dropped.
+    int lines = 0;
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        if (text[i] == u'\n' && ++lines == MaxLines) {
+            text.remove(0, i + 1);
+            clear();
+            break;
+        }
+    }
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);

@@ -340,6 +340,8 @@ void TSerialBridge::NewConnection() {
             continue;
         }
         m_client = socket;
+        // A serial line carries single bytes: each goes out at once, not gathered by Nagle.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         // Qt takes no more from the system than this; the rest waits there until read.
         socket->setReadBufferSize(ReadPortion);
         connect(socket, &QTcpSocket::readyRead, this, &TSerialBridge::ReadClient);
