@@ -1,9 +1,12 @@
 // The firmware's serial port on the computer: a real pseudo-terminal and a real TCP socket opened
 // from the test talk to the serial-echo firmware, run in simulated time; delivery at the
 // firmware's baud rate, bad clients, the link name, and the terminal dock's views and bounds.
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -16,12 +19,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "editor/brelvanfrm.h"
 #include "editor/firmwarepanels.h"
 #include "editor/firmwarerunner.h"
+#include "editor/firmwareui.h"
 #include "editor/serialbridge.h"
 #include "editor/serialportui.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "tests/support/windowfixture.h"
 
 namespace {
 
@@ -604,6 +610,69 @@ private slots:
         QVERIFY(board.runUntil(100, [&] { return sent.endsWith("xfile"); }));
         QCOMPARE(sent, QByteArray("hello\r\nxfile"));
         QCOMPARE(board.bridge.Overflow(), quint64(0));
+    }
+
+    // ---- the window
+
+    // Firmware > Serial Port opens the ends as asked, shows where they are in the status bar and
+    // the dock, and typed keys join the same queue; closing the window removes the link.
+    void serialPortMenu() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("brelvan-ttyS0"));
+        auto e = std::make_unique<WindowFixture>(QSize(900, 640));
+        TFirmwareUi* ui = e->window->Firmware();
+        TSerialPortUi* ports = ui->SerialPorts();
+        TSerialBridge* bridge = ports->Bridge();
+        const auto action = [&e](const char* name) {
+            auto* found = e->window->findChild<QAction*>(QLatin1String(name));
+            if (!found) qFatal("no action %s", name);
+            return found;
+        };
+        QVERIFY(!action("miCopyTerminalPath")->isEnabled());
+
+        e->dialogs->inputAnswers << link;
+        action("miConnectTerminal")->trigger();
+        QVERIFY(bridge->TerminalOpen());
+        QCOMPARE(bridge->LinkName(), link);
+        QVERIFY(ports->StatusText().contains(bridge->TerminalPath()));
+        QVERIFY(ports->Panel()->EndsText().contains(link));
+        QVERIFY(!action("miConnectTerminal")->isEnabled());
+        action("miCopyTerminalPath")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), link);
+
+        e->dialogs->inputAnswers << QStringLiteral("port 80");
+        action("miListenTcp")->trigger();
+        QVERIFY2(e->dialogs->LastText().contains(QStringLiteral("is no port")),
+                 qPrintable(e->dialogs->LastText()));
+        QVERIFY(!bridge->Listening());
+        e->dialogs->inputAnswers << QStringLiteral("0");
+        action("miListenTcp")->trigger();
+        QVERIFY(bridge->Listening());
+        QCOMPARE(bridge->ListenAddress(), QStringLiteral("127.0.0.1"));
+        QVERIFY(
+            ports->StatusText().contains(QStringLiteral("TCP 127.0.0.1:%1").arg(bridge->Port())));
+
+        // A second terminal device at a file's name is refused with the reason.
+        action("miDisconnectTerminal")->trigger();
+        QVERIFY(!QFileInfo::exists(link));
+        const QString file = dir.filePath(QStringLiteral("file"));
+        {
+            QFile existing(file);
+            QVERIFY(existing.open(QIODevice::WriteOnly));
+        }
+        e->dialogs->inputAnswers << file;
+        action("miConnectTerminal")->trigger();
+        QVERIFY(e->dialogs->LastText().contains(QStringLiteral("not a link")));
+        QVERIFY(!bridge->TerminalOpen());
+
+        QTest::keyClicks(ui->Terminal(), QStringLiteral("hi"));
+        QCOMPARE(bridge->Queued(), qsizetype(2));
+
+        e->dialogs->inputAnswers << link;
+        action("miConnectTerminal")->trigger();
+        QVERIFY(QFileInfo(link).isSymLink());
+        e.reset();
+        QVERIFY(!QFileInfo(link).isSymLink());
     }
 };
 
