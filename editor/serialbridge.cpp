@@ -377,12 +377,13 @@ void TSerialBridge::ClientGone() {
 QString TSerialBridge::StatusText() const {
     QStringList parts;
     if (TerminalOpen()) {
-        QString text = QStringLiteral("Serial on %1").arg(m_ptsPath);
+        QString text = QStringLiteral("Serial port %1").arg(m_ptsPath);
         if (!m_link.isEmpty()) text += QStringLiteral(" (%1)").arg(m_link);
         parts << text;
     }
     if (Listening())
-        parts << QStringLiteral("TCP %1:%2%3")
+        parts << QStringLiteral("%1TCP %2:%3%4")
+                     .arg(parts.isEmpty() ? QStringLiteral("Serial port ") : QString())
                      .arg(ListenAddress())
                      .arg(Port())
                      .arg(HasClient() ? QStringLiteral(" (client)") : QString());

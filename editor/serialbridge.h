@@ -68,8 +68,8 @@ public:
     // What a second client is told before it is closed.
     static QByteArray RefusalText();
 
-    // "pty /dev/pts/7 (~/ttyS0)  TCP 127.0.0.1:4000 (client)  12 queued  3 lost" for the status
-    // bar; empty when no end is open.
+    // "Serial port /dev/pts/7 (/home/me/ttyS0), TCP 127.0.0.1:4000 (client), 12 queued" for the
+    // status bar; empty when no end is open.
     QString StatusText() const;
 
 signals:

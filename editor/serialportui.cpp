@@ -55,7 +55,8 @@ TSerialPanel::TSerialPanel(TSerialTerminal* terminal, TSerialBridge* bridge, QWi
         widget->setFocusPolicy(Qt::NoFocus);
 
     auto* row = new QHBoxLayout;
-    row->setContentsMargins(4, 2, 4, 2);
+    row->setContentsMargins(6, 3, 6, 3);
+    row->setSpacing(6);
     row->addWidget(new QLabel(QStringLiteral("View"), this));
     row->addWidget(m_view);
     row->addSpacing(8);
@@ -166,6 +167,7 @@ TSerialPortUi::TSerialPortUi(TfrmPlugin* window, TFirmwareRunner* runner, TSeria
     m_status = new QLabel(window);
     m_status->setObjectName(QStringLiteral("SerialStatus"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->setContentsMargins(0, 0, 16, 0); // apart from the firmware's part
     window->statusBar()->addPermanentWidget(m_status);
 
     m_refresh.setInterval(500);
