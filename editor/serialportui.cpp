@@ -179,6 +179,7 @@ TSerialPortUi::TSerialPortUi(TfrmPlugin* window, TFirmwareRunner* runner, TSeria
 TSerialPortUi::~TSerialPortUi() {
     // The panel lives in the dock; it must not show or send to a bridge that is gone.
     if (m_panel) m_panel->Terminal()->SetSendTarget(nullptr);
+    m_bridge->disconnect(this); // closing its ends reports to no one half gone
     delete m_bridge;
     m_bridge = nullptr;
 }
