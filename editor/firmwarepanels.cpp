@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "editor/firmwarerunner.h"
 
@@ -115,10 +116,62 @@ TSerialTerminal::TSerialTerminal(TFirmwareRunner* runner, QWidget* parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setMaximumBlockCount(MaxLines);
     setPlaceholderText(QStringLiteral("What the firmware sends appears here; type to send."));
-    connect(runner, &TFirmwareRunner::Transmitted, this, &TSerialTerminal::Append);
+    m_coalesce.setSingleShot(true);
+    connect(&m_coalesce, &QTimer::timeout, this, &TSerialTerminal::Flush);
+    connect(runner, &TFirmwareRunner::Transmitted, this, &TSerialTerminal::Receive);
+}
+
+QByteArray TSerialTerminal::EndingBytes(LineEnding ending) {
+    switch (ending) {
+    case LineEnding::None:
+        return QByteArray();
+    case LineEnding::Cr:
+        return QByteArrayLiteral("\r");
+    case LineEnding::Lf:
+        return QByteArrayLiteral("\n");
+    case LineEnding::CrLf:
+        return QByteArrayLiteral("\r\n");
+    }
+    return QByteArray();
+}
+
+void TSerialTerminal::Receive(const QByteArray& bytes) {
+    m_gathered.append(bytes);
+    // More than the terminal can show is not worth keeping for the next layout.
+    constexpr qsizetype Kept = qsizetype(MaxLines) * (MaxLineLength + 1);
+    if (m_gathered.size() > Kept) m_gathered.remove(0, m_gathered.size() - Kept);
+    if (m_coalesce.isActive()) return;
+    const qint64 since = m_lastLayout.isValid() ? m_lastLayout.elapsed() : CoalesceMs;
+    if (since >= CoalesceMs)
+        Flush();
+    else
+        m_coalesce.start(int(CoalesceMs - since));
+}
+
+void TSerialTerminal::Flush() {
+    m_coalesce.stop();
+    if (m_gathered.isEmpty()) return;
+    const QByteArray bytes = std::exchange(m_gathered, QByteArray());
+    Show(bytes);
+    m_lastLayout.start();
 }
 
 void TSerialTerminal::Append(const QByteArray& bytes) {
+    Flush(); // what came before stays before
+    Show(bytes);
+}
+
+void TSerialTerminal::Remember(const QByteArray& bytes) {
+    if (bytes.size() >= MaxHistory) {
+        m_history = bytes.right(MaxHistory);
+        return;
+    }
+    const qsizetype over = m_history.size() + bytes.size() - MaxHistory;
+    if (over > 0) m_history.remove(0, over);
+    m_history.append(bytes);
+}
+
+QString TSerialTerminal::AsciiText(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size() + bytes.size() / MaxLineLength + 1);
     const auto put = [&text, this](QLatin1StringView shown) {
@@ -151,6 +204,30 @@ void TSerialTerminal::Append(const QByteArray& bytes) {
             put(QLatin1StringView(escaped, 4));
         }
     }
+    return text;
+}
+
+QString TSerialTerminal::HexText(const QByteArray& bytes) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(bytes.size() * 3 + 1);
+    for (char c : bytes) {
+        const auto byte = uchar(c);
+        if (m_column == HexPerLine) {
+            text += QLatin1Char('\n');
+            m_column = 0;
+        }
+        if (m_column > 0) text += QLatin1Char(' ');
+        text += QLatin1Char(Digits[byte >> 4]);
+        text += QLatin1Char(Digits[byte & 15]);
+        ++m_column;
+    }
+    return text;
+}
+
+void TSerialTerminal::Show(const QByteArray& bytes) {
+    Remember(bytes);
+    QString text = m_view == View::Hex ? HexText(bytes) : AsciiText(bytes);
     if (text.isEmpty()) return;
     // More than the terminal keeps in one go (a long pause of the window): only the tail is
     // worth laying out. Lines are shorter than the cut, so the last line stays whole.
@@ -159,16 +236,48 @@ void TSerialTerminal::Append(const QByteArray& bytes) {
         text.remove(0, text.size() - Kept);
         clear();
     }
+    // Likewise for lines: more than MaxLines new ones would be laid out only to be dropped.
+    int lines = 0;
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        if (text[i] == u'\n' && ++lines == MaxLines) {
+            text.remove(0, i + 1);
+            clear();
+            break;
+        }
+    }
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
-void TSerialTerminal::ClearTerminal() {
+void TSerialTerminal::SetView(View view) {
+    Flush();
+    if (view == m_view) return;
+    m_view = view;
+    const QByteArray kept = std::exchange(m_history, QByteArray());
     clear();
     m_pendingReturn = false;
     m_column = 0;
+    Show(kept);
+}
+
+void TSerialTerminal::ClearTerminal() {
+    m_coalesce.stop();
+    m_gathered.clear();
+    m_history.clear();
+    clear();
+    m_pendingReturn = false;
+    m_column = 0;
+}
+
+void TSerialTerminal::SendTyped(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return;
+    if (m_send)
+        m_send(bytes);
+    else
+        m_runner->SerialReceive(bytes);
+    if (m_echo) Append(bytes);
 }
 
 void TSerialTerminal::keyPressEvent(QKeyEvent* event) {
@@ -177,13 +286,21 @@ void TSerialTerminal::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (event->matches(QKeySequence::Paste)) {
-        m_runner->SerialReceive(QGuiApplication::clipboard()->text().toLatin1());
+        QByteArray bytes = QGuiApplication::clipboard()->text().toLatin1();
+        // Pasted lines end as typed ones do.
+        if (m_ending != LineEnding::None) {
+            bytes.replace("\r\n", "\n");
+            bytes.replace('\n', EndingBytes(m_ending));
+        }
+        SendTyped(bytes);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        SendTyped(EndingBytes(m_ending));
         return;
     }
     QByteArray bytes;
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        bytes = "\r";
-    else if (event->key() == Qt::Key_Backspace)
+    if (event->key() == Qt::Key_Backspace)
         bytes = "\b";
     else
         bytes = event->text().toLatin1();
@@ -191,5 +308,5 @@ void TSerialTerminal::keyPressEvent(QKeyEvent* event) {
         QPlainTextEdit::keyPressEvent(event); // navigation keys
         return;
     }
-    m_runner->SerialReceive(bytes);
+    SendTyped(bytes);
 }

@@ -234,6 +234,7 @@ void TFirmwareRunner::Continue() {
 void TFirmwareRunner::Step() {
     if (m_state != State::Paused) return;
     m_bridge->ApplyPending();
+    if (m_serialFeed) m_serialFeed();
     m_core->Step();
     SyncClock();
     FlushTransmitted();
@@ -283,6 +284,7 @@ bool TFirmwareRunner::Advance(quint64 cycles) {
     while (done < cycles) {
         // A level the board changed twice meanwhile gets a step of its own.
         m_bridge->ApplyPending();
+        if (m_serialFeed) m_serialFeed();
         // The debugger runs the core: without breakpoints it is the core's own Run.
         const quint64 ran = m_debugger.Run(*m_core, std::min(step, cycles - done));
         done += ran;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "host/boardbridge.h"
@@ -100,6 +101,9 @@ public:
     // Serial input: bytes reach the core's receiver one frame apart, each with the ninth bit
     // given (modes 2 and 3 receive it into RB8; mode 1 takes a stop bit of 1 whatever it is).
     void SerialReceive(const QByteArray& bytes, bool ninthBit = true);
+    // Called before every step of simulated time is run (and before a single instruction), so
+    // that a source of serial input can top up the core's receive queue as the firmware reads it.
+    void SetSerialFeed(std::function<void()> feed) { m_serialFeed = std::move(feed); }
 
     // Debugging. The debug files beside the firmware (same base name) are read at every load;
     // source files are found beside the `.cdb`, then in the search folder.
@@ -188,4 +192,5 @@ private:
     QHash<QString, std::vector<mcs51::CodeBreakpoint>> m_breakpointsByFile;
     QString m_sourceFolder;
     QString m_stopReason;
+    std::function<void()> m_serialFeed;
 };

@@ -24,6 +24,7 @@
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarepanels.h"
 #include "editor/firmwarerunner.h"
+#include "editor/serialportui.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -99,6 +100,9 @@ TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
     QAction* clear = m_menu->addAction(QStringLiteral("&Clear Serial Terminal"));
     clear->setObjectName(QStringLiteral("miClearTerminal"));
     connect(clear, &QAction::triggered, m_terminal, &TSerialTerminal::ClearTerminal);
+    // The serial port on the computer; its panel holds the terminal in the dock.
+    m_serialPorts = new TSerialPortUi(window, m_runner, m_terminal, m_menu);
+    m_terminalDock->setWidget(m_serialPorts->Panel());
 
     m_status = new QLabel(window);
     m_status->setObjectName(QStringLiteral("FirmwareStatus"));
@@ -119,6 +123,7 @@ TFirmwareUi::TFirmwareUi(TfrmPlugin* window)
 
 TFirmwareUi::~TFirmwareUi() {
     m_runner->Stop();
+    delete m_serialPorts; // before the runner it feeds
     if (m_window->BoardHost() == &m_runner->Bridge()) m_window->SetBoardHost(nullptr);
     // The docks belong to the window but show the runner: they go with it.
     delete m_registerDock;

@@ -15,6 +15,7 @@ class TfrmPlugin;
 class TFirmwareRunner;
 class TRegisterPanel;
 class TSerialTerminal;
+class TSerialPortUi;
 
 // The firmware parts of the main window: the Firmware menu and tool bar (Load Firmware..., Reload,
 // Reset, Pause/Continue, Step, Crystal, Speed), the register panel and serial terminal docks, and
@@ -36,6 +37,7 @@ public:
     QDockWidget* TerminalDock() const { return m_terminalDock; }
     TRegisterPanel* RegisterPanel() const { return m_registerPanel; }
     TSerialTerminal* Terminal() const { return m_terminal; }
+    TSerialPortUi* SerialPorts() const { return m_serialPorts; }
     QAction* PauseAction() const { return m_pause; }
     QAction* StepAction() const { return m_step; }
     QAction* OfferAction() const { return m_offer; }
@@ -93,6 +95,7 @@ private:
     QDockWidget* m_terminalDock = nullptr;
     TRegisterPanel* m_registerPanel = nullptr;
     TSerialTerminal* m_terminal = nullptr;
+    TSerialPortUi* m_serialPorts = nullptr;
     QLabel* m_status = nullptr;
     QAction* m_load = nullptr;
     QAction* m_reload = nullptr;

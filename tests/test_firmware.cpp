@@ -498,9 +498,11 @@ private slots:
         QTest::keyClicks(ui->Terminal(), QStringLiteral("ok"));
         QTest::keyClick(ui->Terminal(), Qt::Key_Return);
         e.runner()->RunFor(30);
+        ui->Terminal()->Flush(); // arrivals are laid out together, a few times a second
         QCOMPARE(ui->Terminal()->toPlainText(), QStringLiteral("hello\nok"));
         e.runner()->SerialReceive("\x01!");
         e.runner()->RunFor(30);
+        ui->Terminal()->Flush();
         QCOMPARE(ui->Terminal()->toPlainText(), QStringLiteral("hello\nok\n\\x01!"));
     }
 
