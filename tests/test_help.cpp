@@ -39,7 +39,8 @@ private slots:
         QCOMPARE(keysFor(list, QStringLiteral("Edit > Redo")),
                  QStringLiteral("Ctrl+Shift+Z, Ctrl+Y"));
         QCOMPARE(keysFor(list, QStringLiteral("View > Show/Hide properties window")),
-                 QStringLiteral("F11"));
+                 QStringLiteral("F4"));
+        QCOMPARE(keysFor(list, QStringLiteral("Debug > Step Into")), QStringLiteral("F11"));
         QCOMPARE(keysFor(list, QStringLiteral("File > Save As")), QStringLiteral("<not listed>"));
 
         // Another part's menu, a tool-bar-only command and a bare shortcut, added later.
