@@ -19,6 +19,7 @@
 #include <QUndoStack>
 #include <QWheelEvent>
 
+#include "editor/analyserview.h"
 #include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
 #include "editor/debuggerui.h"
@@ -133,6 +134,7 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     FormCreate();
     m_firmware = new TFirmwareUi(this);
     m_debugger = new TDebuggerUi(this, m_firmware);
+    InstallAnalyser(this);
 }
 
 TfrmPlugin::~TfrmPlugin() {
