@@ -26,7 +26,7 @@ void TTimeView::Fit(double fromPs, double toPs, int width) {
     StartPs = fromPs;
 }
 
-QString AnalyserTimeText(double ps) {
+QString AnalyserTimeText(double ps, int digits) {
     const double magnitude = std::fabs(ps);
     struct Unit {
         double Ps;
@@ -36,9 +36,15 @@ QString AnalyserTimeText(double ps) {
     for (const Unit& unit : units)
         if (magnitude >= unit.Ps || unit.Ps == 1)
             return QStringLiteral("%1 %2")
-                .arg(ps / unit.Ps, 0, 'g', 4)
+                .arg(ps / unit.Ps, 0, 'g', digits)
                 .arg(QLatin1String(unit.Name));
     return {};
+}
+
+QString AnalyserFrequencyText(double hz) {
+    if (hz >= 1e6) return QStringLiteral("%1 MHz").arg(hz / 1e6, 0, 'g', 6);
+    if (hz >= 1e3) return QStringLiteral("%1 kHz").arg(hz / 1e3, 0, 'g', 6);
+    return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 6);
 }
 
 // ---------------------------------------------------------------- index

@@ -30,8 +30,10 @@ struct TTimeView {
     void Pan(double dx) { StartPs -= dx * PsPerPixel; }
 };
 
-// A time as people read it: "1.5 ms", "208 us", "3 s".
-QString AnalyserTimeText(double ps);
+// A time as people read it, to `digits` significant digits: "1.5 ms", "208 us", "3 s".
+QString AnalyserTimeText(double ps, int digits = 4);
+// A frequency: "2 kHz", "1.2392 MHz".
+QString AnalyserFrequencyText(double hz);
 
 // The changes of each trace of a recording, kept per trace in time order so that a view finds
 // what it shows by binary search. Takes the recorder's new changes on Update(); forgets those the

@@ -129,10 +129,13 @@ void TAnalyserView::DrawAxis(QPainter& painter, int plotWidth) const {
             break;
         }
     const double first = std::ceil(m_view.StartPs / step) * step;
+    // Enough digits that neighbouring ticks read differently.
+    const double largest = std::max(std::fabs(first), std::fabs(m_view.Time(plotWidth)));
+    const int digits = std::clamp(int(std::ceil(std::log10(largest / step + 1))) + 1, 3, 12);
     for (double t = first; m_view.X(t) <= plotWidth; t += step) {
         const double x = LabelWidth + m_view.X(t);
         painter.drawLine(QPointF(x, AxisHeight - 6), QPointF(x, AxisHeight));
-        painter.drawText(QPointF(x + 2, AxisHeight - 8), AnalyserTimeText(t));
+        painter.drawText(QPointF(x + 2, AxisHeight - 8), AnalyserTimeText(t, digits));
     }
 }
 
@@ -598,12 +601,12 @@ void TAnalyserPanel::UpdateReadout() {
     QStringList parts;
     const auto& a = m_analyser->CursorA;
     const auto& b = m_analyser->CursorB;
-    if (a) parts << QStringLiteral("A: %1").arg(AnalyserTimeText(double(*a)));
-    if (b) parts << QStringLiteral("B: %1").arg(AnalyserTimeText(double(*b)));
+    if (a) parts << QStringLiteral("A: %1").arg(AnalyserTimeText(double(*a), 9));
+    if (b) parts << QStringLiteral("B: %1").arg(AnalyserTimeText(double(*b), 9));
     if (a && b && *a != *b) {
         const double delta = std::fabs(double(*b) - double(*a));
-        parts << QStringLiteral("\u0394t: %1").arg(AnalyserTimeText(delta))
-              << QStringLiteral("1/\u0394t: %1 Hz").arg(1e12 / delta, 0, 'g', 6);
+        parts << QStringLiteral("\u0394t: %1").arg(AnalyserTimeText(delta, 9))
+              << QStringLiteral("1/\u0394t: %1").arg(AnalyserFrequencyText(1e12 / delta));
     }
     if (m_analyser->Armed()) parts << QStringLiteral("trigger armed");
     if (m_analyser->TriggeredAt())

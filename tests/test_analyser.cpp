@@ -111,7 +111,7 @@ private slots:
         panel->UpdateReadout();
         QVERIFY2(panel->Readout()->text().contains(QStringLiteral("\u0394t: 500 us")),
                  qPrintable(panel->Readout()->text()));
-        QVERIFY2(panel->Readout()->text().contains(QStringLiteral("1/\u0394t: 2000 Hz")),
+        QVERIFY2(panel->Readout()->text().contains(QStringLiteral("1/\u0394t: 2 kHz")),
                  qPrintable(panel->Readout()->text()));
 
         TAnalyserView* view = panel->ViewWidget();
