@@ -7,6 +7,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -204,36 +205,47 @@ void TAnalyserView::DrawRow(QPainter& painter, int row, int top, int plotWidth) 
             painter.drawLine(QPointF(x0, y), QPointF(x1, y));
         }
     };
-    qint32 previous = value;
-    // Changes closer than a pixel merge into one mark so that dense parts cost a pixel each.
+    // Changes closer than a pixel make one activity mark, and the search goes on past that pixel:
+    // a paint costs per pixel, not per change, however far out the view is zoomed.
     while (i < points.size() && double(points[i].Time) <= to) {
         const double px = m_view.X(double(points[i].Time));
-        if (px - x >= 1 || points[i].Value == TTraceIndex::Ended) {
-            segment(x, px, value);
-            if (!bus && value >= 0 && points[i].Value >= 0 && value != points[i].Value) {
-                painter.setPen(QPen(colour, 2));
+        if (px - x < 1 && points[i].Value != TTraceIndex::Ended) {
+            const size_t next = std::max(
+                i + 1,
+                index.LowerBound(r.Trace, quint64(std::max(0.0, m_view.Time(std::floor(px) + 1)))));
+            if (points[next - 1].Value != value || next - i > 1) {
+                painter.setPen(QPen(colour, 1));
                 painter.drawLine(QPointF(px, high), QPointF(px, low));
             }
+            value = points[next - 1].Value;
+            i = next;
             x = px;
-        } else if (previous != points[i].Value) {
-            painter.setPen(QPen(colour, 1));
+            if (value == TTraceIndex::Ended) {
+                painter.setPen(QPen(QColor(180, 0, 0), 2));
+                painter.drawLine(QPointF(px, 2), QPointF(px, RowHeight - 2));
+            }
+            continue;
+        }
+        segment(x, px, value);
+        if (!bus && value >= 0 && points[i].Value >= 0 && value != points[i].Value) {
+            painter.setPen(QPen(colour, 2));
             painter.drawLine(QPointF(px, high), QPointF(px, low));
         }
+        x = px;
         if (points[i].Value == TTraceIndex::Ended) {
             painter.setPen(QPen(QColor(180, 0, 0), 2));
             painter.drawLine(QPointF(px, 2), QPointF(px, RowHeight - 2));
             painter.drawText(QPointF(px + 3, RowHeight - 4), QStringLiteral("end"));
         }
-        previous = points[i].Value;
         value = points[i].Value;
         ++i;
     }
     if (value != TTraceIndex::Ended) segment(x, endX, value);
 
     // Decoded bytes above the row.
-    if (r.Uart) {
-        const double frameLength =
-            m_analyser->BaudOf(row) > 0 ? 12e12 / m_analyser->BaudOf(row) : 0;
+    const double frameLength = m_analyser->BaudOf(row) > 0 ? 12e12 / m_analyser->BaudOf(row) : 0;
+    // Frames narrower than a few pixels would be unreadable: not decoded then.
+    if (r.Uart && frameLength > 4 * m_view.PsPerPixel) {
         const quint64 decodeFrom = quint64(std::max(0.0, from - frameLength));
         const quint64 decodeTo = std::min<quint64>(quint64(to + frameLength), m_analyser->EndPs());
         const std::vector<TUartFrame> frames = m_analyser->Frames(row, decodeFrom, decodeTo);
@@ -266,6 +278,27 @@ void TAnalyserView::wheelEvent(QWheelEvent* event) {
     if (steps == 0 || x < 0) return;
     m_view.ZoomAt(x, std::pow(1.25, steps));
     update();
+    event->accept();
+}
+
+void TAnalyserView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+        emit EdgeRequested(false);
+        break;
+    case Qt::Key_Right:
+        emit EdgeRequested(true);
+        break;
+    case Qt::Key_Up:
+        if (m_selected > 0) SetSelected(m_selected - 1);
+        break;
+    case Qt::Key_Down:
+        if (m_selected + 1 < m_analyser->Rows().size()) SetSelected(m_selected + 1);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
     event->accept();
 }
 
@@ -403,6 +436,7 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     layout->addWidget(m_readout);
     connect(m_followBox, &QCheckBox::toggled, m_viewWidget, &TAnalyserView::SetFollow);
     connect(m_viewWidget, &TAnalyserView::CursorsChanged, this, &TAnalyserPanel::UpdateReadout);
+    connect(m_viewWidget, &TAnalyserView::EdgeRequested, this, &TAnalyserPanel::JumpEdge);
     connect(m_analyser, &TAnalyser::Triggered, this, [this](quint64 ps) {
         m_analyser->CursorA = ps;
         m_followBox->setChecked(false);

@@ -15,7 +15,8 @@ class QTimer;
 // Draws an analyser's rows over time: labels on the left, a time axis on top, digital rows as
 // high/low lines (undefined hatched grey), buses as hex boxes, decoded UART bytes above their row,
 // gaps, the start of the kept part, ends of traces and the two cursors. The wheel zooms around the
-// pointer, dragging pans; a left click places cursor A, a right or Shift click cursor B.
+// pointer, dragging pans; a left click places cursor A, a right or Shift click cursor B; Left and
+// Right jump cursor A to the selected row's previous or next edge.
 class TAnalyserView : public QWidget {
     Q_OBJECT
 
@@ -45,10 +46,12 @@ public:
 signals:
     void SelectionChanged(int row);
     void CursorsChanged();
+    void EdgeRequested(bool next);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

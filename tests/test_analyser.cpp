@@ -102,10 +102,10 @@ private slots:
         panel->JumpEdge(true);
         const quint64 first = *e.analyser()->CursorA;
         QVERIFY(first > 2000000000);
-        panel->JumpEdge(true);
+        QTest::keyClick(panel->ViewWidget(), Qt::Key_Right);
         const quint64 second = *e.analyser()->CursorA;
         QVERIFY(qAbs(double(second - first) - 500e6) <= 1e6);
-        panel->JumpEdge(false);
+        QTest::keyClick(panel->ViewWidget(), Qt::Key_Left);
         QCOMPARE(*e.analyser()->CursorA, first);
         e.analyser()->CursorB = second;
         panel->UpdateReadout();
@@ -235,6 +235,11 @@ private slots:
         QVERIFY(panel->AddPath(QStringLiteral("Host.P1")));
         QVERIFY(panel->AddPath(QStringLiteral("P10.Pin")));
         TAnalyser* analyser = e.analyser();
+        QCOMPARE(analyser->Rows().size(), 3);
+        // The selected components' contacts, from the menu: those shown already are said so.
+        e.window->SelectAllClick();
+        e.window->findChild<QAction*>(QStringLiteral("miAddToAnalyser"))->trigger();
+        QVERIFY(e.dialogs->LastText().contains(QStringLiteral("shown already")));
         QCOMPARE(analyser->Rows().size(), 3);
         QCOMPARE(analyser->Width(1), 8);
         analyser->Arm({2, TAnalyserTrigger::Rising, 0, 1});
