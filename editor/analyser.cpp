@@ -16,14 +16,14 @@ void TTimeView::ZoomAt(double x, double factor) {
     if (!(factor > 0) || !std::isfinite(factor)) return;
     const double at = Time(x);
     PsPerPixel = std::clamp(PsPerPixel / factor, MinPsPerPixel, MaxPsPerPixel);
-    StartPs = at - x * PsPerPixel;
+    SetStart(at - x * PsPerPixel);
 }
 
 void TTimeView::Fit(double fromPs, double toPs, int width) {
     if (width < 1) width = 1;
     if (toPs <= fromPs) toPs = fromPs + 1e6 * width; // nothing recorded: a microsecond a pixel
     PsPerPixel = std::clamp((toPs - fromPs) / width, MinPsPerPixel, MaxPsPerPixel);
-    StartPs = fromPs;
+    SetStart(fromPs);
 }
 
 QString AnalyserTimeText(double ps, int digits) {
@@ -52,12 +52,16 @@ QString AnalyserFrequencyText(double hz) {
 void TTraceIndex::Reset() {
     m_points.clear();
     m_gaps.clear();
+    m_forgotten.clear();
     m_taken = 0;
     m_size = 0;
 }
 
 void TTraceIndex::Add(int trace, quint64 time, qint32 value) {
-    if (trace >= int(m_points.size())) m_points.resize(size_t(trace) + 1);
+    if (trace >= int(m_points.size())) {
+        m_points.resize(size_t(trace) + 1);
+        m_forgotten.resize(size_t(trace) + 1);
+    }
     m_points[size_t(trace)].push_back({time, value});
 }
 
@@ -78,13 +82,16 @@ void TTraceIndex::Update(const TTraceRecorder& recorder) {
     // What the recorder dropped goes here too, in large steps so that the cost stays linear.
     if (recorder.Dropped() > 0) {
         const quint64 from = recorder.KeptFrom();
-        for (std::vector<TPoint>& points : m_points) {
+        for (size_t trace = 0; trace < m_points.size(); ++trace) {
+            std::vector<TPoint>& points = m_points[trace];
             const auto cut = std::lower_bound(
                 points.begin(), points.end(), from,
                 [](const TPoint& point, quint64 time) { return point.Time < time; });
             // The last point before the kept part still gives the level there.
-            if (cut - points.begin() > 1 && size_t(cut - points.begin()) > points.size() / 2)
+            if (cut - points.begin() > 1 && size_t(cut - points.begin()) > points.size() / 2) {
+                m_forgotten[trace] += quint64(cut - 1 - points.begin());
                 points.erase(points.begin(), cut - 1);
+            }
         }
         const auto gapCut = std::lower_bound(m_gaps.begin(), m_gaps.end(), from);
         if (size_t(gapCut - m_gaps.begin()) > m_gaps.size() / 2)
@@ -95,6 +102,10 @@ void TTraceIndex::Update(const TTraceRecorder& recorder) {
 const std::vector<TTraceIndex::TPoint>& TTraceIndex::Points(int trace) const {
     static const std::vector<TPoint> none;
     return trace >= 0 && trace < int(m_points.size()) ? m_points[size_t(trace)] : none;
+}
+
+quint64 TTraceIndex::Forgotten(int trace) const {
+    return trace >= 0 && trace < int(m_forgotten.size()) ? m_forgotten[size_t(trace)] : 0;
 }
 
 size_t TTraceIndex::LowerBound(int trace, quint64 ps) const {
@@ -171,12 +182,13 @@ TAnalyser::TAnalyser(TfrmPlugin* window, QObject* parent)
     : QObject(parent), m_window(window), m_session(TTraceSession::Of(window)) {
     connect(m_session, &TTraceSession::TracesChanged, this, [this] {
         // A cleared recording takes the rows with it.
-        if (m_session->Recorder().TraceCount() == 0 && !m_rows.isEmpty()) {
+        if (m_session->Recorder().TraceCount() != 0) return;
+        m_index.Reset();
+        if (!m_rows.isEmpty()) {
             m_rows.clear();
             m_trigger.reset();
             CursorA.reset();
             CursorB.reset();
-            m_index.Reset();
             emit RowsChanged();
         }
     });
@@ -248,7 +260,7 @@ quint64 TAnalyser::BeginPs() const {
 void TAnalyser::Refresh() {
     m_index.Update(m_session->Recorder());
     if (m_trigger && m_trigger->Row >= 0 && m_trigger->Row < m_rows.size())
-        CheckTrigger(m_rows[m_trigger->Row].Trace, m_triggerChecked);
+        CheckTrigger(m_rows[m_trigger->Row].Trace);
 }
 
 void TAnalyser::Arm(const TAnalyserTrigger& trigger) {
@@ -258,14 +270,18 @@ void TAnalyser::Arm(const TAnalyserTrigger& trigger) {
     m_seen = 0;
     m_triggeredAt.reset();
     // Only what happens from now on counts.
-    m_triggerChecked = trigger.Row >= 0 && trigger.Row < m_rows.size()
-                           ? m_index.Points(m_rows[trigger.Row].Trace).size()
-                           : 0;
+    if (trigger.Row >= 0 && trigger.Row < m_rows.size()) {
+        const int trace = m_rows[trigger.Row].Trace;
+        m_triggerChecked = m_index.Forgotten(trace) + m_index.Points(trace).size();
+    }
 }
 
-void TAnalyser::CheckTrigger(int trace, size_t from) {
+void TAnalyser::CheckTrigger(int trace) {
     const std::vector<TTraceIndex::TPoint>& points = m_index.Points(trace);
-    from = std::min(from, points.size());
+    const quint64 forgotten = m_index.Forgotten(trace);
+    const size_t from = m_triggerChecked > forgotten
+                            ? size_t(std::min<quint64>(m_triggerChecked - forgotten, points.size()))
+                            : 0;
     for (size_t i = std::max<size_t>(from, 1); i < points.size(); ++i) {
         const qint32 before = points[i - 1].Value;
         const qint32 now = points[i].Value;
@@ -294,7 +310,7 @@ void TAnalyser::CheckTrigger(int trace, size_t from) {
             return;
         }
     }
-    m_triggerChecked = points.size();
+    m_triggerChecked = forgotten + points.size();
 }
 
 double TAnalyser::BaudOf(int row) const {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -27,7 +29,11 @@ struct TTimeView {
     // Shows from..to across `width` pixels.
     void Fit(double fromPs, double toPs, int width);
     // Moves by dx pixels (positive shows earlier times).
-    void Pan(double dx) { StartPs -= dx * PsPerPixel; }
+    void Pan(double dx) { SetStart(StartPs - dx * PsPerPixel); }
+    // Starts at ps, kept within a day of simulated time either side of zero so that times stay
+    // exact enough to step through and to convert.
+    static constexpr double Limit = 8.64e16;
+    void SetStart(double ps) { StartPs = std::isfinite(ps) ? std::clamp(ps, -Limit, Limit) : 0.0; }
 };
 
 // A time as people read it, to `digits` significant digits: "1.5 ms", "208 us", "3 s".
@@ -57,6 +63,9 @@ public:
     // The next/previous change of value strictly after/before ps, if any.
     std::optional<quint64> NextEdge(int trace, quint64 ps) const;
     std::optional<quint64> PreviousEdge(int trace, quint64 ps) const;
+    // How many points of a trace were forgotten from its front so far: an index plus this stays
+    // the same point.
+    quint64 Forgotten(int trace) const;
     // How many changes were taken so far (the recorder's appended count).
     quint64 Taken() const { return m_taken; }
 
@@ -64,6 +73,7 @@ private:
     void Add(int trace, quint64 time, qint32 value);
     std::vector<std::vector<TPoint>> m_points;
     std::vector<quint64> m_gaps;
+    std::vector<quint64> m_forgotten;
     quint64 m_taken = 0;
     size_t m_size = 0; // the recorder's count at the last update
 };
@@ -144,14 +154,14 @@ signals:
     void Triggered(quint64 ps);
 
 private:
-    void CheckTrigger(int trace, size_t from);
+    void CheckTrigger(int trace);
 
     TfrmPlugin* m_window;
     TTraceSession* m_session;
     TTraceIndex m_index;
     QList<TAnalyserRow> m_rows;
     std::optional<TAnalyserTrigger> m_trigger;
-    int m_seen = 0;              // occurrences of the trigger's condition so far
-    size_t m_triggerChecked = 0; // points of the trigger's trace checked
+    int m_seen = 0;               // occurrences of the trigger's condition so far
+    quint64 m_triggerChecked = 0; // points of the trigger's trace checked (counting forgotten)
     std::optional<quint64> m_triggeredAt;
 };

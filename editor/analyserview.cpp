@@ -62,7 +62,7 @@ void TAnalyserView::Tick() {
     m_analyser->Refresh();
     if (m_follow) {
         // The present at the right edge, the scale kept.
-        m_view.StartPs = double(m_analyser->EndPs()) - PlotWidth() * m_view.PsPerPixel;
+        m_view.SetStart(double(m_analyser->EndPs()) - PlotWidth() * m_view.PsPerPixel);
     }
     update();
 }
@@ -133,7 +133,9 @@ void TAnalyserView::DrawAxis(QPainter& painter, int plotWidth) const {
     // Enough digits that neighbouring ticks read differently.
     const double largest = std::max(std::fabs(first), std::fabs(m_view.Time(plotWidth)));
     const int digits = std::clamp(int(std::ceil(std::log10(largest / step + 1))) + 1, 3, 12);
-    for (double t = first; m_view.X(t) <= plotWidth; t += step) {
+    // Counted, so that a step too small to change a large time cannot loop for ever.
+    for (int k = 0; k < 200 && m_view.X(first + k * step) <= plotWidth; ++k) {
+        const double t = first + k * step;
         const double x = LabelWidth + m_view.X(t);
         painter.drawLine(QPointF(x, AxisHeight - 6), QPointF(x, AxisHeight));
         painter.drawText(QPointF(x + 2, AxisHeight - 8), AnalyserTimeText(t, digits));
@@ -247,7 +249,8 @@ void TAnalyserView::DrawRow(QPainter& painter, int row, int top, int plotWidth) 
     // Frames narrower than a few pixels would be unreadable: not decoded then.
     if (r.Uart && frameLength > 4 * m_view.PsPerPixel) {
         const quint64 decodeFrom = quint64(std::max(0.0, from - frameLength));
-        const quint64 decodeTo = std::min<quint64>(quint64(to + frameLength), m_analyser->EndPs());
+        const quint64 decodeTo =
+            std::min<quint64>(quint64(std::max(0.0, to + frameLength)), m_analyser->EndPs());
         const std::vector<TUartFrame> frames = m_analyser->Frames(row, decodeFrom, decodeTo);
         QFont font = painter.font();
         font.setPointSizeF(font.pointSizeF() * 0.85);
@@ -317,7 +320,7 @@ void TAnalyserView::mouseMoveEvent(QMouseEvent* event) {
     const int dx = event->position().toPoint().x() - m_pressAt.x();
     if (!m_dragging && std::abs(dx) < 4) return;
     m_dragging = true;
-    m_view.StartPs = m_pressStart - dx * m_view.PsPerPixel;
+    m_view.SetStart(m_pressStart - dx * m_view.PsPerPixel);
     update();
 }
 
@@ -440,8 +443,8 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     connect(m_analyser, &TAnalyser::Triggered, this, [this](quint64 ps) {
         m_analyser->CursorA = ps;
         m_followBox->setChecked(false);
-        m_viewWidget->View().StartPs =
-            double(ps) - m_viewWidget->PlotWidth() / 2.0 * m_viewWidget->View().PsPerPixel;
+        m_viewWidget->View().SetStart(double(ps) - m_viewWidget->PlotWidth() / 2.0 *
+                                                       m_viewWidget->View().PsPerPixel);
         UpdateReadout();
     });
     connect(m_window, &TfrmPlugin::RunningChanged, this, &TAnalyserPanel::UpdateCompletion);
@@ -625,7 +628,7 @@ void TAnalyserPanel::JumpEdge(bool next) {
     const double x = view.X(double(*edge));
     if (x < 0 || x > m_viewWidget->PlotWidth()) {
         m_followBox->setChecked(false);
-        view.StartPs = double(*edge) - m_viewWidget->PlotWidth() / 2.0 * view.PsPerPixel;
+        view.SetStart(double(*edge) - m_viewWidget->PlotWidth() / 2.0 * view.PsPerPixel);
     }
     m_viewWidget->update();
     UpdateReadout();

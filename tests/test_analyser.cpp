@@ -148,13 +148,18 @@ private slots:
     void trigger_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("count");
-        QTest::newRow("first rising") << int(TAnalyserTrigger::Rising) << 1;
-        QTest::newRow("fourth falling") << int(TAnalyserTrigger::Falling) << 4;
+        QTest::addColumn<int>("capacity");
+        QTest::newRow("first rising") << int(TAnalyserTrigger::Rising) << 1 << 0;
+        QTest::newRow("fourth falling") << int(TAnalyserTrigger::Falling) << 4 << 0;
+        // The recording keeps only a few changes: the count goes on while old ones are dropped.
+        QTest::newRow("small ring") << int(TAnalyserTrigger::Rising) << 12 << 16;
     }
     void trigger() {
         QFETCH(int, kind);
         QFETCH(int, count);
+        QFETCH(int, capacity);
         Editor e;
+        if (capacity) TTraceSession::Of(e.window.get())->Recorder().SetCapacity(size_t(capacity));
         QVERIFY(e.startSquare());
         e.runner()->RunFor(3);
         TAnalyser* analyser = e.analyser();
@@ -162,7 +167,7 @@ private slots:
         const quint64 armedAt = analyser->EndPs();
         analyser->Arm({0, TAnalyserTrigger::Kind(kind), 0, count});
         QSignalSpy fired(analyser, &TAnalyser::Triggered);
-        for (int i = 0; i < 20 && fired.isEmpty(); ++i) {
+        for (int i = 0; i < 100 && fired.isEmpty(); ++i) {
             e.runner()->RunFor(0.25);
             analyser->Refresh();
         }
@@ -177,6 +182,13 @@ private slots:
         for (std::optional<quint64> edge = analyser->Index().NextEdge(trace, armedAt);
              edge && seen < count; edge = analyser->Index().NextEdge(trace, *edge))
             if (analyser->Index().ValueAt(trace, *edge) == want && ++seen == count) at = *edge;
+        if (capacity) {
+            // Most edges are gone from the ring: they are half periods apart.
+            QVERIFY(analyser->Session()->Recorder().Dropped() > 0);
+            QVERIFY(qAbs(double(*analyser->TriggeredAt() - armedAt) - (count - 0.5) * 1e9) <=
+                    0.5e9);
+            return;
+        }
         QCOMPARE(*analyser->TriggeredAt(), at);
         QCOMPARE(fired.first().first().value<quint64>(), at);
     }
@@ -216,6 +228,15 @@ private slots:
         QFile svg(dir.filePath(QStringLiteral("view.svg")));
         QVERIFY(svg.open(QIODevice::ReadOnly));
         QVERIFY(svg.readAll().contains("<svg"));
+
+        // Panned as far as it goes at the finest scale, the view still draws.
+        TTimeView& view = panel->ViewWidget()->View();
+        view.PsPerPixel = TTimeView::MinPsPerPixel;
+        for (double far : {-1e300, 1e300}) {
+            view.Pan(far);
+            QCOMPARE(qAbs(view.StartPs), TTimeView::Limit);
+            QVERIFY(panel->ExportPicture(dir.filePath(QStringLiteral("far.png"))));
+        }
 
         e.dialogs->Clear();
         QVERIFY(!panel->ExportVcd(dir.filePath(QStringLiteral("no/such/folder/x.vcd")), false));
