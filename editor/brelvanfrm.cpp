@@ -19,6 +19,7 @@
 #include <QUndoStack>
 #include <QWheelEvent>
 
+#include "editor/analyserview.h"
 #include "editor/autosave.h"
 #include "editor/brelvanprop.h"
 #include "editor/componenttable.h"
@@ -135,6 +136,7 @@ TfrmPlugin::TfrmPlugin(QWidget* parent) : TSimForm(parent) {
     FormCreate();
     m_firmware = new TFirmwareUi(this);
     m_debugger = new TDebuggerUi(this, m_firmware);
+    InstallAnalyser(this);
     m_autosave = new TAutosave(*this);
     m_extras = new TWindowExtras(*this);
 }

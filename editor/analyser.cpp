@@ -1,0 +1,330 @@
+#include "editor/analyser.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "editor/brelvanfrm.h"
+#include "editor/firmwarerunner.h"
+#include "editor/firmwareui.h"
+#include "editor/tracesession.h"
+#include "trace/recorder.h"
+#include "trace/serialtiming.h"
+
+// ---------------------------------------------------------------- view maths
+
+void TTimeView::ZoomAt(double x, double factor) {
+    if (!(factor > 0) || !std::isfinite(factor)) return;
+    const double at = Time(x);
+    PsPerPixel = std::clamp(PsPerPixel / factor, MinPsPerPixel, MaxPsPerPixel);
+    SetStart(at - x * PsPerPixel);
+}
+
+void TTimeView::Fit(double fromPs, double toPs, int width) {
+    if (width < 1) width = 1;
+    if (toPs <= fromPs) toPs = fromPs + 1e6 * width; // nothing recorded: a microsecond a pixel
+    PsPerPixel = std::clamp((toPs - fromPs) / width, MinPsPerPixel, MaxPsPerPixel);
+    SetStart(fromPs);
+}
+
+QString AnalyserTimeText(double ps, int digits) {
+    const double magnitude = std::fabs(ps);
+    struct Unit {
+        double Ps;
+        const char* Name;
+    };
+    static const Unit units[] = {{1e12, "s"}, {1e9, "ms"}, {1e6, "us"}, {1e3, "ns"}, {1, "ps"}};
+    for (const Unit& unit : units)
+        if (magnitude >= unit.Ps || unit.Ps == 1)
+            return QStringLiteral("%1 %2")
+                .arg(ps / unit.Ps, 0, 'g', digits)
+                .arg(QLatin1String(unit.Name));
+    return {};
+}
+
+QString AnalyserFrequencyText(double hz) {
+    if (hz >= 1e6) return QStringLiteral("%1 MHz").arg(hz / 1e6, 0, 'g', 6);
+    if (hz >= 1e3) return QStringLiteral("%1 kHz").arg(hz / 1e3, 0, 'g', 6);
+    return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 6);
+}
+
+// ---------------------------------------------------------------- index
+
+void TTraceIndex::Reset() {
+    m_points.clear();
+    m_gaps.clear();
+    m_forgotten.clear();
+    m_taken = 0;
+    m_size = 0;
+}
+
+void TTraceIndex::Add(int trace, quint64 time, qint32 value) {
+    if (trace >= int(m_points.size())) {
+        m_points.resize(size_t(trace) + 1);
+        m_forgotten.resize(size_t(trace) + 1);
+    }
+    m_points[size_t(trace)].push_back({time, value});
+}
+
+void TTraceIndex::Update(const TTraceRecorder& recorder) {
+    const quint64 total = recorder.Dropped() + recorder.Count();
+    // Cleared (or another recording): start over.
+    if (total < m_taken || (recorder.Count() == 0 && m_size != 0)) Reset();
+    const quint64 fresh = std::min<quint64>(total - m_taken, recorder.Count());
+    for (size_t i = recorder.Count() - size_t(fresh); i < recorder.Count(); ++i) {
+        const TTraceChange& change = recorder.At(i);
+        if (change.What == TTraceChange::Gap)
+            m_gaps.push_back(change.Time);
+        else
+            Add(change.Trace, change.Time, change.What == TTraceChange::End ? Ended : change.Value);
+    }
+    m_taken = total;
+    m_size = recorder.Count();
+    // What the recorder dropped goes here too, in large steps so that the cost stays linear.
+    if (recorder.Dropped() > 0) {
+        const quint64 from = recorder.KeptFrom();
+        for (size_t trace = 0; trace < m_points.size(); ++trace) {
+            std::vector<TPoint>& points = m_points[trace];
+            const auto cut = std::lower_bound(
+                points.begin(), points.end(), from,
+                [](const TPoint& point, quint64 time) { return point.Time < time; });
+            // The last point before the kept part still gives the level there.
+            if (cut - points.begin() > 1 && size_t(cut - points.begin()) > points.size() / 2) {
+                m_forgotten[trace] += quint64(cut - 1 - points.begin());
+                points.erase(points.begin(), cut - 1);
+            }
+        }
+        const auto gapCut = std::lower_bound(m_gaps.begin(), m_gaps.end(), from);
+        if (size_t(gapCut - m_gaps.begin()) > m_gaps.size() / 2)
+            m_gaps.erase(m_gaps.begin(), gapCut);
+    }
+}
+
+const std::vector<TTraceIndex::TPoint>& TTraceIndex::Points(int trace) const {
+    static const std::vector<TPoint> none;
+    return trace >= 0 && trace < int(m_points.size()) ? m_points[size_t(trace)] : none;
+}
+
+quint64 TTraceIndex::Forgotten(int trace) const {
+    return trace >= 0 && trace < int(m_forgotten.size()) ? m_forgotten[size_t(trace)] : 0;
+}
+
+size_t TTraceIndex::LowerBound(int trace, quint64 ps) const {
+    const std::vector<TPoint>& points = Points(trace);
+    return size_t(
+        std::lower_bound(points.begin(), points.end(), ps,
+                         [](const TPoint& point, quint64 time) { return point.Time < time; }) -
+        points.begin());
+}
+
+qint32 TTraceIndex::ValueAt(int trace, quint64 ps) const {
+    const std::vector<TPoint>& points = Points(trace);
+    const auto after =
+        std::upper_bound(points.begin(), points.end(), ps,
+                         [](quint64 time, const TPoint& point) { return time < point.Time; });
+    return after == points.begin() ? TTraceRecorder::Unknown : (after - 1)->Value;
+}
+
+std::optional<quint64> TTraceIndex::NextEdge(int trace, quint64 ps) const {
+    const std::vector<TPoint>& points = Points(trace);
+    qint32 value = ValueAt(trace, ps);
+    for (size_t i = LowerBound(trace, ps + 1); i < points.size(); ++i) {
+        if (points[i].Value != value) return points[i].Time;
+        value = points[i].Value;
+    }
+    return std::nullopt;
+}
+
+std::optional<quint64> TTraceIndex::PreviousEdge(int trace, quint64 ps) const {
+    const std::vector<TPoint>& points = Points(trace);
+    // A point before ps that differs from the one before it.
+    for (size_t i = LowerBound(trace, ps); i-- > 1;)
+        if (points[i].Value != points[i - 1].Value) return points[i].Time;
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------- UART
+
+std::vector<TUartFrame> DecodeUart(const TTraceIndex& index, int trace, double baud, int bits,
+                                   quint64 fromPs, quint64 toPs) {
+    std::vector<TUartFrame> frames;
+    if (!(baud > 0) || (bits != 8 && bits != 9)) return frames;
+    const double bit = 1e12 / baud;
+    const std::vector<TTraceIndex::TPoint>& points = index.Points(trace);
+    size_t i = index.LowerBound(trace, fromPs);
+    while (i < points.size() && points[i].Time <= toPs) {
+        // A start bit: a fall from high.
+        if (points[i].Value != 0 || i == 0 || points[i - 1].Value != 1) {
+            ++i;
+            continue;
+        }
+        const double start = double(points[i].Time);
+        const double stopAt = start + (1.5 + bits) * bit;
+        if (stopAt > double(toPs)) break;                            // not complete yet
+        if (index.ValueAt(trace, quint64(start + 0.5 * bit)) != 0) { // a glitch
+            ++i;
+            continue;
+        }
+        TUartFrame frame;
+        frame.Start = quint64(start);
+        frame.End = quint64(start + (2 + bits) * bit);
+        for (int b = 0; b < bits; ++b)
+            if (index.ValueAt(trace, quint64(start + (1.5 + b) * bit)) == 1) frame.Value |= 1 << b;
+        frame.FramingError = index.ValueAt(trace, quint64(stopAt)) != 1;
+        frames.push_back(frame);
+        i = index.LowerBound(trace, quint64(stopAt));
+    }
+    return frames;
+}
+
+// ---------------------------------------------------------------- analyser
+
+TAnalyser::TAnalyser(TfrmPlugin* window, QObject* parent)
+    : QObject(parent), m_window(window), m_session(TTraceSession::Of(window)) {
+    connect(m_session, &TTraceSession::TracesChanged, this, [this] {
+        // A cleared recording takes the rows with it.
+        if (m_session->Recorder().TraceCount() != 0) return;
+        m_index.Reset();
+        if (!m_rows.isEmpty()) {
+            m_rows.clear();
+            m_trigger.reset();
+            CursorA.reset();
+            CursorB.reset();
+            emit RowsChanged();
+        }
+    });
+}
+
+QString TAnalyser::TracePath(int trace) const {
+    const TTraceRecorder::TTrace& t = m_session->Recorder().Trace(trace);
+    return t.Scope + QLatin1Char('.') + t.Name;
+}
+
+int TAnalyser::Width(int row) const {
+    return m_session->Recorder().Trace(m_rows[row].Trace).Width;
+}
+
+bool TAnalyser::AddPath(const QString& path, QString* error) {
+    const TTraceRecorder& recorder = m_session->Recorder();
+    int trace = -1;
+    for (int i = 0; i < recorder.TraceCount(); ++i)
+        if (TracePath(i).compare(path.trimmed(), Qt::CaseInsensitive) == 0) trace = i;
+    if (trace < 0) trace = m_session->AddTrace(path, error);
+    if (trace < 0) return false;
+    for (const TAnalyserRow& row : m_rows)
+        if (row.Trace == trace) {
+            if (error) *error = QStringLiteral("%1 is shown already").arg(path.trimmed());
+            return false;
+        }
+    static const QColor palette[] = {QColor(0, 150, 0),   QColor(0, 90, 200),  QColor(200, 100, 0),
+                                     QColor(160, 0, 160), QColor(0, 140, 140), QColor(180, 0, 0)};
+    TAnalyserRow row;
+    row.Trace = trace;
+    row.Label = TracePath(trace);
+    row.Color = palette[m_rows.size() % std::size(palette)];
+    m_rows.append(row);
+    Refresh();
+    emit RowsChanged();
+    return true;
+}
+
+void TAnalyser::RemoveRow(int index) {
+    if (index < 0 || index >= m_rows.size()) return;
+    if (m_trigger && m_trigger->Row == index) m_trigger.reset();
+    if (m_trigger && m_trigger->Row > index) --m_trigger->Row;
+    m_rows.removeAt(index);
+    emit RowsChanged();
+}
+
+void TAnalyser::MoveRow(int index, int by) {
+    const int to = index + by;
+    if (index < 0 || index >= m_rows.size() || to < 0 || to >= m_rows.size()) return;
+    m_rows.move(index, to);
+    if (m_trigger && m_trigger->Row == index)
+        m_trigger->Row = to;
+    else if (m_trigger && m_trigger->Row == to)
+        m_trigger->Row = index;
+    emit RowsChanged();
+}
+
+quint64 TAnalyser::EndPs() const {
+    return std::max(m_session->Recorder().LastTime(),
+                    m_session->Recorder().Recording()
+                        ? const_cast<TTraceRecorder&>(m_session->Recorder()).Now()
+                        : quint64(0));
+}
+
+quint64 TAnalyser::BeginPs() const {
+    return m_session->Recorder().KeptFrom();
+}
+
+void TAnalyser::Refresh() {
+    m_index.Update(m_session->Recorder());
+    if (m_trigger && m_trigger->Row >= 0 && m_trigger->Row < m_rows.size())
+        CheckTrigger(m_rows[m_trigger->Row].Trace);
+}
+
+void TAnalyser::Arm(const TAnalyserTrigger& trigger) {
+    m_index.Update(m_session->Recorder());
+    m_trigger = trigger;
+    m_trigger->Count = std::max(1, trigger.Count);
+    m_seen = 0;
+    m_triggeredAt.reset();
+    // Only what happens from now on counts.
+    if (trigger.Row >= 0 && trigger.Row < m_rows.size()) {
+        const int trace = m_rows[trigger.Row].Trace;
+        m_triggerChecked = m_index.Forgotten(trace) + m_index.Points(trace).size();
+    }
+}
+
+void TAnalyser::CheckTrigger(int trace) {
+    const std::vector<TTraceIndex::TPoint>& points = m_index.Points(trace);
+    const quint64 forgotten = m_index.Forgotten(trace);
+    const size_t from = m_triggerChecked > forgotten
+                            ? size_t(std::min<quint64>(m_triggerChecked - forgotten, points.size()))
+                            : 0;
+    for (size_t i = std::max<size_t>(from, 1); i < points.size(); ++i) {
+        const qint32 before = points[i - 1].Value;
+        const qint32 now = points[i].Value;
+        bool hit = false;
+        switch (m_trigger->What) {
+        case TAnalyserTrigger::Rising:
+            hit = before == 0 && now == 1;
+            break;
+        case TAnalyserTrigger::Falling:
+            hit = before == 1 && now == 0;
+            break;
+        case TAnalyserTrigger::Equals:
+            hit = now == m_trigger->Value && before != now;
+            break;
+        }
+        if (hit && ++m_seen >= m_trigger->Count) {
+            m_triggeredAt = points[i].Time;
+            m_trigger.reset();
+            // Single shot: the firmware pauses where it is, a board without firmware leaves Run.
+            TFirmwareRunner* runner = m_window->Firmware()->Runner();
+            if (runner->CurrentState() == TFirmwareRunner::State::Running)
+                runner->Pause();
+            else if (m_window->Running())
+                m_window->tbRunClick();
+            emit Triggered(*m_triggeredAt);
+            return;
+        }
+    }
+    m_triggerChecked = forgotten + points.size();
+}
+
+double TAnalyser::BaudOf(int row) const {
+    const TAnalyserRow& r = m_rows[row];
+    if (r.Baud > 0) return r.Baud;
+    const TTraceRecorder::TTrace& trace = m_session->Recorder().Trace(r.Trace);
+    TFirmwareRunner* runner = m_window->Firmware()->Runner();
+    if (trace.IsCore && trace.Core.Port == 3 && (trace.Core.Bit == 0 || trace.Core.Bit == 1) &&
+        runner->HasFirmware())
+        return SerialTimingOf(runner->Core()).Baud(runner->Crystal());
+    return 0;
+}
+
+std::vector<TUartFrame> TAnalyser::Frames(int row, quint64 fromPs, quint64 toPs) const {
+    const TAnalyserRow& r = m_rows[row];
+    return DecodeUart(m_index, r.Trace, BaudOf(row), r.UartBits, fromPs, toPs);
+}

@@ -1,0 +1,774 @@
+#include "editor/analyserview.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QCompleter>
+#include <QDockWidget>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgGenerator>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "components/orvexcomponent.h"
+#include "editor/brelvanfrm.h"
+#include "editor/firmwareui.h"
+#include "editor/tracesession.h"
+#include "model/drivers.h"
+#include "platform/dialogs.h"
+#include "properties/propertytext.h"
+#include "simulation/simform.h"
+#include "trace/recorder.h"
+
+// ---------------------------------------------------------------- view
+
+TAnalyserView::TAnalyserView(TAnalyser* analyser, QWidget* parent)
+    : QWidget(parent), m_analyser(analyser) {
+    setObjectName(QStringLiteral("AnalyserView"));
+    setMinimumHeight(AxisHeight + RowHeight);
+    setFocusPolicy(Qt::ClickFocus);
+    connect(analyser, &TAnalyser::RowsChanged, this, [this] {
+        if (m_selected >= m_analyser->Rows().size())
+            SetSelected(int(m_analyser->Rows().size()) - 1);
+        setMinimumHeight(AxisHeight + RowHeight * std::max<int>(1, int(m_analyser->Rows().size())));
+        update();
+    });
+}
+
+void TAnalyserView::SetSelected(int row) {
+    m_selected = row;
+    emit SelectionChanged(row);
+    update();
+}
+
+void TAnalyserView::FitAll() {
+    m_analyser->Refresh();
+    m_view.Fit(double(m_analyser->BeginPs()), double(m_analyser->EndPs()), PlotWidth());
+    update();
+}
+
+void TAnalyserView::Tick() {
+    m_analyser->Refresh();
+    if (m_follow) {
+        // The present at the right edge, the scale kept.
+        m_view.SetStart(double(m_analyser->EndPs()) - PlotWidth() * m_view.PsPerPixel);
+    }
+    update();
+}
+
+void TAnalyserView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Render(painter, size());
+}
+
+void TAnalyserView::Render(QPainter& painter, QSize size) const {
+    const int plotWidth = std::max(1, size.width() - LabelWidth);
+    painter.fillRect(QRect(QPoint(0, 0), size), QColor(250, 250, 250));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    DrawAxis(painter, plotWidth);
+    const QList<TAnalyserRow>& rows = m_analyser->Rows();
+    for (int row = 0; row < rows.size(); ++row)
+        DrawRow(painter, row, AxisHeight + row * RowHeight, plotWidth);
+
+    painter.save();
+    painter.translate(LabelWidth, 0);
+    painter.setClipRect(0, 0, plotWidth, size.height());
+    const int bottom = size.height();
+    // Gaps (Run off and on, resets) and the start of the kept part.
+    painter.setPen(QPen(QColor(120, 120, 120), 1, Qt::DashLine));
+    const std::vector<quint64>& gaps = m_analyser->Index().Gaps();
+    const auto firstGap =
+        std::lower_bound(gaps.begin(), gaps.end(), quint64(std::max(0.0, m_view.StartPs)));
+    for (auto it = firstGap; it != gaps.end() && m_view.X(double(*it)) <= plotWidth; ++it) {
+        const int x = int(std::lround(m_view.X(double(*it))));
+        painter.drawLine(x, AxisHeight, x, bottom);
+    }
+    if (m_analyser->Session()->Recorder().Dropped() > 0) {
+        const int x = int(std::lround(m_view.X(double(m_analyser->BeginPs()))));
+        painter.fillRect(QRect(-1, AxisHeight, x + 1, bottom), QColor(0, 0, 0, 30));
+        painter.setPen(QPen(QColor(150, 0, 0), 2));
+        painter.drawLine(x, AxisHeight, x, bottom);
+        painter.drawText(x + 3, AxisHeight + 12, QStringLiteral("kept from here"));
+    }
+    // Cursors.
+    const auto drawCursor = [&](const std::optional<quint64>& at, const QColor& colour,
+                                const QString& name) {
+        if (!at) return;
+        const double x = m_view.X(double(*at));
+        if (x < -1 || x > plotWidth + 1) return;
+        painter.setPen(QPen(colour, 1));
+        painter.drawLine(QPointF(x, 0), QPointF(x, bottom));
+        painter.fillRect(QRectF(x - 1, 0, 12, 12), colour);
+        painter.setPen(Qt::white);
+        painter.drawText(QRectF(x - 1, 0, 12, 12), Qt::AlignCenter, name);
+    };
+    drawCursor(m_analyser->CursorA, QColor(200, 0, 0), QStringLiteral("A"));
+    drawCursor(m_analyser->CursorB, QColor(0, 0, 200), QStringLiteral("B"));
+    painter.restore();
+}
+
+void TAnalyserView::DrawAxis(QPainter& painter, int plotWidth) const {
+    painter.fillRect(QRect(0, 0, LabelWidth + plotWidth, AxisHeight), QColor(235, 235, 235));
+    painter.setPen(QColor(60, 60, 60));
+    // A tick every 1, 2 or 5 times a power of ten, about 90 pixels apart.
+    const double wanted = 90 * m_view.PsPerPixel;
+    double step = std::pow(10.0, std::floor(std::log10(wanted)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (step * m >= wanted) {
+            step *= m;
+            break;
+        }
+    const double first = std::ceil(m_view.StartPs / step) * step;
+    // Enough digits that neighbouring ticks read differently.
+    const double largest = std::max(std::fabs(first), std::fabs(m_view.Time(plotWidth)));
+    const int digits = std::clamp(int(std::ceil(std::log10(largest / step + 1))) + 1, 3, 12);
+    // Counted, so that a step too small to change a large time cannot loop for ever.
+    for (int k = 0; k < 200 && m_view.X(first + k * step) <= plotWidth; ++k) {
+        const double t = first + k * step;
+        const double x = LabelWidth + m_view.X(t);
+        painter.drawLine(QPointF(x, AxisHeight - 6), QPointF(x, AxisHeight));
+        painter.drawText(QPointF(x + 2, AxisHeight - 8), AnalyserTimeText(t, digits));
+    }
+}
+
+void TAnalyserView::DrawRow(QPainter& painter, int row, int top, int plotWidth) const {
+    const TAnalyserRow& r = m_analyser->Rows()[row];
+    const TTraceIndex& index = m_analyser->Index();
+    const bool bus = m_analyser->Width(row) > 1;
+    const QRect labelRect(0, top, LabelWidth, RowHeight);
+    painter.fillRect(labelRect, row == m_selected ? QColor(200, 220, 255) : QColor(240, 240, 240));
+    painter.setPen(r.Color);
+    painter.fillRect(QRect(2, top + 4, 4, RowHeight - 8), r.Color);
+    painter.setPen(Qt::black);
+    painter.drawText(labelRect.adjusted(10, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     painter.fontMetrics().elidedText(r.Label, Qt::ElideLeft, LabelWidth - 12));
+    painter.setPen(QColor(220, 220, 220));
+    painter.drawLine(0, top + RowHeight - 1, LabelWidth + plotWidth, top + RowHeight - 1);
+
+    painter.save();
+    painter.translate(LabelWidth, top);
+    painter.setClipRect(0, 0, plotWidth, RowHeight);
+    const int high = r.Uart ? 16 : 8;
+    const int low = RowHeight - 6;
+    const int mid = (high + low) / 2;
+
+    // Only the changes in view: binary search for the first, stop past the right edge.
+    const std::vector<TTraceIndex::TPoint>& points = index.Points(r.Trace);
+    const double from = std::max(0.0, m_view.StartPs);
+    const double to = m_view.Time(plotWidth);
+    size_t i = index.LowerBound(r.Trace, quint64(from));
+    qint32 value = index.ValueAt(r.Trace, quint64(from));
+    double x = m_view.X(from);
+    const double endX = std::min<double>(plotWidth, m_view.X(double(m_analyser->EndPs())));
+    const QColor colour = r.Color;
+    const auto segment = [&](double x0, double x1, qint32 v) {
+        if (x1 < x0) return;
+        const QRectF band(x0, high, std::max(1.0, x1 - x0), low - high);
+        if (v == TTraceRecorder::Unknown || v == TTraceIndex::Ended) return; // nothing known
+        if (v < 0) { // undefined: hatched grey
+            painter.fillRect(band, QBrush(QColor(150, 150, 150), Qt::BDiagPattern));
+            painter.setPen(QColor(130, 130, 130));
+            painter.drawLine(QPointF(x0, mid), QPointF(x1, mid));
+            return;
+        }
+        painter.setPen(QPen(colour, 2));
+        if (bus) {
+            QPainterPath path;
+            const double s = std::min(3.0, (x1 - x0) / 2);
+            path.moveTo(x0, mid);
+            path.lineTo(x0 + s, high);
+            path.lineTo(x1 - s, high);
+            path.lineTo(x1, mid);
+            path.lineTo(x1 - s, low);
+            path.lineTo(x0 + s, low);
+            path.closeSubpath();
+            painter.drawPath(path);
+            const QString text = QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper();
+            if (x1 - x0 > painter.fontMetrics().horizontalAdvance(text) + 6) {
+                painter.setPen(Qt::black);
+                painter.drawText(band, Qt::AlignCenter, text);
+            }
+        } else {
+            const double y = v ? high : low;
+            if (v)
+                painter.fillRect(QRectF(x0, high, x1 - x0, low - high),
+                                 QColor(colour.red(), colour.green(), colour.blue(), 40));
+            painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+        }
+    };
+    // Changes closer than a pixel make one activity mark, and the search goes on past that pixel:
+    // a paint costs per pixel, not per change, however far out the view is zoomed.
+    while (i < points.size() && double(points[i].Time) <= to) {
+        const double px = m_view.X(double(points[i].Time));
+        if (px - x < 1 && points[i].Value != TTraceIndex::Ended) {
+            const size_t next = std::max(
+                i + 1,
+                index.LowerBound(r.Trace, quint64(std::max(0.0, m_view.Time(std::floor(px) + 1)))));
+            if (points[next - 1].Value != value || next - i > 1) {
+                painter.setPen(QPen(colour, 1));
+                painter.drawLine(QPointF(px, high), QPointF(px, low));
+            }
+            value = points[next - 1].Value;
+            i = next;
+            x = px;
+            if (value == TTraceIndex::Ended) {
+                painter.setPen(QPen(QColor(180, 0, 0), 2));
+                painter.drawLine(QPointF(px, 2), QPointF(px, RowHeight - 2));
+            }
+            continue;
+        }
+        segment(x, px, value);
+        if (!bus && value >= 0 && points[i].Value >= 0 && value != points[i].Value) {
+            painter.setPen(QPen(colour, 2));
+            painter.drawLine(QPointF(px, high), QPointF(px, low));
+        }
+        x = px;
+        if (points[i].Value == TTraceIndex::Ended) {
+            painter.setPen(QPen(QColor(180, 0, 0), 2));
+            painter.drawLine(QPointF(px, 2), QPointF(px, RowHeight - 2));
+            painter.drawText(QPointF(px + 3, RowHeight - 4), QStringLiteral("end"));
+        }
+        value = points[i].Value;
+        ++i;
+    }
+    if (value != TTraceIndex::Ended) segment(x, endX, value);
+
+    // Decoded bytes above the row.
+    const double frameLength = m_analyser->BaudOf(row) > 0 ? 12e12 / m_analyser->BaudOf(row) : 0;
+    // Frames narrower than a few pixels would be unreadable: not decoded then.
+    if (r.Uart && frameLength > 4 * m_view.PsPerPixel) {
+        const quint64 decodeFrom = quint64(std::max(0.0, from - frameLength));
+        const quint64 decodeTo =
+            std::min<quint64>(quint64(std::max(0.0, to + frameLength)), m_analyser->EndPs());
+        const std::vector<TUartFrame> frames = m_analyser->Frames(row, decodeFrom, decodeTo);
+        QFont font = painter.font();
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+        painter.setFont(font);
+        for (const TUartFrame& frame : frames) {
+            const double x0 = m_view.X(double(frame.Start));
+            const double x1 = m_view.X(double(frame.End));
+            const QRectF box(x0, 1, x1 - x0, 13);
+            painter.fillRect(box,
+                             frame.FramingError ? QColor(255, 200, 200) : QColor(255, 240, 190));
+            painter.setPen(QColor(120, 90, 0));
+            painter.drawRect(box);
+            const bool printable = frame.Value >= 0x20 && frame.Value < 0x7F;
+            QString text = QStringLiteral("%1").arg(frame.Value, 2, 16, QLatin1Char('0')).toUpper();
+            if (printable) text = QStringLiteral("'%1' %2").arg(QChar(frame.Value)).arg(text);
+            if (box.width() > painter.fontMetrics().horizontalAdvance(text) + 2)
+                painter.drawText(box, Qt::AlignCenter, text);
+            else if (box.width() > painter.fontMetrics().horizontalAdvance(text.right(2)) + 2)
+                painter.drawText(box, Qt::AlignCenter, text.right(2));
+        }
+    }
+    painter.restore();
+}
+
+void TAnalyserView::wheelEvent(QWheelEvent* event) {
+    const double x = event->position().x() - LabelWidth;
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0 || x < 0) return;
+    m_view.ZoomAt(x, std::pow(1.25, steps));
+    update();
+    event->accept();
+}
+
+void TAnalyserView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+        emit EdgeRequested(false);
+        break;
+    case Qt::Key_Right:
+        emit EdgeRequested(true);
+        break;
+    case Qt::Key_Up:
+        if (m_selected > 0) SetSelected(m_selected - 1);
+        break;
+    case Qt::Key_Down:
+        if (m_selected + 1 < m_analyser->Rows().size()) SetSelected(m_selected + 1);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TAnalyserView::mousePressEvent(QMouseEvent* event) {
+    m_pressAt = event->position().toPoint();
+    m_pressStart = m_view.StartPs;
+    m_dragging = false;
+    m_button = event->button();
+    m_shift = event->modifiers() & Qt::ShiftModifier;
+    const int row = (m_pressAt.y() - AxisHeight) / RowHeight;
+    if (m_pressAt.y() >= AxisHeight && row < m_analyser->Rows().size()) SetSelected(row);
+}
+
+void TAnalyserView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton) || m_shift) return;
+    const int dx = event->position().toPoint().x() - m_pressAt.x();
+    if (!m_dragging && std::abs(dx) < 4) return;
+    m_dragging = true;
+    m_view.SetStart(m_pressStart - dx * m_view.PsPerPixel);
+    update();
+}
+
+void TAnalyserView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_dragging && event->position().x() >= LabelWidth) PlaceCursor(event);
+    m_dragging = false;
+}
+
+void TAnalyserView::PlaceCursor(QMouseEvent* event) {
+    const double t = m_view.Time(event->position().x() - LabelWidth);
+    const quint64 at = quint64(std::max(0.0, t));
+    if (m_button == Qt::RightButton || m_shift)
+        m_analyser->CursorB = at;
+    else if (m_button == Qt::LeftButton)
+        m_analyser->CursorA = at;
+    emit CursorsChanged();
+    update();
+}
+
+// ---------------------------------------------------------------- panel
+
+namespace {
+
+QToolButton* button(QWidget* parent, QLayout* layout, const QString& text, const char* name,
+                    const QString& tip) {
+    auto* b = new QToolButton(parent);
+    b->setText(text);
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(tip);
+    b->setAutoRaise(true);
+    layout->addWidget(b);
+    return b;
+}
+
+} // namespace
+
+TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
+    : QWidget(parent), m_window(window), m_analyser(new TAnalyser(window, this)) {
+    setObjectName(QStringLiteral("AnalyserPanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    auto* bar = new QHBoxLayout;
+    m_path = new QLineEdit(this);
+    m_path->setObjectName(QStringLiteral("AnalyserPath"));
+    m_path->setPlaceholderText(QStringLiteral("Trace (e.g. SW1.Contact1, Host.P1, Host.TXD)"));
+    m_path->setCompleter(new QCompleter(this));
+    m_path->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+    m_path->setMaximumWidth(240);
+    bar->addWidget(m_path);
+    connect(m_path, &QLineEdit::returnPressed, this, &TAnalyserPanel::AddClick);
+    connect(
+        button(this, bar, QStringLiteral("Add"), "AnalyserAdd", QStringLiteral("Add the trace")),
+        &QToolButton::clicked, this, &TAnalyserPanel::AddClick);
+    connect(button(this, bar, QStringLiteral("Remove"), "AnalyserRemove",
+                   QStringLiteral("Remove the selected row")),
+            &QToolButton::clicked, this, &TAnalyserPanel::RemoveClick);
+    connect(button(this, bar, QStringLiteral("\u2191"), "AnalyserUp",
+                   QStringLiteral("Move the row up")),
+            &QToolButton::clicked, this, [this] {
+                const int row = m_viewWidget->Selected();
+                m_analyser->MoveRow(row, -1);
+                if (row > 0) m_viewWidget->SetSelected(row - 1);
+            });
+    connect(button(this, bar, QStringLiteral("\u2193"), "AnalyserDown",
+                   QStringLiteral("Move the row down")),
+            &QToolButton::clicked, this, [this] {
+                const int row = m_viewWidget->Selected();
+                m_analyser->MoveRow(row, 1);
+                if (row >= 0 && row + 1 < m_analyser->Rows().size())
+                    m_viewWidget->SetSelected(row + 1);
+            });
+    connect(button(this, bar, QStringLiteral("Rename"), "AnalyserRename",
+                   QStringLiteral("Rename the row")),
+            &QToolButton::clicked, this, &TAnalyserPanel::RenameClick);
+    connect(button(this, bar, QStringLiteral("Colour"), "AnalyserColour",
+                   QStringLiteral("Colour of the row")),
+            &QToolButton::clicked, this, &TAnalyserPanel::ColourClick);
+    connect(button(this, bar, QStringLiteral("UART"), "AnalyserUart",
+                   QStringLiteral("Decode the row as UART frames")),
+            &QToolButton::clicked, this, &TAnalyserPanel::UartClick);
+    connect(button(this, bar, QStringLiteral("\u25C0"), "AnalyserPrevEdge",
+                   QStringLiteral("Previous edge (cursor A)")),
+            &QToolButton::clicked, this, [this] { JumpEdge(false); });
+    connect(button(this, bar, QStringLiteral("\u25B6"), "AnalyserNextEdge",
+                   QStringLiteral("Next edge (cursor A)")),
+            &QToolButton::clicked, this, [this] { JumpEdge(true); });
+    connect(button(this, bar, QStringLiteral("Fit"), "AnalyserFit", QStringLiteral("Fit all")),
+            &QToolButton::clicked, this, [this] { m_viewWidget->FitAll(); });
+    m_followBox = new QCheckBox(QStringLiteral("Follow"), this);
+    m_followBox->setObjectName(QStringLiteral("AnalyserFollow"));
+    m_followBox->setChecked(true);
+    bar->addWidget(m_followBox);
+    connect(button(this, bar, QStringLiteral("Trigger"), "AnalyserTrigger",
+                   QStringLiteral("Arm a single trigger on the selected row")),
+            &QToolButton::clicked, this, &TAnalyserPanel::TriggerClick);
+    QToolButton* exportButton =
+        button(this, bar, QStringLiteral("Export"), "AnalyserExport", QStringLiteral("Export"));
+    auto* exportMenu = new QMenu(exportButton);
+    const QStringList exports = {QStringLiteral("VCD (whole recording)..."),
+                                 QStringLiteral("VCD (between cursors)..."),
+                                 QStringLiteral("Picture (PNG or SVG)...")};
+    for (int i = 0; i < exports.size(); ++i)
+        connect(exportMenu->addAction(exports[i]), &QAction::triggered, this,
+                [this, i] { ExportClick(i); });
+    exportButton->setMenu(exportMenu);
+    exportButton->setPopupMode(QToolButton::InstantPopup);
+    bar->addStretch();
+    layout->addLayout(bar);
+
+    m_viewWidget = new TAnalyserView(m_analyser, this);
+    m_viewWidget->SetFollow(true);
+    layout->addWidget(m_viewWidget, 1);
+    m_readout = new QLabel(this);
+    m_readout->setObjectName(QStringLiteral("AnalyserReadout"));
+    layout->addWidget(m_readout);
+    connect(m_followBox, &QCheckBox::toggled, m_viewWidget, &TAnalyserView::SetFollow);
+    connect(m_viewWidget, &TAnalyserView::CursorsChanged, this, &TAnalyserPanel::UpdateReadout);
+    connect(m_viewWidget, &TAnalyserView::EdgeRequested, this, &TAnalyserPanel::JumpEdge);
+    connect(m_analyser, &TAnalyser::Triggered, this, [this](quint64 ps) {
+        m_analyser->CursorA = ps;
+        m_followBox->setChecked(false);
+        m_viewWidget->View().SetStart(double(ps) - m_viewWidget->PlotWidth() / 2.0 *
+                                                       m_viewWidget->View().PsPerPixel);
+        UpdateReadout();
+    });
+    connect(m_window, &TfrmPlugin::RunningChanged, this, &TAnalyserPanel::UpdateCompletion);
+
+    // The present scrolls in ~15 times a second; a hidden dock costs nothing.
+    m_timer = new QTimer(this);
+    m_timer->setInterval(66);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        if (isVisible() || m_analyser->Armed()) m_viewWidget->Tick();
+    });
+    m_timer->start();
+    UpdateReadout();
+}
+
+void TAnalyserPanel::UpdateCompletion() {
+    QStringList paths;
+    for (const char* pin : {"P0", "P1", "P2", "P3", "TXD", "RXD", "INT0", "INT1", "T0", "T1"})
+        paths << QStringLiteral("Host.") + QLatin1String(pin);
+    TBoardSurface* board = m_window->Board();
+    for (QObject* object : board->OwnedObjects()) {
+        if (object->objectName().isEmpty()) continue;
+        for (TOrvexDriver* contact : object->findChildren<TOrvexDriver*>()) {
+            QString path = contact->objectName();
+            for (QObject* up = contact->parent(); up && up != object; up = up->parent())
+                path = up->objectName() + QLatin1Char('.') + path;
+            if (!contact->objectName().isEmpty())
+                paths << object->objectName() + QLatin1Char('.') + path;
+        }
+    }
+    paths.removeDuplicates();
+    m_path->completer()->setModel(nullptr);
+    delete m_path->completer();
+    auto* completer = new QCompleter(paths, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    m_path->setCompleter(completer);
+}
+
+bool TAnalyserPanel::AddPath(const QString& path) {
+    QString error;
+    if (!m_analyser->AddPath(path, &error)) {
+        ShowErrorBox(this, error);
+        return false;
+    }
+    m_viewWidget->SetSelected(int(m_analyser->Rows().size()) - 1);
+    return true;
+}
+
+void TAnalyserPanel::AddClick() {
+    if (m_path->text().trimmed().isEmpty()) return;
+    if (AddPath(m_path->text())) m_path->clear();
+}
+
+void TAnalyserPanel::RemoveClick() {
+    m_analyser->RemoveRow(m_viewWidget->Selected());
+}
+
+void TAnalyserPanel::RenameClick() {
+    const int row = m_viewWidget->Selected();
+    if (row < 0 || row >= m_analyser->Rows().size()) return;
+    const std::optional<QString> name = Dialogs().InputText(
+        this, QStringLiteral("Rename Row"), QStringLiteral("Name:"), m_analyser->Rows()[row].Label);
+    if (!name || name->trimmed().isEmpty()) return;
+    m_analyser->Row(row).Label = name->trimmed();
+    m_viewWidget->update();
+}
+
+void TAnalyserPanel::ColourClick() {
+    const int row = m_viewWidget->Selected();
+    if (row < 0 || row >= m_analyser->Rows().size()) return;
+    const std::optional<QString> name = Dialogs().InputText(
+        this, QStringLiteral("Row Colour"), QStringLiteral("Colour (name or #RRGGBB):"),
+        m_analyser->Rows()[row].Color.name());
+    if (!name) return;
+    const QColor colour = QColor::fromString(name->trimmed());
+    if (!colour.isValid()) {
+        ShowErrorBox(this, QStringLiteral("%1 is no colour").arg(*name));
+        return;
+    }
+    m_analyser->Row(row).Color = colour;
+    m_viewWidget->update();
+}
+
+void TAnalyserPanel::UartClick() {
+    const int row = m_viewWidget->Selected();
+    if (row < 0 || row >= m_analyser->Rows().size()) return;
+    TAnalyserRow& r = m_analyser->Row(row);
+    if (m_analyser->Width(row) != 1) {
+        ShowErrorBox(this, QStringLiteral("A UART is decoded from a single line, not a bus"));
+        return;
+    }
+    const std::optional<QString> text = Dialogs().InputText(
+        this, QStringLiteral("UART Decoder"),
+        QStringLiteral("Baud rate and data bits (\"auto 8\" takes the firmware's serial set-up, "
+                       "\"9600 9\", \"off\"):"),
+        r.Uart ? QStringLiteral("%1 %2")
+                     .arg(r.Baud > 0 ? QString::number(r.Baud) : QStringLiteral("auto"))
+                     .arg(r.UartBits)
+               : QStringLiteral("auto 8"));
+    if (!text) return;
+    const QStringList parts = text->simplified().split(QLatin1Char(' '));
+    if (parts.value(0).compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0) {
+        r.Uart = false;
+        m_viewWidget->update();
+        return;
+    }
+    bool ok = true;
+    double baud = 0;
+    if (parts.value(0).compare(QStringLiteral("auto"), Qt::CaseInsensitive) != 0)
+        baud = parts.value(0).toDouble(&ok);
+    const int bits = parts.size() > 1 ? parts[1].toInt() : 8;
+    if (!ok || baud < 0 || baud > 10e6 || (bits != 8 && bits != 9) || parts.size() > 2) {
+        ShowErrorBox(this, QStringLiteral("\"%1\" is no baud rate and data bits").arg(*text));
+        return;
+    }
+    r.Uart = true;
+    r.Baud = baud;
+    r.UartBits = bits;
+    if (m_analyser->BaudOf(row) <= 0)
+        ShowInformationBox(this, QStringLiteral("No baud rate yet: the firmware's serial port is "
+                                                "not set up; set one by hand"));
+    m_viewWidget->update();
+}
+
+void TAnalyserPanel::TriggerClick() {
+    const int row = m_viewWidget->Selected();
+    if (row < 0 || row >= m_analyser->Rows().size()) {
+        ShowErrorBox(this, QStringLiteral("Select the row to trigger on first"));
+        return;
+    }
+    const bool bus = m_analyser->Width(row) > 1;
+    const std::optional<QString> text = Dialogs().InputText(
+        this, QStringLiteral("Trigger"),
+        bus ? QStringLiteral("Bus value (hex) and occurrences, e.g. \"3F 1\"; \"off\" disarms:")
+            : QStringLiteral("rising or falling, and occurrences, e.g. \"rising 5\"; \"off\" "
+                             "disarms:"),
+        bus ? QStringLiteral("00 1") : QStringLiteral("rising 1"));
+    if (!text) return;
+    const QStringList parts = text->simplified().split(QLatin1Char(' '));
+    if (parts.value(0).compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0) {
+        m_analyser->Disarm();
+        UpdateReadout();
+        return;
+    }
+    TAnalyserTrigger trigger;
+    trigger.Row = row;
+    bool ok = true;
+    trigger.Count = parts.size() > 1 ? parts[1].toInt(&ok) : 1;
+    bool valueOk = true;
+    if (bus) {
+        trigger.What = TAnalyserTrigger::Equals;
+        trigger.Value = parts.value(0).toInt(&valueOk, 16);
+        valueOk = valueOk && trigger.Value >= 0 && trigger.Value <= 255;
+    } else if (parts.value(0).compare(QStringLiteral("rising"), Qt::CaseInsensitive) == 0) {
+        trigger.What = TAnalyserTrigger::Rising;
+    } else if (parts.value(0).compare(QStringLiteral("falling"), Qt::CaseInsensitive) == 0) {
+        trigger.What = TAnalyserTrigger::Falling;
+    } else {
+        valueOk = false;
+    }
+    if (!ok || !valueOk || trigger.Count < 1 || parts.size() > 2) {
+        ShowErrorBox(this, QStringLiteral("\"%1\" is no trigger").arg(*text));
+        return;
+    }
+    m_analyser->Arm(trigger);
+    UpdateReadout();
+}
+
+void TAnalyserPanel::JumpEdge(bool next) {
+    const int row = m_viewWidget->Selected();
+    if (row < 0 || row >= m_analyser->Rows().size()) return;
+    m_analyser->Refresh();
+    const int trace = m_analyser->Rows()[row].Trace;
+    const quint64 from = m_analyser->CursorA.value_or(
+        quint64(std::max(0.0, m_viewWidget->View().Time(next ? 0 : m_viewWidget->PlotWidth()))));
+    const std::optional<quint64> edge = next ? m_analyser->Index().NextEdge(trace, from)
+                                             : m_analyser->Index().PreviousEdge(trace, from);
+    if (!edge) return;
+    m_analyser->CursorA = *edge;
+    // Keep it in view.
+    TTimeView& view = m_viewWidget->View();
+    const double x = view.X(double(*edge));
+    if (x < 0 || x > m_viewWidget->PlotWidth()) {
+        m_followBox->setChecked(false);
+        view.SetStart(double(*edge) - m_viewWidget->PlotWidth() / 2.0 * view.PsPerPixel);
+    }
+    m_viewWidget->update();
+    UpdateReadout();
+}
+
+void TAnalyserPanel::UpdateReadout() {
+    QStringList parts;
+    const auto& a = m_analyser->CursorA;
+    const auto& b = m_analyser->CursorB;
+    if (a) parts << QStringLiteral("A: %1").arg(AnalyserTimeText(double(*a), 9));
+    if (b) parts << QStringLiteral("B: %1").arg(AnalyserTimeText(double(*b), 9));
+    if (a && b && *a != *b) {
+        const double delta = std::fabs(double(*b) - double(*a));
+        parts << QStringLiteral("\u0394t: %1").arg(AnalyserTimeText(delta, 9))
+              << QStringLiteral("1/\u0394t: %1").arg(AnalyserFrequencyText(1e12 / delta));
+    }
+    if (m_analyser->Armed()) parts << QStringLiteral("trigger armed");
+    if (m_analyser->TriggeredAt())
+        parts << QStringLiteral("triggered at %1")
+                     .arg(AnalyserTimeText(double(*m_analyser->TriggeredAt())));
+    if (parts.isEmpty())
+        parts << QStringLiteral("Left click: cursor A, right or Shift click: cursor B");
+    m_readout->setText(parts.join(QStringLiteral("    ")));
+}
+
+bool TAnalyserPanel::ExportVcd(const QString& fileName, bool betweenCursors) {
+    TVcdOptions options;
+    options.UnitPs = m_analyser->Session()->DefaultVcdUnit();
+    if (betweenCursors) {
+        const auto& a = m_analyser->CursorA;
+        const auto& b = m_analyser->CursorB;
+        if (!a || !b || *a == *b) {
+            ShowErrorBox(this, QStringLiteral("Place both cursors first"));
+            return false;
+        }
+        options.From = std::min(*a, *b);
+        options.To = std::max(*a, *b);
+    }
+    QString error;
+    const QByteArray text = m_analyser->Session()->Vcd(options, &error);
+    if (text.isEmpty()) {
+        ShowErrorBox(this, error.isEmpty() ? QStringLiteral("Nothing is traced") : error);
+        return false;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()) {
+        ShowErrorBox(this, QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool TAnalyserPanel::ExportPicture(const QString& fileName) {
+    const QSize size = m_viewWidget->size();
+    if (fileName.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator generator;
+        generator.setFileName(fileName);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(QStringLiteral("Analyser"));
+        QPainter painter;
+        if (!painter.begin(&generator)) {
+            ShowErrorBox(this, QStringLiteral("Cannot write %1").arg(fileName));
+            return false;
+        }
+        m_viewWidget->Render(painter, size);
+        painter.end();
+        if (!QFile::exists(fileName)) {
+            ShowErrorBox(this, QStringLiteral("Cannot write %1").arg(fileName));
+            return false;
+        }
+        return true;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    m_viewWidget->Render(painter, size);
+    painter.end();
+    if (!image.save(fileName, "PNG")) {
+        ShowErrorBox(this, QStringLiteral("Cannot write %1").arg(fileName));
+        return false;
+    }
+    return true;
+}
+
+void TAnalyserPanel::ExportClick(int what) {
+    FileDialogOptions options;
+    options.caption = QStringLiteral("Export");
+    if (what < 2) {
+        options.filter = QStringLiteral("Value change dump (*.vcd)");
+        options.defaultSuffix = QStringLiteral("vcd");
+    } else {
+        options.filter = QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)");
+        options.defaultSuffix = QStringLiteral("png");
+    }
+    const QString fileName = Dialogs().SaveFileName(this, options);
+    if (fileName.isEmpty()) return;
+    if (what < 2)
+        ExportVcd(fileName, what == 1);
+    else
+        ExportPicture(fileName);
+}
+
+// ---------------------------------------------------------------- window
+
+QDockWidget* InstallAnalyser(TfrmPlugin* window) {
+    auto* dock = new QDockWidget(QStringLiteral("Analyser"), window);
+    dock->setObjectName(QStringLiteral("AnalyserDock"));
+    auto* panel = new TAnalyserPanel(window, dock);
+    dock->setWidget(panel);
+    window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    QMenu* menu = window->Firmware()->Menu();
+    menu->addSeparator();
+    QAction* show = dock->toggleViewAction();
+    show->setText(QStringLiteral("&Analyser"));
+    show->setObjectName(QStringLiteral("miAnalyser"));
+    show->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A));
+    menu->addAction(show);
+    QObject::connect(show, &QAction::toggled, panel, [panel](bool on) {
+        if (on) panel->UpdateCompletion();
+    });
+    // Every contact of the selected components, as rows.
+    QAction* add = menu->addAction(QStringLiteral("A&dd Selection to Analyser"));
+    add->setObjectName(QStringLiteral("miAddToAnalyser"));
+    QObject::connect(add, &QAction::triggered, panel, [window, dock, panel] {
+        QStringList failed;
+        for (TOrvexGraphicComponent* component : window->SelectedComponents()) {
+            for (TOrvexDriver* contact : component->findChildren<TOrvexDriver*>()) {
+                if (contact->objectName().isEmpty()) continue;
+                QString path = contact->objectName();
+                for (QObject* up = contact->parent(); up && up != component; up = up->parent())
+                    path = up->objectName() + QLatin1Char('.') + path;
+                QString error;
+                if (!panel->Analyser()->AddPath(component->objectName() + QLatin1Char('.') + path,
+                                                &error))
+                    failed << error;
+            }
+        }
+        dock->show();
+        if (!failed.isEmpty()) ShowErrorBox(panel, failed.join(QLatin1Char('\n')));
+    });
+    return dock;
+}

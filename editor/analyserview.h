@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QWidget>
+
+#include "editor/analyser.h"
+
+class QCheckBox;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QLineEdit;
+class QPainter;
+class QTimer;
+
+// Draws an analyser's rows over time: labels on the left, a time axis on top, digital rows as
+// high/low lines (undefined hatched grey), buses as hex boxes, decoded UART bytes above their row,
+// gaps, the start of the kept part, ends of traces and the two cursors. The wheel zooms around the
+// pointer, dragging pans; a left click places cursor A, a right or Shift click cursor B; Left and
+// Right jump cursor A to the selected row's previous or next edge.
+class TAnalyserView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int LabelWidth = 130;
+    static constexpr int AxisHeight = 22;
+    static constexpr int RowHeight = 34;
+
+    explicit TAnalyserView(TAnalyser* analyser, QWidget* parent = nullptr);
+
+    TTimeView& View() { return m_view; }
+    int Selected() const { return m_selected; }
+    void SetSelected(int row);
+    // The width of the time area in pixels.
+    int PlotWidth() const { return std::max(1, width() - LabelWidth); }
+    void FitAll();
+    // Keeps the present at the right edge while on.
+    void SetFollow(bool on) { m_follow = on; }
+    bool Follow() const { return m_follow; }
+    // Scrolls so that the present is in view when following, and repaints.
+    void Tick();
+    // Paints the whole view at `size` (also for pictures).
+    void Render(QPainter& painter, QSize size) const;
+
+    QSize sizeHint() const override { return {700, 200}; }
+
+signals:
+    void SelectionChanged(int row);
+    void CursorsChanged();
+    void EdgeRequested(bool next);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void DrawRow(QPainter& painter, int row, int top, int plotWidth) const;
+    void DrawAxis(QPainter& painter, int plotWidth) const;
+    void PlaceCursor(QMouseEvent* event);
+
+    TAnalyser* m_analyser;
+    TTimeView m_view;
+    int m_selected = -1;
+    bool m_follow = false;
+    QPoint m_pressAt;
+    double m_pressStart = 0;
+    bool m_dragging = false;
+    Qt::MouseButton m_button = Qt::NoButton;
+    bool m_shift = false;
+};
+
+// The analyser dock's content: a trace path field with completion, the row commands (remove,
+// rename, move, colour, UART), edge jumps, fit and follow, the trigger, exports, and the cursor
+// read-out under the view.
+class TAnalyserPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TAnalyserPanel(TfrmPlugin* window, QWidget* parent = nullptr);
+
+    TAnalyser* Analyser() const { return m_analyser; }
+    TAnalyserView* ViewWidget() const { return m_viewWidget; }
+    QLineEdit* PathField() const { return m_path; }
+    QLabel* Readout() const { return m_readout; }
+
+    // Adds the path in the field; a failure is reported.
+    void AddClick();
+    bool AddPath(const QString& path);
+    void RemoveClick();
+    void RenameClick();
+    void ColourClick();
+    void UartClick();
+    void TriggerClick();
+    // Moves cursor A to the previous or next edge of the selected row.
+    void JumpEdge(bool next);
+    // Exports: VCD of the whole recording or between the cursors, the visible view as PNG/SVG.
+    // Errors are reported; true on success.
+    bool ExportVcd(const QString& fileName, bool betweenCursors);
+    bool ExportPicture(const QString& fileName);
+    void ExportClick(int what);
+    void UpdateReadout();
+    void UpdateCompletion();
+
+private:
+    TfrmPlugin* m_window;
+    TAnalyser* m_analyser;
+    TAnalyserView* m_viewWidget;
+    QLineEdit* m_path;
+    QLabel* m_readout;
+    QCheckBox* m_followBox;
+    QTimer* m_timer;
+};
+
+// Puts the analyser dock in the window, with its toggle in the Firmware menu.
+QDockWidget* InstallAnalyser(TfrmPlugin* window);

@@ -1,0 +1,3 @@
+# The analyser dock over recorded traces; included from tests/CMakeLists.txt.
+brelvan_add_test(test_analyser SOURCES test_analyser.cpp LIBS brelvan_editor brelvan_windowfixture)
+target_compile_definitions(test_analyser PRIVATE BRELVAN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
