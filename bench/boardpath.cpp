@@ -10,6 +10,7 @@
 #include <ctime>
 #include <vector>
 
+#include "bench/benchclock.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
@@ -20,12 +21,6 @@
 #endif
 
 namespace {
-
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 // Each program loops for ever from 0x0000; it runs in slices until this much processor time.
 constexpr double MeasureSeconds = 0.4;

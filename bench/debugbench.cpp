@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/benchclock.h"
 #include "components/leds.h"
 #include "components/pins.h"
 #include "components/switches.h"
@@ -24,12 +25,6 @@
 #endif
 
 namespace {
-
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 const QString ExampleDir = QStringLiteral(BRELVAN_SOURCE_DIR "/examples/");
 

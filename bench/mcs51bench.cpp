@@ -4,16 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
+#include "bench/benchclock.h"
 #include "host/mcs51.h"
 #include "tests/support/s51runner.h"
 
 namespace {
-
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 struct Program {
     const char* name;

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 
+#include "bench/benchclock.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
@@ -18,12 +19,6 @@
 #endif
 
 namespace {
-
-double processorSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 constexpr double MeasureSeconds = 1.0;
 constexpr quint64 SliceCycles = 120'000; // 10 ms at 12 MHz
@@ -62,11 +57,11 @@ Run runningLight(bool traced) {
     window->RunButton()->click();
     if (runner->CurrentState() != TFirmwareRunner::State::Running) return run;
     const quint64 cycles = runner->Cycles();
-    const double start = processorSeconds();
+    const double start = cpuSeconds();
     double seconds = 0;
     do {
         runner->RunCycles(SliceCycles);
-        seconds = processorSeconds() - start;
+        seconds = cpuSeconds() - start;
     } while (seconds < MeasureSeconds && runner->CurrentState() == TFirmwareRunner::State::Running);
     run.cyclesPerSecond = double(runner->Cycles() - cycles) / seconds;
     run.changes = size_t(session->Recorder().Count() + session->Recorder().Dropped());

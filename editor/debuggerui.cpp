@@ -26,6 +26,7 @@
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
 #include "editor/memoryview.h"
+#include "editor/menucommand.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -284,18 +285,7 @@ void TDebuggerUi::CreateActions() {
 
     auto add = [this](const char* name, const QString& caption, const QKeySequence& shortcut,
                       auto handler) {
-        auto* action = new QAction(caption, this);
-        action->setObjectName(QLatin1String(name));
-        if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this, [this, handler] {
-            try {
-                handler();
-            } catch (const std::exception& error) {
-                ReportError(m_window, error);
-            }
-        });
-        m_menu->addAction(action);
-        return action;
+        return AddMenuCommand(this, m_menu, m_window, name, caption, QIcon(), shortcut, handler);
     };
     m_continue = add("miContinue", QStringLiteral("&Continue"), QKeySequence(Qt::Key_F5),
                      [this] { Continue(); });

@@ -24,6 +24,7 @@
 #include "editor/brelvanfrm.h"
 #include "editor/firmwarepanels.h"
 #include "editor/firmwarerunner.h"
+#include "editor/menucommand.h"
 #include "editor/serialportui.h"
 #include "platform/dialogs.h"
 
@@ -140,18 +141,7 @@ void TFirmwareUi::CreateActions() {
 
     auto add = [this](const char* name, const QString& caption, const QIcon& icon,
                       const QKeySequence& shortcut, auto handler) {
-        auto* action = new QAction(icon, caption, this);
-        action->setObjectName(QLatin1String(name));
-        if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this, [this, handler] {
-            try {
-                handler();
-            } catch (const std::exception& error) {
-                ReportError(m_window, error);
-            }
-        });
-        m_menu->addAction(action);
-        return action;
+        return AddMenuCommand(this, m_menu, m_window, name, caption, icon, shortcut, handler);
     };
     m_load = add("miLoadFirmware", QStringLiteral("&Load Firmware..."),
                  style->standardIcon(QStyle::SP_DialogOpenButton),
