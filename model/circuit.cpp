@@ -410,12 +410,21 @@ TOrvexPinDriver* PropagateChain(TOrvexPinDriver* source, TOrvexPinDriver* first)
 // ---------------------------------------------------------------- spreading
 
 struct SpreadFrame {
-    QPointer<TOrvexPinDriver> driver;
+    TOrvexPinDriver* driver; // cleared when the driver is destroyed during the spread
     TOrvexPinDriver* excluded = nullptr;
-    int next = 0; // index of the next connection to walk through
+    int next = 0;         // index of the next connection to walk through
+    bool checked = false; // its caller has seen it spreadable
 };
 
 namespace {
+
+// The stacks of the spreads running now, on every board, innermost last. A destroyed driver is
+// cleared from them (ForgetDriverInSpreads), which costs nothing while no spread runs and spares
+// every frame a guarded pointer.
+std::vector<std::vector<SpreadFrame>*> g_runningStacks;
+// Stacks kept between spreads by nesting depth, so a spread does not allocate.
+constexpr size_t PooledStacks = 64;
+std::vector<SpreadFrame> g_stackPool[PooledStacks];
 
 // The spreads of contacts that are on no board (model tests build circuits without one).
 SpreadState g_boardlessSpread;
@@ -453,8 +462,10 @@ public:
         : m_state(state), m_outer(state.innermost) {
         m_state.innermost = stack;
         ++m_state.depth;
+        g_runningStacks.push_back(stack);
     }
     ~SpreadScope() {
+        g_runningStacks.pop_back();
         m_state.innermost = m_outer;
         if (--m_state.depth == 0) {
             m_state.walks = 0;
@@ -470,16 +481,19 @@ private:
 };
 
 void runSpread(SpreadState& spread, TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
-    std::vector<SpreadFrame> stack;
-    stack.push_back({driver, excluded, 0});
+    std::vector<SpreadFrame> own;
+    const size_t level = g_runningStacks.size();
+    std::vector<SpreadFrame>& stack = level < PooledStacks ? g_stackPool[level] : own;
+    stack.clear();
+    stack.push_back({driver, excluded, 0, true});
     SpreadScope scope(spread, &stack);
 
     while (!stack.empty() && !spread.exhausted) {
         SpreadFrame& frame = stack.back();
-        TOrvexPinDriver* from = frame.driver.data();
+        TOrvexPinDriver* from = frame.driver;
         // A frame starts as a call of its own would: nothing on a suspended board or from a
         // driver without connections (or one a control has destroyed meanwhile).
-        if (!from || (frame.next == 0 && !spreadable(from)) ||
+        if (!from || (frame.next == 0 && !frame.checked && !spreadable(from)) ||
             frame.next >= from->ConnectionCount()) {
             stack.pop_back();
             continue;
@@ -510,6 +524,12 @@ void runSpread(SpreadState& spread, TOrvexPinDriver* driver, TOrvexPinDriver* ex
 }
 
 } // namespace
+
+void ForgetDriverInSpreads(const TOrvexPinDriver* driver) {
+    for (std::vector<SpreadFrame>* stack : g_runningStacks)
+        for (SpreadFrame& frame : *stack)
+            if (frame.driver == driver) frame.driver = nullptr;
+}
 
 void SpreadFromDriver(TOrvexPinDriver* driver, TOrvexPinDriver* excluded) {
     if (!driver) return;

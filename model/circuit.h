@@ -118,3 +118,5 @@ TOrvexPinDriver* PropagateChain(TOrvexPinDriver* source, TOrvexPinDriver* first)
 // through every gate output that a walk returns, depth first. Gives up after SpreadWalkBudget walks
 // and reports the board as oscillating.
 void SpreadFromDriver(TOrvexPinDriver* driver, TOrvexPinDriver* excluded);
+// A driver being destroyed leaves the spreads that were still to walk from it.
+void ForgetDriverInSpreads(const TOrvexPinDriver* driver);

@@ -91,6 +91,7 @@ TOrvexPinDriver::TOrvexPinDriver(QObject* owner)
 }
 
 TOrvexPinDriver::~TOrvexPinDriver() {
+    ForgetDriverInSpreads(this);
     UnwireAll();
     m_componentList.reset();
     delete m_driverContact;

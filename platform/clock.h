@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+class ManualClock;
 class SimTimer;
 
 // Time as the program sees it: the millisecond tick counter, the double-click time and the timers.
@@ -23,6 +24,8 @@ protected:
     friend class SimTimer;
     virtual void Arm(SimTimer* timer) = 0;    // (re)start from now with the timer's interval
     virtual void Disarm(SimTimer* timer) = 0; // idempotent
+    // The timer is going away: nothing of it may stay behind.
+    virtual void Release(SimTimer* timer) { Disarm(timer); }
 };
 
 ClockService& Clock();
@@ -57,6 +60,13 @@ private:
     bool m_active = false;
     QTimer m_qtTimer; // used by the system clock only
     ClockService* m_armedOn = nullptr;
+    // A manual clock's bookkeeping: the key of this timer's entry in its queue (if any), and when
+    // the timer is wanted to fire (due < 0: not at all).
+    ManualClock* m_entryOn = nullptr;
+    qint64 m_entryDue = -1;
+    quint64 m_entrySequence = 0;
+    qint64 m_wantDue = -1;
+    quint64 m_wantSequence = 0;
 };
 
 class SystemClock : public ClockService {
@@ -81,18 +91,27 @@ public:
     int DoubleClickTime() const override { return m_doubleClick; }
     void Advance(qint64 ms);
     void Wait(int ms) override { Advance(ms); }
-    int PendingTimers() const { return int(m_due.size()); }
+    int PendingTimers() const { return m_live; }
 
 protected:
     void Arm(SimTimer* timer) override;
     void Disarm(SimTimer* timer) override;
+    void Release(SimTimer* timer) override;
 
 private:
+    using Key = std::pair<qint64, quint64>;
+    void Insert(SimTimer* timer, Key key);
+    void Erase(SimTimer* timer);
+
     qint64 m_now = 1000000;
     int m_doubleClick = 500;
     quint64 m_sequence = 0;
-    // Keyed by (due tick, arming sequence) so equal due times fire in arming order.
-    std::map<std::pair<qint64, quint64>, SimTimer*> m_due;
+    int m_live = 0; // timers armed
+    // Keyed by (due tick, arming sequence) so equal due times fire in arming order. An indicator
+    // that flickers stops and restarts its timer on every change, so stopping leaves the entry in
+    // place and restarting only moves the wanted time; an entry that comes due is dropped or moved
+    // on to the wanted time then.
+    std::map<Key, SimTimer*> m_due;
 };
 
 // Installs a manual clock for the lifetime of the guard.
