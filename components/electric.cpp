@@ -40,9 +40,9 @@ void TDiodeCtl::ValueChanged(TOrvexDriver* changed, TOrvexDriver*) {
         int v = anode->Value();
         if (cathode->Settled()) {
             if (v < cathode->Value()) return;
-            // Bring the anode down to one forward drop above the cathode.
-            while (v > cathode->Value() + 2000)
-                v -= 100;
+            // Bring the anode down to one forward drop above the cathode, in steps of 100 mV.
+            const int above = v - (cathode->Value() + 2000);
+            if (above > 0) v -= (above + 99) / 100 * 100;
             if (v < cathode->Value()) v = cathode->Value();
         }
         v = std::max(v, 0);

@@ -4,6 +4,8 @@
 // as an outside host simulator would.
 #include "simulation/hostlink.h"
 
+#include <QVarLengthArray>
+
 #include "components/orvexcomponent.h"
 #include "model/boardlink.h"
 #include "model/hostpins.h"
@@ -57,12 +59,17 @@ void TBoardFormLink::ReportHeldPins(int address, int data) {
                                     quint8(MillivoltsToVolts(pin->Value())));
         SendHostMessage(host, HostMsg::PinLevel, w, reinterpret_cast<qintptr>(pin));
     };
-    // Only the components that decode the address show pins there.
-    const QList<QPointer<TOrvexGraphicComponent>> components =
-        m_form.Board()->DecodingComponents(ops_DATA, address);
-    for (const QPointer<TOrvexGraphicComponent>& component : components) {
-        const ComponentRole* role = component.data();
-        if (!role) continue;
+    // Only the components that decode the address show pins there. The host may change the board
+    // while it hears a report: each further component is then checked before it is touched.
+    TBoardSurface* board = m_form.Board();
+    const QList<TOrvexGraphicComponent*>& decoders = board->DecodingComponents(ops_DATA, address);
+    const QVarLengthArray<TOrvexGraphicComponent*, 8> components(decoders.begin(), decoders.end());
+    const quint64 generation = board->DecodingGeneration();
+    for (TOrvexGraphicComponent* component : components) {
+        if (board->DecodingGeneration() != generation &&
+            !board->StillDecodes(component, ops_DATA, address))
+            continue;
+        const ComponentRole* role = component;
         if (TOrvexPortDriver* port = role->MirroredPort())
             if (port->Space() == ops_DATA && port->Address() == address)
                 for (int k = 0; k < 8; ++k)

@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QVarLengthArray>
 
 #include "components/pins.h"
 #include "model/circuit.h"
@@ -258,8 +259,8 @@ bool decodes(const QObject* component, TPortSpace space, int address) {
 constexpr qsizetype MaxDecoderLists = 4096;
 } // namespace
 
-const QList<QPointer<TOrvexGraphicComponent>>&
-TBoardSurface::DecodingComponents(TPortSpace space, int address) const {
+const QList<TOrvexGraphicComponent*>& TBoardSurface::DecodingComponents(TPortSpace space,
+                                                                        int address) const {
     const quint64 key = portKey(space, address);
     // A host mostly asks for the same address again and again (a port written in a loop).
     if (m_decodersGeneration == m_decodingGeneration && m_lastDecoders && m_lastDecoderKey == key)
@@ -274,13 +275,21 @@ TBoardSurface::DecodingComponents(TPortSpace space, int address) const {
         m_lastDecoders = &*it;
         return *it;
     }
-    QList<QPointer<TOrvexGraphicComponent>> list;
+    QList<TOrvexGraphicComponent*> list;
     for (QObject* child : children())
         if (auto* component = qobject_cast<TOrvexGraphicComponent*>(child))
             if (decodes(component, space, address)) list.append(component);
     // An insertion may move the other lists.
     m_lastDecoders = &*m_decoders.insert(key, list);
     return *m_lastDecoders;
+}
+
+bool TBoardSurface::StillDecodes(const TOrvexGraphicComponent* component, TPortSpace space,
+                                 int address) const {
+    // Only a pointer compare until the component is known to be on the board.
+    QObject* object = const_cast<TOrvexGraphicComponent*>(component);
+    return m_ownedSet.contains(object) && object->parent() == this &&
+           decodes(component, space, address);
 }
 
 QList<std::tuple<TPortSpace, int, int>> TBoardSurface::DecodedAddresses() const {
@@ -684,23 +693,35 @@ qintptr TSimForm::DeliverHostAccess(quint32 wParam, qintptr lParam, bool decoder
         kind = 2;
     }
     if (!m_board) return m_hostReply;
-    // A component may remove others while it takes the access.
-    QList<QPointer<TOrvexGraphicComponent>> components;
     const int space = kind & 7;
-    if (decodersOnly && (space == ops_DATA || space == ops_XDATA)) {
-        components = m_board->DecodingComponents(TPortSpace(space), address);
-    } else {
-        for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder())
-            components.append(component);
-    }
-    for (const QPointer<TOrvexGraphicComponent>& component : std::as_const(components)) {
-        if (!component) continue;
+    auto deliver = [&](TOrvexGraphicComponent* component) {
         try {
             component->HostAccess(data, drivenData, kind, address, nullptr, bit);
         } catch (const std::exception& error) {
             ReportError(this, error);
         }
+    };
+    if (decodersOnly && (space == ops_DATA || space == ops_XDATA)) {
+        // A component may remove others while it takes the access: once the board changed, each
+        // further one is checked before it is touched.
+        const QList<TOrvexGraphicComponent*>& decoders =
+            m_board->DecodingComponents(TPortSpace(space), address);
+        const QVarLengthArray<TOrvexGraphicComponent*, 8> components(decoders.begin(),
+                                                                     decoders.end());
+        const quint64 generation = m_board->DecodingGeneration();
+        for (TOrvexGraphicComponent* component : components) {
+            if (m_board->DecodingGeneration() != generation &&
+                !m_board->StillDecodes(component, TPortSpace(space), address))
+                continue;
+            deliver(component);
+        }
+        return m_hostReply;
     }
+    QList<QPointer<TOrvexGraphicComponent>> components;
+    for (TOrvexGraphicComponent* component : m_board->ComponentsInChildOrder())
+        components.append(component);
+    for (const QPointer<TOrvexGraphicComponent>& component : std::as_const(components))
+        if (component) deliver(component);
     return m_hostReply;
 }
 

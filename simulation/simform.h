@@ -67,9 +67,11 @@ public:
     // The generation changes with every change that may change them or their order: a component
     // added, removed, raised or lowered, an address, space or bit edited.
     quint64 DecodingGeneration() const { return m_decodingGeneration; }
-    // In child order; kept until the next change.
-    const QList<QPointer<TOrvexGraphicComponent>>& DecodingComponents(TPortSpace space,
-                                                                      int address) const;
+    // In child order; kept until the next change. A caller that lets components run while it
+    // walks the list checks the generation after each, and once it moved asks StillDecodes
+    // before touching the next (it may be gone).
+    const QList<TOrvexGraphicComponent*>& DecodingComponents(TPortSpace space, int address) const;
+    bool StillDecodes(const TOrvexGraphicComponent* component, TPortSpace space, int address) const;
     // Every (space, address) a component decodes, with the bits it takes (0xFF: all of them).
     QList<std::tuple<TPortSpace, int, int>> DecodedAddresses() const;
     void ReportOscillation(const QString& where) override;
@@ -126,11 +128,11 @@ private:
     void ForgetMirrorTargets() const;
     void DecodingChanged();
     quint64 m_decodingGeneration = 1;
-    mutable quint64 m_decodersGeneration = 0;                                   // of m_decoders
-    mutable QHash<quint64, QList<QPointer<TOrvexGraphicComponent>>> m_decoders; // by port key
+    mutable quint64 m_decodersGeneration = 0;                          // of m_decoders
+    mutable QHash<quint64, QList<TOrvexGraphicComponent*>> m_decoders; // by port key
     // The list last asked for, valid while m_decodersGeneration is.
     mutable quint64 m_lastDecoderKey = 0;
-    mutable const QList<QPointer<TOrvexGraphicComponent>>* m_lastDecoders = nullptr;
+    mutable const QList<TOrvexGraphicComponent*>* m_lastDecoders = nullptr;
     TNodeArray m_noNodes; // the node table of a board without a form
 };
 

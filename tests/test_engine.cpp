@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "model/boardlink.h"
 #include "model/circuit.h"
@@ -183,6 +184,17 @@ public:
     }
 };
 
+// A terminal whose control runs `onEnd` when its step ends (a component reacting to what it shows).
+class HookedTerminalCtl : public TerminalCtl {
+public:
+    using TerminalCtl::TerminalCtl;
+    void EndEvaluation(TOrvexPinDriver* contact) override {
+        TerminalCtl::EndEvaluation(contact);
+        if (onEnd) std::exchange(onEnd, nullptr)();
+    }
+    std::function<void()> onEnd;
+};
+
 // A driver that holds its own level whatever is pushed or assigned into it (wiring a gate input
 // to it assigns the input's idle level).
 class StiffDriver : public TOrvexPinDriver {
@@ -303,6 +315,7 @@ private slots:
     void longChainSpreadsIteratively_data();
     void longChainSpreadsIteratively();
     void boardsSpreadIndependently();
+    void driverDestroyedWhileItSpreads();
 };
 
 void TestEngine::chainBookkeeping() {
@@ -835,6 +848,34 @@ void TestEngine::boardsSpreadIndependently() {
     QCOMPARE(first.board.oscillations, QStringList{QStringLiteral("G1.Output")});
     QCOMPARE(reached, 5000);
     QVERIFY(second.board.oscillations.isEmpty());
+}
+
+// A component that deletes the driver being spread from (its owner goes) stops that spread's
+// remaining connections; nothing reads the destroyed driver.
+void TestEngine::driverDestroyedWhileItSpreads() {
+    Bench b;
+    TOrvexPinDriver* drv = b.Driver(QStringLiteral("Drv"), 5000);
+    SwitchCtl* a = b.Wire(QStringLiteral("A"));
+    SwitchCtl* y = b.Wire(QStringLiteral("Y"));
+    Bench::Join(drv, a->Contact1());
+    Bench::Join(drv, y->Contact1());
+    auto* part = new Part(&b.board, QStringLiteral("TX"), Part::Plain);
+    auto* tx = new TOrvexPinDriver(part);
+    tx->setObjectName(QStringLiteral("Pin"));
+    auto* control = new HookedTerminalCtl(part);
+    control->SetContact(tx);
+    tx->SetOwnerControl(control);
+    tx->StoreValue(0);
+    Bench::Join(a->Contact2(), tx);
+    TOrvexPinDriver* ty = b.Terminal(QStringLiteral("TY"), 0);
+    Bench::Join(y->Contact2(), ty);
+    b.Run();
+
+    control->onEnd = [drv] { delete drv->parent(); };
+    SpreadFromDriver(drv, nullptr);
+    QCOMPARE(tx->Value(), 5000);
+    QCOMPARE(ty->Value(), 0);
+    QVERIFY(!g_trace.ends.contains(QStringLiteral("Y.Contact1")));
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

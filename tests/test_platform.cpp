@@ -15,6 +15,7 @@ private slots:
     void manualClockFiresDueTimersInOrder();
     void timerStoppedInItsTickStaysStopped();
     void timerOutlivingClockIsSafe();
+    void restartedTimerFiresOneIntervalAfterItsLastStart();
     void dialogRecorderAndReportError();
 };
 
@@ -94,6 +95,52 @@ void TestPlatform::timerOutlivingClockIsSafe() {
     }
     timer.reset(); // must not reach into the destroyed clock
     QVERIFY(true);
+}
+
+// An indicator's afterglow timer is stopped and started again on every flicker: each start counts
+// from then, a stopped one never fires, and equal due times keep the order of their last start.
+void TestPlatform::restartedTimerFiresOneIntervalAfterItsLastStart() {
+    ScopedManualClock clock;
+    const qint64 t0 = clock->TickCount();
+    SimTimer a, b;
+    QStringList fired;
+    connect(&a, &SimTimer::timeout,
+            [&] { fired << QStringLiteral("a%1").arg(clock->TickCount() - t0); });
+    connect(&b, &SimTimer::timeout,
+            [&] { fired << QStringLiteral("b%1").arg(clock->TickCount() - t0); });
+    a.SetInterval(50);
+    b.SetInterval(40);
+    a.Start();
+    for (int k = 0; k < 30; ++k) { // flicker for 30 ms, ending started
+        clock->Advance(1);
+        a.Stop();
+        a.Start();
+    }
+    QCOMPARE(clock->PendingTimers(), 1);
+    b.Start(); // due at 70, while a is due at 80
+    clock->Advance(10);
+    a.Stop();
+    clock->Advance(30); // b fires at 70 and is due again at 110
+    a.Start();
+    QCOMPARE(clock->PendingTimers(), 2);
+    clock->Advance(10);
+    a.SetInterval(30); // restarts at 80: due at 110 too, after b, which was armed earlier
+    clock->Advance(30);
+    QCOMPARE(fired,
+             (QStringList{QStringLiteral("b70"), QStringLiteral("b110"), QStringLiteral("a110")}));
+    // A timer destroyed with a stale entry leaves nothing behind.
+    {
+        SimTimer c;
+        c.SetInterval(5);
+        c.Start();
+        c.Stop();
+        c.Start();
+    }
+    a.Stop();
+    b.Stop();
+    QCOMPARE(clock->PendingTimers(), 0);
+    clock->Advance(1000);
+    QCOMPARE(fired.size(), 3);
 }
 
 void TestPlatform::dialogRecorderAndReportError() {
