@@ -1,0 +1,360 @@
+#include "editor/analysersetup.h"
+
+#include <QDockWidget>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QUndoCommand>
+#include <QUndoStack>
+#include <functional>
+
+#include "editor/boardfile.h"
+#include "editor/brelvanfrm.h"
+#include "editor/tracesession.h"
+#include "trace/recorder.h"
+
+namespace AnalyserSetup {
+
+namespace {
+
+const QString ClassName = QStringLiteral("TAnalyserSetup");
+const QString CrLf = QStringLiteral("\r\n");
+
+// The colours new rows take, as the dock's Add gives them.
+QColor paletteColour(qsizetype index) {
+    static const QColor palette[] = {QColor(0, 150, 0),   QColor(0, 90, 200),  QColor(200, 100, 0),
+                                     QColor(160, 0, 160), QColor(0, 140, 140), QColor(180, 0, 0)};
+    return palette[size_t(index) % std::size(palette)];
+}
+
+QString encode(const QString& field) {
+    QString out;
+    out.reserve(field.size());
+    for (const QChar c : field) {
+        const ushort u = c.unicode();
+        if (u == '%' || u == '|' || u == '\'' || u < 0x20 || u == 0x7F)
+            out += QLatin1Char('%') +
+                   QString::number(u, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString decode(const QString& field) {
+    return field.contains(QLatin1Char('%'))
+               ? QString::fromUtf8(QByteArray::fromPercentEncoding(field.toUtf8()))
+               : field;
+}
+
+// A row option: how it is written (empty: not at all) and read (an error, or empty).
+struct TOption {
+    QString Key;
+    std::function<QString(const TAnalyserRow&)> Write;
+    std::function<QString(TAnalyserRow&, const QString&)> Read;
+};
+
+const QList<TOption>& options() {
+    static const QList<TOption> list = {
+        {QStringLiteral("Group"), [](const TAnalyserRow& row) { return row.Group; },
+         [](TAnalyserRow& row, const QString& value) {
+             if (value.trimmed().isEmpty()) return QStringLiteral("a group needs a name");
+             row.Group = value.trimmed();
+             return QString();
+         }},
+        {QStringLiteral("Uart"),
+         [](const TAnalyserRow& row) {
+             if (!row.Uart) return QString();
+             return QStringLiteral("%1,%2")
+                 .arg(row.Baud > 0 ? QString::number(row.Baud, 'g', 10) : QStringLiteral("auto"))
+                 .arg(row.UartBits);
+         },
+         [](TAnalyserRow& row, const QString& value) {
+             const QStringList parts = value.split(QLatin1Char(','));
+             bool ok = parts.size() == 2;
+             double baud = 0;
+             if (ok && parts[0].trimmed().compare(QStringLiteral("auto"), Qt::CaseInsensitive))
+                 baud = parts[0].trimmed().toDouble(&ok);
+             const int bits = ok ? parts[1].trimmed().toInt(&ok) : 0;
+             if (!ok || !(baud >= 0 && baud <= 10e6) || (bits != 8 && bits != 9))
+                 return QStringLiteral("\"%1\" is no baud rate and data bits (8 or 9)").arg(value);
+             row.Uart = true;
+             row.Baud = baud;
+             row.UartBits = bits;
+             return QString();
+         }},
+    };
+    return list;
+}
+
+bool isSetupHeader(const QString& cleaned) {
+    static const QRegularExpression header(QStringLiteral("^object\\s+[^:]*:\\s*TAnalyserSetup$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return header.match(cleaned).hasMatch();
+}
+
+// The text of a quoted value without quotes inside, or nothing.
+std::optional<QString> quoted(const QString& value) {
+    if (value.size() < 2 || !value.startsWith(QLatin1Char('\'')) ||
+        !value.endsWith(QLatin1Char('\'')))
+        return std::nullopt;
+    const QString inner = value.mid(1, value.size() - 2);
+    if (inner.contains(QLatin1Char('\''))) return std::nullopt;
+    return inner;
+}
+
+QString shortened(const QString& text) {
+    return text.size() > 60 ? text.left(57) + QStringLiteral("...") : text;
+}
+
+std::optional<TRowSpec> parseRow(const QString& value, int number, QStringList* problems) {
+    const auto problem = [&](const QString& text) {
+        if (problems) *problems << QStringLiteral("row %1: %2").arg(number).arg(text);
+    };
+    const QStringList fields = value.split(QLatin1Char('|'));
+    TRowSpec spec;
+    spec.Path = decode(fields[0]).trimmed();
+    if (spec.Path.isEmpty()) {
+        problem(QStringLiteral("it names no trace; left out"));
+        return std::nullopt;
+    }
+    for (const QString& field : fields)
+        if (field.size() > MaxField * 3) {
+            problem(QStringLiteral("a field is longer than %1 characters; left out").arg(MaxField));
+            return std::nullopt;
+        }
+    spec.Row.Label = fields.size() > 1 ? decode(fields[1]).trimmed() : QString();
+    if (spec.Row.Label.isEmpty()) spec.Row.Label = spec.Path;
+    if (spec.Path.size() > MaxField || spec.Row.Label.size() > MaxField) {
+        problem(QStringLiteral("a field is longer than %1 characters; left out").arg(MaxField));
+        return std::nullopt;
+    }
+    const QString colour = fields.size() > 2 ? decode(fields[2]).trimmed() : QString();
+    static const QRegularExpression rgb(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    if (rgb.match(colour).hasMatch()) {
+        spec.Row.Color = QColor::fromString(colour);
+        spec.HasColor = true;
+    } else if (!colour.isEmpty()) {
+        problem(QStringLiteral("\"%1\" is no colour (#RRGGBB); the row takes one of its own")
+                    .arg(shortened(colour)));
+    }
+    for (qsizetype i = 3; i < fields.size(); ++i) {
+        const QString option = decode(fields[i]);
+        const qsizetype equals = option.indexOf(QLatin1Char('='));
+        const QString key = option.left(equals).trimmed();
+        const QString optionValue = equals < 0 ? QString() : option.mid(equals + 1);
+        const auto known =
+            std::find_if(options().cbegin(), options().cend(), [&key](const TOption& o) {
+                return o.Key.compare(key, Qt::CaseInsensitive) == 0;
+            });
+        if (equals < 0 || known == options().cend()) {
+            problem(
+                QStringLiteral("the option \"%1\" is not known; left out").arg(shortened(option)));
+            continue;
+        }
+        if (optionValue.size() > MaxField) {
+            problem(QStringLiteral("the %1 option is longer than %2 characters; left out")
+                        .arg(known->Key)
+                        .arg(MaxField));
+            continue;
+        }
+        const QString error = known->Read(spec.Row, optionValue);
+        if (!error.isEmpty()) problem(error + QStringLiteral("; the option was left out"));
+    }
+    return spec;
+}
+
+// One change of the rows: undo brings back the rows before it, redo those after. Pushing it
+// changes nothing again: it records a change already made.
+class TRowsCommand : public QUndoCommand {
+public:
+    TRowsCommand(TAnalyser* analyser, QString before, QString after)
+        : QUndoCommand(QStringLiteral("Analyser Rows")), m_analyser(analyser),
+          m_before(std::move(before)), m_after(std::move(after)) {}
+    void undo() override { Restore(m_before); }
+    void redo() override {
+        if (m_done) {
+            m_done = false;
+            return;
+        }
+        Restore(m_after);
+    }
+
+private:
+    void Restore(const QString& text) {
+        if (!m_analyser) return;
+        QStringList problems;
+        Apply(m_analyser, Parse(BoardFile::SplitLines(text), &problems), &problems);
+        m_analyser->CommittedSetup = Block(*m_analyser);
+    }
+    QPointer<TAnalyser> m_analyser;
+    QString m_before;
+    QString m_after;
+    bool m_done = true;
+};
+
+} // namespace
+
+QString Block(const TAnalyser& analyser) {
+    const QList<TAnalyserRow>& rows = analyser.Rows();
+    if (rows.isEmpty()) return QString();
+    QString text = QStringLiteral("object Analyser: ") + ClassName + CrLf;
+    for (int i = 0; i < rows.size(); ++i) {
+        const TAnalyserRow& row = rows[i];
+        QStringList fields = {encode(analyser.RowPath(i)), encode(row.Label),
+                              row.Color.isValid() ? row.Color.name(QColor::HexRgb).toUpper()
+                                                  : QString()};
+        for (const TOption& option : options())
+            if (const QString value = option.Write(row); !value.isEmpty())
+                fields << option.Key + QLatin1Char('=') + encode(value);
+        text +=
+            QStringLiteral("  Row = '") + fields.join(QLatin1Char('|')) + QLatin1Char('\'') + CrLf;
+    }
+    for (const QString& group : analyser.Groups())
+        if (analyser.Collapsed(group))
+            text += QStringLiteral("  Collapsed = '") + encode(group) + QLatin1Char('\'') + CrLf;
+    return text + QStringLiteral("end") + CrLf;
+}
+
+TSpec Parse(const QStringList& lines, QStringList* problems) {
+    TSpec spec;
+    qsizetype i = 0;
+    while (i < lines.size() && !isSetupHeader(BoardFile::CleanLine(lines[i])))
+        ++i;
+    bool tooMany = false;
+    for (++i; i < lines.size(); ++i) {
+        const QString line = BoardFile::CleanLine(lines[i]);
+        if (line.compare(QStringLiteral("end"), Qt::CaseInsensitive) == 0) break;
+        if (line.isEmpty()) continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString key = line.left(std::max<qsizetype>(equals, 0)).trimmed();
+        const std::optional<QString> value =
+            equals < 0 ? std::nullopt : quoted(line.mid(equals + 1).trimmed());
+        const int number = int(spec.Rows.size()) + 1;
+        if (!value) {
+            if (problems)
+                *problems
+                    << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(line));
+            continue;
+        }
+        if (key.compare(QStringLiteral("Row"), Qt::CaseInsensitive) == 0) {
+            if (spec.Rows.size() >= MaxRows) {
+                if (!tooMany && problems)
+                    *problems
+                        << QStringLiteral("more than %1 rows; the rest were left out").arg(MaxRows);
+                tooMany = true;
+                continue;
+            }
+            if (std::optional<TRowSpec> row = parseRow(*value, number, problems))
+                spec.Rows.append(*row);
+        } else if (key.compare(QStringLiteral("Collapsed"), Qt::CaseInsensitive) == 0) {
+            spec.Collapsed << decode(*value).trimmed();
+        } else if (problems) {
+            *problems << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(key));
+        }
+    }
+    return spec;
+}
+
+bool HasBlock(QStringView text) {
+    for (qsizetype at = text.indexOf(ClassName, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(ClassName, at + 1, Qt::CaseInsensitive)) {
+        qsizetype start = at;
+        while (start > 0 && text[start - 1] != QLatin1Char('\n') &&
+               text[start - 1] != QLatin1Char('\r'))
+            --start;
+        qsizetype end = at;
+        while (end < text.size() && text[end] != QLatin1Char('\n') &&
+               text[end] != QLatin1Char('\r'))
+            ++end;
+        if (isSetupHeader(BoardFile::CleanLine(text.mid(start, end - start)))) return true;
+    }
+    return false;
+}
+
+void Apply(TAnalyser* analyser, const TSpec& spec, QStringList* problems) {
+    QList<TAnalyserRow> rows;
+    QStringList unresolved;
+    for (const TRowSpec& wanted : spec.Rows) {
+        TAnalyserRow row = wanted.Row;
+        QString error;
+        row.Trace = analyser->TraceFor(wanted.Path, &error);
+        if (row.Trace < 0) {
+            row.Unresolved = wanted.Path;
+            unresolved << wanted.Path;
+        } else {
+            const bool shown = std::any_of(rows.cbegin(), rows.cend(),
+                                           [&row](const auto& r) { return r.Trace == row.Trace; });
+            if (shown) {
+                if (problems) *problems << QStringLiteral("%1 is shown already").arg(wanted.Path);
+                continue;
+            }
+            if (row.Uart && analyser->Session()->Recorder().Trace(row.Trace).Width != 1) {
+                row.Uart = false;
+                if (problems)
+                    *problems << QStringLiteral("%1 is a bus; its UART decoder was left out")
+                                     .arg(wanted.Path);
+            }
+        }
+        if (!wanted.HasColor) row.Color = paletteColour(rows.size());
+        rows.append(row);
+    }
+    if (!unresolved.isEmpty() && problems)
+        *problems << QStringLiteral("not found on this board, kept as rows: %1")
+                         .arg(unresolved.join(QStringLiteral(", ")));
+    analyser->SetRows(rows);
+    for (const QString& group : analyser->Groups())
+        analyser->SetCollapsed(group, spec.Collapsed.contains(group));
+}
+
+TAnalyser* Of(TfrmPlugin* window) {
+    return window->findChild<TAnalyser*>();
+}
+
+QString Block(TfrmPlugin* window) {
+    const TAnalyser* analyser = Of(window);
+    return analyser ? Block(*analyser) : QString();
+}
+
+void Load(TfrmPlugin* window, QStringView text) {
+    TAnalyser* analyser = Of(window);
+    if (!analyser) return;
+    QStringList problems;
+    TSpec spec;
+    if (HasBlock(text)) {
+        // Only the lines from the block on are split: the components' lines are read already.
+        qsizetype from = text.indexOf(ClassName, 0, Qt::CaseInsensitive);
+        QStringList lines;
+        while (from >= 0) {
+            qsizetype start = from;
+            while (start > 0 && text[start - 1] != QLatin1Char('\n') &&
+                   text[start - 1] != QLatin1Char('\r'))
+                --start;
+            lines = BoardFile::SplitLines(text.mid(start));
+            if (!lines.isEmpty() && isSetupHeader(BoardFile::CleanLine(lines.first()))) break;
+            from = text.indexOf(ClassName, from + 1, Qt::CaseInsensitive);
+        }
+        spec = Parse(lines, &problems);
+    }
+    Apply(analyser, spec, &problems);
+    analyser->CommittedSetup = Block(*analyser);
+    if (!analyser->Rows().isEmpty())
+        if (auto* dock = window->findChild<QDockWidget*>(QStringLiteral("AnalyserDock")))
+            dock->show();
+    if (!problems.isEmpty()) {
+        QString message = QStringLiteral("Analyser: ") + problems.join(QStringLiteral("; "));
+        if (message.size() > 400) message = message.left(397) + QStringLiteral("...");
+        window->statusBar()->showMessage(message, 30000);
+    }
+}
+
+void Commit(TAnalyser* analyser) {
+    if (!analyser) return;
+    const QString now = Block(*analyser);
+    if (now == analyser->CommittedSetup) return;
+    const QString before = analyser->CommittedSetup;
+    analyser->CommittedSetup = now;
+    analyser->Window()->UndoStack()->push(new TRowsCommand(analyser, before, now));
+}
+
+} // namespace AnalyserSetup
