@@ -606,6 +606,9 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     m_path = new QLineEdit(this);
     m_path->setObjectName(QStringLiteral("AnalyserPath"));
     m_path->setPlaceholderText(QStringLiteral("Trace (e.g. SW1.Contact1, Host.P1, Host.TXD)"));
+    m_path->setToolTip(QStringLiteral("Rows also come from a component's right-click menu, from "
+                                      "dragging a component with the middle button onto the "
+                                      "rows, and from trace paths dropped as text"));
     m_path->setCompleter(new QCompleter(this));
     m_path->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     m_path->setMaximumWidth(240);

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QDrag>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 
 #include "components/orvexcomponent.h"
@@ -135,6 +137,28 @@ void Show(TfrmPlugin* window, QObject* sender, const QPoint& pos) {
     QMenu* menu = Build(window, component, window);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(component->mapToGlobal(pos));
+}
+
+QMimeData* DragData(const TOrvexGraphicComponent* component) {
+    QStringList contacts;
+    for (const QString& path : TracePaths(component))
+        if (!path.startsWith(QStringLiteral("Host."))) contacts << path;
+    auto* data = new QMimeData;
+    data->setText(contacts.join(QLatin1Char('\n')));
+    return data;
+}
+
+void MouseDown(TfrmPlugin* window, QObject* sender, Qt::MouseButton button, const QPoint& pos) {
+    auto* component = qobject_cast<TOrvexGraphicComponent*>(sender);
+    if (!component || component->parent() != window->Board()) return;
+    if (button == Qt::RightButton) {
+        Show(window, sender, pos);
+    } else if (button == Qt::MiddleButton && !component->Name().isEmpty()) {
+        auto* drag = new QDrag(component);
+        drag->setMimeData(DragData(component));
+        drag->setPixmap(component->grab().scaled(48, 48, Qt::KeepAspectRatio));
+        drag->exec(Qt::CopyAction);
+    }
 }
 
 } // namespace BoardContextMenu

@@ -2,8 +2,10 @@
 
 #include <QPoint>
 #include <QStringList>
+#include <Qt>
 
 class QMenu;
+class QMimeData;
 class QObject;
 class QWidget;
 class TOrvexGraphicComponent;
@@ -23,5 +25,11 @@ QStringList TracePaths(const TOrvexGraphicComponent* component);
 QMenu* Build(TfrmPlugin* window, TOrvexGraphicComponent* component, QWidget* parent);
 // A right press on a component (the window's mouse-down hook): opens the menu at the pointer.
 void Show(TfrmPlugin* window, QObject* sender, const QPoint& pos);
+// What dragging a component carries: its contacts' trace paths as text, one a line, which the
+// analyser's view takes as rows (and a terminal or editor as text).
+QMimeData* DragData(const TOrvexGraphicComponent* component);
+// The window's mouse-down hook: a right press opens the menu, a middle press drags the
+// component's contacts (the left button keeps moving and wiring).
+void MouseDown(TfrmPlugin* window, QObject* sender, Qt::MouseButton button, const QPoint& pos);
 
 } // namespace BoardContextMenu

@@ -128,7 +128,7 @@ void TfrmPlugin::WireComponent(TOrvexGraphicComponent* component) {
     component->OnMouseDown = [this](QObject* sender, Qt::MouseButton button,
                                     Qt::KeyboardModifiers modifiers, const QPoint& pos) {
         ObjectMouseDown(sender, button, modifiers, pos);
-        if (button == Qt::RightButton) BoardContextMenu::Show(this, sender, pos);
+        BoardContextMenu::MouseDown(this, sender, button, pos);
     };
     component->OnMouseMove = [this](QObject* sender, Qt::MouseButtons buttons,
                                     Qt::KeyboardModifiers modifiers, const QPoint& pos) {

@@ -358,9 +358,11 @@ private slots:
     }
 
     // Dropped text adds a row per path where it is dropped; a dragged row moves there; text that
-    // names nothing is refused with a reason.
+    // names nothing is refused with a reason; a component dragged off the board adds its contacts.
     void drops() {
         Editor e;
+        QVERIFY(
+            e.window->LoadFromFile(SourceDir + QStringLiteral("/tests/boards/host_pin_p10.ovd")));
         QVERIFY(e.panel()->AddPath(QStringLiteral("Host.P1.0")));
         QVERIFY(e.panel()->AddPath(QStringLiteral("Host.P1.1")));
         const auto drop = [&e](QMimeData* data, int y) {
@@ -397,6 +399,10 @@ private slots:
         forged->setData(TAnalyserView::RowsMime, "row 99");
         QVERIFY(!drop(forged, secondRow));
         QCOMPARE(e.paths().size(), 4);
+        // A component dragged from the board (middle button) brings its contacts.
+        QVERIFY(drop(BoardContextMenu::DragData(e.find(QStringLiteral("P10"))), 1000));
+        QCOMPARE(e.paths().size(), 5);
+        QCOMPARE(e.paths().last(), QStringLiteral("P10.Pin"));
     }
 
 private:
