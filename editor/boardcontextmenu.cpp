@@ -106,6 +106,7 @@ QMenu* Build(TfrmPlugin* window, TOrvexGraphicComponent* component, QWidget* par
 
     QMenu* analyser = menu->addMenu(QStringLiteral("Add to &Analyser"));
     analyser->setObjectName(QStringLiteral("cmAddToAnalyser"));
+    analyser->setToolTipsVisible(true);
     const QStringList paths = TracePaths(component);
     analyser->setEnabled(!paths.isEmpty());
     QStringList contacts;
@@ -117,12 +118,25 @@ QMenu* Build(TfrmPlugin* window, TOrvexGraphicComponent* component, QWidget* par
     QObject::connect(all, &QAction::triggered, window,
                      [window, contacts] { addRows(window, contacts); });
     analyser->addSeparator();
+    // A contact shows by its own name ("RdWr" for "LCD1_control_.RdWr_Pin"), by its path inside
+    // the component where that name is not unique; the core's pins in full.
+    const auto shortName = [](const QString& path) {
+        QString name = path.section(QLatin1Char('.'), -1);
+        if (name.endsWith(QStringLiteral("_Pin")) && name.size() > 4) name.chop(4);
+        return name;
+    };
+    QStringList shortNames;
+    for (const QString& path : contacts)
+        shortNames << shortName(path);
     for (const QString& path : paths) {
-        // The contact's own name after the component's; the core's pins in full.
-        const QString text = path.startsWith(QStringLiteral("Host."))
-                                 ? QStringLiteral("Core pin %1").arg(path)
-                                 : path.mid(component->Name().size() + 1);
+        QString text = QStringLiteral("Core pin %1").arg(path);
+        if (!path.startsWith(QStringLiteral("Host."))) {
+            text = shortName(path);
+            if (shortNames.count(text) > 1) text = path.mid(component->Name().size() + 1);
+        }
         QAction* action = analyser->addAction(text);
+        action->setToolTip(path);
+        action->setStatusTip(path);
         action->setData(path);
         action->setObjectName(QStringLiteral("cmAdd:") + path);
         QObject::connect(action, &QAction::triggered, window,

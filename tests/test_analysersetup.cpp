@@ -306,20 +306,34 @@ private slots:
     void contextMenu_data() {
         QTest::addColumn<QString>("component");
         QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QStringList>("shown");
         QTest::newRow("LED") << QStringLiteral("LED1")
                              << QStringList{QStringLiteral("LED1.Anode"),
-                                            QStringLiteral("LED1.Cathode")};
+                                            QStringLiteral("LED1.Cathode")}
+                             << QStringList{QStringLiteral("Anode"), QStringLiteral("Cathode")};
         QTest::newRow("host pin") << QStringLiteral("Pin1")
                                   << QStringList{QStringLiteral("Pin1.Pin"),
                                                  QStringLiteral("Host.P3.5"),
-                                                 QStringLiteral("Host.P3")};
+                                                 QStringLiteral("Host.P3")}
+                                  << QStringList{QStringLiteral("Pin"),
+                                                 QStringLiteral("Core pin Host.P3.5"),
+                                                 QStringLiteral("Core pin Host.P3")};
         // In the external data space it is no pin of the core's.
         QTest::newRow("xdata pin")
-            << QStringLiteral("RD1") << QStringList{QStringLiteral("RD1.Pin")};
+            << QStringLiteral("RD1") << QStringList{QStringLiteral("RD1.Pin")}
+            << QStringList{QStringLiteral("Pin")};
+        // Contacts inside a control show by their own names.
+        QTest::newRow("LCD") << QStringLiteral("LCD1")
+                             << QStringList{QStringLiteral("LCD1.LCD1_control_.RdWr_Pin"),
+                                            QStringLiteral("LCD1.LCD1_control_.RegSel_Pin"),
+                                            QStringLiteral("LCD1.LCD1_control_.Enable_Pin")}
+                             << QStringList{QStringLiteral("RdWr"), QStringLiteral("RegSel"),
+                                            QStringLiteral("Enable")};
     }
     void contextMenu() {
         QFETCH(QString, component);
         QFETCH(QStringList, offered);
+        QFETCH(QStringList, shown);
         Editor e;
         QVERIFY(
             e.window->LoadFromFile(SourceDir + QStringLiteral("/tests/boards/every_class.ovd")));
@@ -338,6 +352,10 @@ private slots:
         auto* add = menu->findChild<QMenu*>(QStringLiteral("cmAddToAnalyser"));
         QVERIFY(add);
         QCOMPARE(add->actions().first()->text(), QStringLiteral("All Contacts"));
+        QStringList texts;
+        for (QAction* action : add->actions())
+            if (!action->data().toString().isEmpty()) texts << action->text();
+        QCOMPARE(texts, shown);
         add->actions().first()->trigger();
         QStringList contacts;
         for (const QString& path : offered)
