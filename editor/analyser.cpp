@@ -7,6 +7,7 @@
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
 #include "editor/tracesession.h"
+#include "simulation/simform.h"
 #include "trace/recorder.h"
 #include "trace/serialtiming.h"
 
@@ -343,7 +344,18 @@ int TAnalyser::TraceFor(const QString& path, QString* error) {
 
 QString TAnalyser::RowPath(int row) const {
     const TAnalyserRow& r = m_rows[row];
-    return r.Trace < 0 ? r.Unresolved : TracePath(r.Trace);
+    if (r.Trace < 0) return r.Unresolved;
+    // A component renamed since the row was made: its name now, so that the board opens with the
+    // row again.
+    const TTraceRecorder::TTrace& trace = m_session->Recorder().Trace(r.Trace);
+    if (trace.Contact && !trace.Ended) {
+        const QObject* component = trace.Contact;
+        while (component->parent() && component->parent() != m_window->Board())
+            component = component->parent();
+        if (component->parent() && !component->objectName().isEmpty() && trace.Name != trace.Scope)
+            return component->objectName() + QLatin1Char('.') + trace.Name;
+    }
+    return TracePath(r.Trace);
 }
 
 void TAnalyser::SetRows(const QList<TAnalyserRow>& rows) {

@@ -49,6 +49,7 @@ TAnalyserView::TAnalyserView(TAnalyser* analyser, QWidget* parent)
             SetSelected(int(m_analyser->Rows().size()) - 1);
         if (!m_selectedGroup.isEmpty() && !m_analyser->Groups().contains(m_selectedGroup))
             m_selectedGroup.clear();
+        m_marked.clear();
         setMinimumHeight(AxisHeight +
                          RowHeight * std::max<int>(1, int(m_analyser->Lines().size())));
         update();
@@ -166,7 +167,9 @@ void TAnalyserView::DrawRow(QPainter& painter, int row, int top, int plotWidth) 
     const TTraceIndex& index = m_analyser->Index();
     const bool bus = m_analyser->Width(row) > 1;
     const QRect labelRect(0, top, LabelWidth, RowHeight);
-    painter.fillRect(labelRect, row == m_selected ? QColor(200, 220, 255) : QColor(240, 240, 240));
+    painter.fillRect(labelRect, row == m_selected || m_marked.contains(row)
+                                    ? QColor(200, 220, 255)
+                                    : QColor(240, 240, 240));
     painter.setPen(r.Color);
     painter.fillRect(QRect(2, top + 4, 4, RowHeight - 8), r.Color);
     painter.setPen(Qt::black);
@@ -354,13 +357,30 @@ void TAnalyserView::mousePressEvent(QMouseEvent* event) {
     const int line = LineAt(m_pressAt.y());
     if (line < 0 || line >= lines.size()) return;
     if (lines[line].Row >= 0) {
-        SetSelected(lines[line].Row);
+        // Ctrl+click adds rows to the selection (for Group), a plain click selects one.
+        const int row = lines[line].Row;
+        if (event->modifiers() & Qt::ControlModifier) {
+            if (m_selected >= 0 && m_selected != row && !m_marked.contains(m_selected))
+                m_marked.append(m_selected);
+            if (m_marked.contains(row)) {
+                m_marked.removeAll(row);
+                update();
+                return;
+            }
+        } else {
+            m_marked.clear();
+        }
+        SetSelected(row);
         return;
     }
+    m_marked.clear();
     SelectGroup(lines[line].Group);
     // The triangle folds and unfolds the group.
-    if (m_pressAt.x() < 18 && m_button == Qt::LeftButton)
+    if (m_pressAt.x() < 18 && m_button == Qt::LeftButton) {
+        // Folding is saved with the board, so it counts as a change of the rows.
         m_analyser->SetCollapsed(lines[line].Group, !m_analyser->Collapsed(lines[line].Group));
+        AnalyserSetup::Commit(m_analyser);
+    }
 }
 
 void TAnalyserView::mouseMoveEvent(QMouseEvent* event) {
@@ -404,6 +424,16 @@ void TAnalyserView::SelectGroup(const QString& group) {
     m_selected = -1;
     emit SelectionChanged(-1);
     update();
+}
+
+QList<int> TAnalyserView::SelectedRows() const {
+    QList<int> rows;
+    for (int row : m_marked)
+        if (row >= 0 && row < m_analyser->Rows().size()) rows.append(row);
+    if (m_selected >= 0 && m_selected < m_analyser->Rows().size() && !rows.contains(m_selected))
+        rows.append(m_selected);
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 int TAnalyserView::LineAt(int y) const {
@@ -752,9 +782,17 @@ void TAnalyserPanel::MoveClick(int by) {
 }
 
 void TAnalyserPanel::GroupClick() {
-    const int row = m_viewWidget->Selected();
-    if (row < 0 || row >= m_analyser->Rows().size()) {
-        ShowErrorBox(this, QStringLiteral("Select the row to group first"));
+    // The selected rows join a group; with a header selected, its rows take the new name.
+    const QString header = m_viewWidget->SelectedGroup();
+    QList<int> rows;
+    if (!header.isEmpty()) {
+        for (int i = 0; i < m_analyser->Rows().size(); ++i)
+            if (m_analyser->Rows()[i].Group == header) rows << i;
+    } else {
+        rows = m_viewWidget->SelectedRows();
+    }
+    if (rows.isEmpty()) {
+        ShowErrorBox(this, QStringLiteral("Select the rows to group first (Ctrl+click adds rows)"));
         return;
     }
     const QStringList groups = m_analyser->Groups();
@@ -763,7 +801,7 @@ void TAnalyserPanel::GroupClick() {
         groups.isEmpty() ? QStringLiteral("Group name (empty: no group):")
                          : QStringLiteral("Group name (empty: no group; groups: %1):")
                                .arg(groups.join(QStringLiteral(", "))),
-        m_analyser->Rows()[row].Group);
+        header.isEmpty() ? m_analyser->Rows()[rows.first()].Group : header);
     if (!name) return;
     const QString group = name->trimmed();
     if (group.size() > AnalyserSetup::MaxField) {
@@ -772,11 +810,15 @@ void TAnalyserPanel::GroupClick() {
             QStringLiteral("A group name has at most %1 characters").arg(AnalyserSetup::MaxField));
         return;
     }
-    const int trace = m_analyser->Rows()[row].Trace;
-    m_analyser->SetGroup({row}, group);
-    for (int i = 0; i < m_analyser->Rows().size(); ++i)
-        if (m_analyser->Rows()[i].Trace == trace && m_analyser->Rows()[i].Group == group)
-            m_viewWidget->SetSelected(i);
+    const int trace = m_analyser->Rows()[rows.first()].Trace;
+    m_analyser->SetGroup(rows, group);
+    if (!header.isEmpty() && !group.isEmpty()) {
+        m_viewWidget->SelectGroup(group);
+    } else {
+        for (int i = 0; i < m_analyser->Rows().size(); ++i)
+            if (m_analyser->Rows()[i].Trace == trace && m_analyser->Rows()[i].Group == group)
+                m_viewWidget->SetSelected(i);
+    }
     AnalyserSetup::Commit(m_analyser);
 }
 

@@ -48,6 +48,8 @@ public:
     // The selected group header (empty when a row or nothing is selected).
     const QString& SelectedGroup() const { return m_selectedGroup; }
     void SelectGroup(const QString& group);
+    // The selected row and those Ctrl+clicked with it, in row order.
+    QList<int> SelectedRows() const;
     // The view's line under y (-1 above the rows, the number of lines below them).
     int LineAt(int y) const;
     // Where a drop at y puts rows: before which row, in which group.
@@ -91,7 +93,8 @@ private:
     void DrawHeader(QPainter& painter, const QString& group, int top, int plotWidth) const;
     void StartRowDrag();
     QString m_selectedGroup;
-    int m_dropY = -1; // where a drag over the view would insert, or -1
+    int m_dropY = -1;    // where a drag over the view would insert, or -1
+    QList<int> m_marked; // rows Ctrl+clicked besides the selected one
 };
 
 // The analyser dock's content: a trace path field with completion, the row commands (remove,
@@ -128,7 +131,8 @@ public:
     // grouping and saving
     // Moves the selected row or group up (-1) or down (1).
     void MoveClick(int by);
-    // Puts the selected row in a group named by the user (an existing name joins it).
+    // Puts the selected rows in a group named by the user (an existing name joins it); with a
+    // group header selected, renames the group.
     void GroupClick();
 
 private:

@@ -251,54 +251,73 @@ private slots:
         QVERIFY(!e.window->isWindowModified());
     }
 
-    // Groups keep their rows together under a header that folds; moving a header moves its rows;
-    // the header's triangle folds by a click.
+    // Groups keep their rows together under a header that folds by a click on its triangle;
+    // Ctrl+click selects several rows to group; moving a header moves its rows; Group on a header
+    // renames it; a row moved out of a group's end leaves it before it passes another row.
     void groups() {
         Editor e;
         for (const char* path : {"Host.P1.0", "Host.P1.1", "Host.P1.2", "Host.P1.3"})
             QVERIFY(e.panel()->AddPath(QLatin1String(path)));
         TAnalyser* a = e.analyser();
-        e.view()->SetSelected(3);
-        e.dialogs->inputAnswers = {QStringLiteral("Pair")};
-        e.panel()->GroupClick();
-        e.view()->SetSelected(0);
-        e.dialogs->inputAnswers = {QStringLiteral("Pair")}; // an existing name joins it
-        e.panel()->GroupClick();
-        QCOMPARE(e.paths(),
-                 QStringList({QStringLiteral("Host.P1.1"), QStringLiteral("Host.P1.2"),
-                              QStringLiteral("Host.P1.3"), QStringLiteral("Host.P1.0")}));
         const auto lineRows = [a] {
             QList<int> rows;
             for (const TAnalyserLine& line : a->Lines())
                 rows << line.Row;
             return rows;
         };
-        QCOMPARE(lineRows(), QList<int>({0, 1, -1, 2, 3}));
-        // The header's triangle folds the group.
-        const QPoint triangle(6, TAnalyserView::AxisHeight + 2 * TAnalyserView::RowHeight + 10);
-        QTest::mouseClick(e.view(), Qt::LeftButton, Qt::NoModifier, triangle);
+        const auto lineAt = [](int line) {
+            return TAnalyserView::AxisHeight + line * TAnalyserView::RowHeight + 10;
+        };
+        e.view()->SetSelected(3);
+        e.dialogs->inputAnswers = {QStringLiteral("Pair")};
+        e.panel()->GroupClick();
+        QCOMPARE(lineRows(), QList<int>({0, 1, 2, -1, 3}));
+        QTest::mouseClick(e.view(), Qt::LeftButton, Qt::NoModifier, QPoint(60, lineAt(0)));
+        QTest::mouseClick(e.view(), Qt::LeftButton, Qt::ControlModifier, QPoint(60, lineAt(1)));
+        QCOMPARE(e.view()->SelectedRows(), QList<int>({0, 1}));
+        e.dialogs->inputAnswers = {QStringLiteral("Pair")}; // an existing name joins it
+        e.panel()->GroupClick();
+        QCOMPARE(e.paths(),
+                 QStringList({QStringLiteral("Host.P1.2"), QStringLiteral("Host.P1.3"),
+                              QStringLiteral("Host.P1.0"), QStringLiteral("Host.P1.1")}));
+        QCOMPARE(lineRows(), QList<int>({0, -1, 1, 2, 3}));
+
+        QTest::mouseClick(e.view(), Qt::LeftButton, Qt::NoModifier, QPoint(6, lineAt(1)));
         QVERIFY(a->Collapsed(QStringLiteral("Pair")));
-        QCOMPARE(lineRows(), QList<int>({0, 1, -1}));
+        QCOMPARE(lineRows(), QList<int>({0, -1}));
         QCOMPARE(e.view()->SelectedGroup(), QStringLiteral("Pair"));
-        // Moving the header up moves its rows past the row above, then past the next.
-        e.panel()->MoveClick(-1);
         e.panel()->MoveClick(-1);
         QCOMPARE(e.paths(),
                  QStringList({QStringLiteral("Host.P1.3"), QStringLiteral("Host.P1.0"),
                               QStringLiteral("Host.P1.1"), QStringLiteral("Host.P1.2")}));
-        QTest::mouseClick(e.view(), Qt::LeftButton, Qt::NoModifier,
-                          QPoint(6, TAnalyserView::AxisHeight + 10));
-        QCOMPARE(lineRows(), QList<int>({-1, 0, 1, 2, 3}));
-        // A row moved down out of the group's end leaves it before it passes another row.
-        e.view()->SetSelected(1);
-        e.panel()->MoveClick(1);
-        QCOMPARE(a->Rows()[1].Group, QString());
-        QCOMPARE(e.paths()[1], QStringLiteral("Host.P1.0"));
-        QCOMPARE(a->Groups(), QStringList{QStringLiteral("Pair")});
-        QCOMPARE(a->Lines().size(), 5);
-        QCOMPARE(a->Lines()[2].Row, 1);
-        QCOMPARE(a->Lines()[2].Group, QString());
+        QCOMPARE(lineRows(), QList<int>({-1, 3}));
         e.view()->grab();
+
+        e.dialogs->inputAnswers = {QStringLiteral("Twins")};
+        e.panel()->GroupClick();
+        QCOMPARE(a->Groups(), QStringList{QStringLiteral("Twins")});
+        QCOMPARE(lineRows(), QList<int>({-1, 0, 1, 2, 3}));
+        e.view()->SetSelected(2);
+        e.panel()->MoveClick(1);
+        QCOMPARE(e.paths()[2], QStringLiteral("Host.P1.1"));
+        QCOMPARE(a->Rows()[2].Group, QString());
+        QCOMPARE(lineRows(), QList<int>({-1, 0, 1, 2, 3}));
+        e.view()->SetSelected(2);
+        e.panel()->MoveClick(-1); // and joins again from below
+        QCOMPARE(a->Rows()[2].Group, QStringLiteral("Twins"));
+        // Every step was one undo step.
+        e.undo()->undo();
+        QCOMPARE(a->Rows()[2].Group, QString());
+    }
+
+    // A component renamed after its rows were made is saved under its new name.
+    void renamedComponent() {
+        Editor e;
+        QVERIFY(e.window->LoadFromFile(LcdBoard));
+        QVERIFY(e.panel()->AddPath(QStringLiteral("P2.Pin2")));
+        e.window->WritePropertyText(e.find(QStringLiteral("P2")), QStringLiteral("Name"),
+                                    QStringLiteral("Control"));
+        QCOMPARE(e.paths(), QStringList{QStringLiteral("Control.Pin2")});
     }
 
     // The menu of a right click: the edit commands and Add to Analyser with the component's
