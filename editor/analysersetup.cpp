@@ -164,6 +164,48 @@ std::optional<TRowSpec> parseRow(const QString& value, int number, QStringList* 
     return spec;
 }
 
+// Where the block's header line starts in a file's text, or -1. Each line is looked at once
+// at most, however often the class name occurs in it.
+qsizetype headerAt(QStringView text) {
+    const auto isBreak = [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); };
+    qsizetype lineEnd = -1;
+    for (qsizetype at = text.indexOf(ClassName, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(ClassName, std::max(at + 1, lineEnd), Qt::CaseInsensitive)) {
+        qsizetype start = at;
+        while (start > 0 && !isBreak(text[start - 1]))
+            --start;
+        lineEnd = at;
+        while (lineEnd < text.size() && !isBreak(text[lineEnd]))
+            ++lineEnd;
+        if (isSetupHeader(BoardFile::CleanLine(text.mid(start, lineEnd - start)))) return start;
+    }
+    return -1;
+}
+
+// The block's lines from its header to its end (or to the end of the text).
+QStringList blockLines(QStringView text) {
+    QStringList lines;
+    const qsizetype start = headerAt(text);
+    if (start < 0) return lines;
+    qsizetype at = start;
+    while (at < text.size()) {
+        qsizetype end = at;
+        while (end < text.size() && text[end] != QLatin1Char('\n') &&
+               text[end] != QLatin1Char('\r'))
+            ++end;
+        lines << text.mid(at, end - at).toString();
+        if (BoardFile::CleanLine(lines.back())
+                .compare(QStringLiteral("end"), Qt::CaseInsensitive) == 0)
+            break;
+        // CR LF, a lone CR or a lone LF.
+        at = end < text.size() && text[end] == QLatin1Char('\r') && end + 1 < text.size() &&
+                     text[end + 1] == QLatin1Char('\n')
+                 ? end + 2
+                 : end + 1;
+    }
+    return lines;
+}
+
 // One change of the rows: undo brings back the rows before it, redo those after. Pushing it
 // changes nothing again: it records a change already made.
 class TRowsCommand : public QUndoCommand {
@@ -218,11 +260,19 @@ QString Block(const TAnalyser& analyser) {
 
 TSpec Parse(const QStringList& lines, QStringList* problems) {
     TSpec spec;
+    // A damaged block may hold any number of bad lines: the first few are told.
+    constexpr qsizetype MaxProblems = 20;
+    QStringList found;
+    qsizetype omitted = 0;
     qsizetype i = 0;
     while (i < lines.size() && !isSetupHeader(BoardFile::CleanLine(lines[i])))
         ++i;
-    bool tooMany = false;
+    int rowLines = 0;
     for (++i; i < lines.size(); ++i) {
+        if (found.size() > MaxProblems) {
+            omitted += found.size() - MaxProblems;
+            found.resize(MaxProblems);
+        }
         const QString line = BoardFile::CleanLine(lines[i]);
         if (line.compare(QStringLiteral("end"), Qt::CaseInsensitive) == 0) break;
         if (line.isEmpty()) continue;
@@ -230,46 +280,40 @@ TSpec Parse(const QStringList& lines, QStringList* problems) {
         const QString key = line.left(std::max<qsizetype>(equals, 0)).trimmed();
         const std::optional<QString> value =
             equals < 0 ? std::nullopt : quoted(line.mid(equals + 1).trimmed());
-        const int number = int(spec.Rows.size()) + 1;
+        const bool isRow = key.compare(QStringLiteral("Row"), Qt::CaseInsensitive) == 0;
+        if (isRow) ++rowLines;
         if (!value) {
-            if (problems)
-                *problems
-                    << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(line));
+            found << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(line));
             continue;
         }
-        if (key.compare(QStringLiteral("Row"), Qt::CaseInsensitive) == 0) {
+        if (isRow) {
             if (spec.Rows.size() >= MaxRows) {
-                if (!tooMany && problems)
-                    *problems
+                if (rowLines == MaxRows + 1)
+                    found
                         << QStringLiteral("more than %1 rows; the rest were left out").arg(MaxRows);
-                tooMany = true;
                 continue;
             }
-            if (std::optional<TRowSpec> row = parseRow(*value, number, problems))
+            if (std::optional<TRowSpec> row = parseRow(*value, rowLines, &found))
                 spec.Rows.append(*row);
         } else if (key.compare(QStringLiteral("Collapsed"), Qt::CaseInsensitive) == 0) {
-            spec.Collapsed << decode(*value).trimmed();
-        } else if (problems) {
-            *problems << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(key));
+            if (spec.Collapsed.size() < MaxRows) spec.Collapsed << decode(*value).trimmed();
+        } else {
+            found << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(key));
         }
+    }
+    if (found.size() > MaxProblems) {
+        omitted += found.size() - MaxProblems;
+        found.resize(MaxProblems);
+    }
+    if (problems) {
+        *problems << found;
+        if (omitted > 0) *problems << QStringLiteral("%1 more left out").arg(omitted);
     }
     return spec;
 }
 
 bool HasBlock(QStringView text) {
-    for (qsizetype at = text.indexOf(ClassName, 0, Qt::CaseInsensitive); at >= 0;
-         at = text.indexOf(ClassName, at + 1, Qt::CaseInsensitive)) {
-        qsizetype start = at;
-        while (start > 0 && text[start - 1] != QLatin1Char('\n') &&
-               text[start - 1] != QLatin1Char('\r'))
-            --start;
-        qsizetype end = at;
-        while (end < text.size() && text[end] != QLatin1Char('\n') &&
-               text[end] != QLatin1Char('\r'))
-            ++end;
-        if (isSetupHeader(BoardFile::CleanLine(text.mid(start, end - start)))) return true;
-    }
-    return false;
+    return headerAt(text) >= 0;
 }
 
 void Apply(TAnalyser* analyser, const TSpec& spec, QStringList* problems) {
@@ -321,21 +365,9 @@ void Load(TfrmPlugin* window, QStringView text) {
     if (!analyser) return;
     QStringList problems;
     TSpec spec;
-    if (HasBlock(text)) {
-        // Only the lines from the block on are split: the components' lines are read already.
-        qsizetype from = text.indexOf(ClassName, 0, Qt::CaseInsensitive);
-        QStringList lines;
-        while (from >= 0) {
-            qsizetype start = from;
-            while (start > 0 && text[start - 1] != QLatin1Char('\n') &&
-                   text[start - 1] != QLatin1Char('\r'))
-                --start;
-            lines = BoardFile::SplitLines(text.mid(start));
-            if (!lines.isEmpty() && isSetupHeader(BoardFile::CleanLine(lines.first()))) break;
-            from = text.indexOf(ClassName, from + 1, Qt::CaseInsensitive);
-        }
+    // Only the block's lines are taken: the components' lines are read already.
+    if (const QStringList lines = blockLines(text); !lines.isEmpty())
         spec = Parse(lines, &problems);
-    }
     Apply(analyser, spec, &problems);
     analyser->CommittedSetup = Block(*analyser);
     if (!analyser->Rows().isEmpty())

@@ -220,6 +220,28 @@ private slots:
         e.view()->grab(); // a row not found on the board paints
     }
 
+    // Damaged and hostile blocks: a bounded number of rows and of messages, and a text full of
+    // the class name is searched line by line, not again from every occurrence.
+    void hostileBlock() {
+        QStringList lines = {QStringLiteral("object A: TAnalyserSetup")};
+        for (int i = 0; i < 600; ++i)
+            lines << QStringLiteral("  Row = 'Host.P1.%1|r%2'").arg(i % 8).arg(i);
+        for (int i = 0; i < 5000; ++i)
+            lines << QStringLiteral("garbage %1").arg(i);
+        lines << QStringLiteral("end");
+        QStringList problems;
+        const AnalyserSetup::TSpec spec = AnalyserSetup::Parse(lines, &problems);
+        QCOMPARE(spec.Rows.size(), AnalyserSetup::MaxRows);
+        QCOMPARE(spec.Rows.last().Row.Label, QStringLiteral("r%1").arg(AnalyserSetup::MaxRows - 1));
+        QVERIFY(problems.size() <= 22);
+        QVERIFY(problems.first().contains(QStringLiteral("more than")));
+        QVERIFY(problems.last().contains(QStringLiteral("more left out")));
+
+        const QString crowded = QStringLiteral("object X: TAnalyserSetupx").repeated(200000);
+        QVERIFY(!AnalyserSetup::HasBlock(crowded));
+        QVERIFY(AnalyserSetup::HasBlock(crowded + QStringLiteral("\nobject A: tanalysersetup\r")));
+    }
+
     // Row changes are undo steps that mark the board modified; Save clears the mark.
     void undo() {
         Editor e;
