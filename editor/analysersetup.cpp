@@ -118,16 +118,15 @@ std::optional<TRowSpec> parseRow(const QString& value, int number, QStringList* 
         problem(QStringLiteral("it names no trace; left out"));
         return std::nullopt;
     }
-    for (const QString& field : fields)
-        if (field.size() > MaxField * 3) {
-            problem(QStringLiteral("a field is longer than %1 characters; left out").arg(MaxField));
-            return std::nullopt;
-        }
+    if (spec.Path.size() > MaxField) {
+        problem(QStringLiteral("its path is longer than %1 characters; left out").arg(MaxField));
+        return std::nullopt;
+    }
     spec.Row.Label = fields.size() > 1 ? decode(fields[1]).trimmed() : QString();
     if (spec.Row.Label.isEmpty()) spec.Row.Label = spec.Path;
-    if (spec.Path.size() > MaxField || spec.Row.Label.size() > MaxField) {
-        problem(QStringLiteral("a field is longer than %1 characters; left out").arg(MaxField));
-        return std::nullopt;
+    if (spec.Row.Label.size() > MaxField) {
+        spec.Row.Label.truncate(MaxField);
+        problem(QStringLiteral("its label was cut to %1 characters").arg(MaxField));
     }
     const QString colour = fields.size() > 2 ? decode(fields[2]).trimmed() : QString();
     static const QRegularExpression rgb(QStringLiteral("^#[0-9A-Fa-f]{6}$"));

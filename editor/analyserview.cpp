@@ -833,6 +833,12 @@ void TAnalyserPanel::RenameClick() {
     const std::optional<QString> name = Dialogs().InputText(
         this, QStringLiteral("Rename Row"), QStringLiteral("Name:"), m_analyser->Rows()[row].Label);
     if (!name || name->trimmed().isEmpty()) return;
+    if (name->trimmed().size() > AnalyserSetup::MaxField) {
+        ShowErrorBox(
+            this,
+            QStringLiteral("A row's name has at most %1 characters").arg(AnalyserSetup::MaxField));
+        return;
+    }
     m_analyser->Row(row).Label = name->trimmed();
     m_viewWidget->update();
     AnalyserSetup::Commit(m_analyser);

@@ -176,7 +176,14 @@ private slots:
             << QStringList{QStringLiteral("Host.P1"), bus} << QStringLiteral("is a bus");
         QTest::newRow("overlong label")
             << QStringLiteral("Row = 'Host.P1.0|%1|#112233'").arg(QString(1500, QLatin1Char('x')))
+            << QStringList{QStringLiteral("Host.P1.0"), bus} << QStringLiteral("label was cut");
+        QTest::newRow("overlong path")
+            << QStringLiteral("Row = 'Host.%1|A|#112233'").arg(QString(1500, QLatin1Char('x')))
             << QStringList{bus} << QStringLiteral("longer than");
+        QTest::newRow("overlong group")
+            << QStringLiteral("Row = 'Host.P1.0|A|#112233|Group=%1'")
+                   .arg(QString(1500, QLatin1Char('g')))
+            << QStringList{QStringLiteral("Host.P1.0"), bus} << QStringLiteral("longer than");
         QTest::newRow("not quoted") << QStringLiteral("Row = Host.P1.0") << QStringList{bus}
                                     << QStringLiteral("not understood");
         QTest::newRow("quote inside") << QStringLiteral("Row = 'Host.P1.0|it's'")
