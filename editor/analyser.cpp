@@ -194,6 +194,10 @@ TAnalyser::TAnalyser(TfrmPlugin* window, QObject* parent)
             emit RowsChanged();
         }
     });
+    // Rows whose path named nothing may name a component now (renamed, pasted, brought back).
+    connect(window, &TfrmPlugin::RunningChanged, this, [this](bool running) {
+        if (running) ResolveRows();
+    });
 }
 
 QString TAnalyser::TracePath(int trace) const {
@@ -503,4 +507,22 @@ void TAnalyser::MoveGroup(const QString& group, int by) {
             ++before;
     }
     if (before >= 0) MoveRowsTo(members, before, group);
+}
+
+void TAnalyser::ResolveRows() {
+    bool resolved = false;
+    for (TAnalyserRow& row : m_rows) {
+        if (row.Trace >= 0) continue;
+        const int trace = TraceFor(row.Unresolved, nullptr);
+        if (trace < 0 || std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                     [trace](const TAnalyserRow& r) { return r.Trace == trace; }))
+            continue;
+        row.Trace = trace;
+        row.Unresolved.clear();
+        resolved = true;
+    }
+    if (resolved) {
+        Refresh();
+        emit RowsChanged();
+    }
 }

@@ -185,6 +185,9 @@ public:
     // Moves rows (in their order) to stand before row `before` (the number of rows: the end),
     // taking that place's group.
     void MoveRowsTo(const QList<int>& rows, int before, const QString& group);
+    // Gives rows whose path named nothing their trace where the path names a contact now (Run
+    // does this as it starts).
+    void ResolveRows();
     // The rows as last saved, opened or put on the undo stack (the saved block's text).
     QString CommittedSetup;
 

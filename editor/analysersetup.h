@@ -27,8 +27,8 @@ class TfrmPlugin;
 // The class is no component class: a board-file reader skips the block and its lines, so older
 // versions and other readers open the board all the same. A board without rows has no block.
 // Reading never stops a board from opening: a row or option that cannot be taken is left out
-// (a path that names nothing on the board keeps its row, shown as not found) and said in the
-// status bar.
+// (a path that names nothing on the board keeps its row, shown as not found, saved again, and
+// given its contact when Run starts once the name is there) and said in the status bar.
 namespace AnalyserSetup {
 
 inline constexpr int MaxRows = 512;

@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QtTest>
 #include <memory>
@@ -339,14 +340,23 @@ private slots:
         QCOMPARE(a->Rows()[2].Group, QString());
     }
 
-    // A component renamed after its rows were made is saved under its new name.
+    // A component renamed after its rows were made is saved under its new name; a row whose path
+    // named nothing finds its contact when Run starts once the name is there.
     void renamedComponent() {
         Editor e;
-        QVERIFY(e.window->LoadFromFile(LcdBoard));
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("renamed.ovd"));
+        QVERIFY(writeText(file, withBlock({QStringLiteral("Row = 'Ctl.Pin1|RW|#112233'")})));
+        QVERIFY(e.window->LoadFromFile(file));
         QVERIFY(e.panel()->AddPath(QStringLiteral("P2.Pin2")));
+        QCOMPARE(e.analyser()->Rows()[0].Trace, -1);
         e.window->WritePropertyText(e.find(QStringLiteral("P2")), QStringLiteral("Name"),
-                                    QStringLiteral("Control"));
-        QCOMPARE(e.paths(), QStringList{QStringLiteral("Control.Pin2")});
+                                    QStringLiteral("Ctl"));
+        QCOMPARE(e.paths(), QStringList({QStringLiteral("Ctl.Pin1"), QStringLiteral("Ctl.Pin2")}));
+        e.window->RunButton()->click();
+        QVERIFY(e.analyser()->Rows()[0].Trace >= 0);
+        QCOMPARE(e.paths(), QStringList({QStringLiteral("Ctl.Pin1"), QStringLiteral("Ctl.Pin2")}));
+        e.window->RunButton()->click();
     }
 
     // The menu of a right click: the edit commands and Add to Analyser with the component's
