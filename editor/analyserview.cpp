@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QToolButton>
@@ -699,7 +700,14 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
 
     m_viewWidget = new TAnalyserView(m_analyser, this);
     m_viewWidget->SetFollow(true);
-    layout->addWidget(m_viewWidget, 1);
+    // Many rows scroll rather than squeeze the board out of the window.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("AnalyserScroller"));
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(m_viewWidget);
+    layout->addWidget(scroller, 1);
     m_readout = new QLabel(this);
     m_readout->setObjectName(QStringLiteral("AnalyserReadout"));
     layout->addWidget(m_readout);
