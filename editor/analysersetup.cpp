@@ -3,11 +3,13 @@
 #include <QDockWidget>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <functional>
 
+#include "editor/analyserview.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
 #include "editor/tracesession.h"
@@ -370,8 +372,20 @@ void Load(TfrmPlugin* window, QStringView text) {
     Apply(analyser, spec, &problems);
     analyser->CommittedSetup = Block(*analyser);
     if (!analyser->Rows().isEmpty())
-        if (auto* dock = window->findChild<QDockWidget*>(QStringLiteral("AnalyserDock")))
+        if (auto* dock = window->findChild<QDockWidget*>(QStringLiteral("AnalyserDock"))) {
             dock->show();
+            // Tall enough for the rows (up to eight lines, at most half the window); more scroll.
+            auto* scroller = dock->findChild<QScrollArea*>(QStringLiteral("AnalyserScroller"));
+            if (scroller && scroller->widget()) {
+                const int wanted =
+                    std::min(scroller->widget()->minimumHeight(),
+                             TAnalyserView::AxisHeight + 8 * TAnalyserView::RowHeight) +
+                    dock->height() - scroller->viewport()->height();
+                if (wanted > dock->height())
+                    window->resizeDocks({dock}, {std::min(wanted, window->height() / 2)},
+                                        Qt::Vertical);
+            }
+        }
     if (!problems.isEmpty()) {
         QString message = QStringLiteral("Analyser: ") + problems.join(QStringLiteral("; "));
         if (message.size() > 400) message = message.left(397) + QStringLiteral("...");
