@@ -109,32 +109,32 @@ QString shortened(const QString& text) {
     return text.size() > 60 ? text.left(57) + QStringLiteral("...") : text;
 }
 
-std::optional<TRowSpec> parseRow(const QString& value, int number, QStringList* problems) {
+std::optional<TSavedRow> parseRow(const QString& value, int number, QStringList* problems) {
     const auto problem = [&](const QString& text) {
         if (problems) *problems << QStringLiteral("row %1: %2").arg(number).arg(text);
     };
     const QStringList fields = value.split(QLatin1Char('|'));
-    TRowSpec spec;
-    spec.Path = decode(fields[0]).trimmed();
-    if (spec.Path.isEmpty()) {
+    TSavedRow setup;
+    setup.Path = decode(fields[0]).trimmed();
+    if (setup.Path.isEmpty()) {
         problem(QStringLiteral("it names no trace; left out"));
         return std::nullopt;
     }
-    if (spec.Path.size() > MaxField) {
+    if (setup.Path.size() > MaxField) {
         problem(QStringLiteral("its path is longer than %1 characters; left out").arg(MaxField));
         return std::nullopt;
     }
-    spec.Row.Label = fields.size() > 1 ? decode(fields[1]).trimmed() : QString();
-    if (spec.Row.Label.isEmpty()) spec.Row.Label = spec.Path;
-    if (spec.Row.Label.size() > MaxField) {
-        spec.Row.Label.truncate(MaxField);
+    setup.Row.Label = fields.size() > 1 ? decode(fields[1]).trimmed() : QString();
+    if (setup.Row.Label.isEmpty()) setup.Row.Label = setup.Path;
+    if (setup.Row.Label.size() > MaxField) {
+        setup.Row.Label.truncate(MaxField);
         problem(QStringLiteral("its label was cut to %1 characters").arg(MaxField));
     }
     const QString colour = fields.size() > 2 ? decode(fields[2]).trimmed() : QString();
     static const QRegularExpression rgb(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
     if (rgb.match(colour).hasMatch()) {
-        spec.Row.Color = QColor::fromString(colour);
-        spec.HasColor = true;
+        setup.Row.Color = QColor::fromString(colour);
+        setup.HasColor = true;
     } else if (!colour.isEmpty()) {
         problem(QStringLiteral("\"%1\" is no colour (#RRGGBB); the row takes one of its own")
                     .arg(shortened(colour)));
@@ -159,10 +159,10 @@ std::optional<TRowSpec> parseRow(const QString& value, int number, QStringList* 
                         .arg(MaxField));
             continue;
         }
-        const QString error = known->Read(spec.Row, optionValue);
+        const QString error = known->Read(setup.Row, optionValue);
         if (!error.isEmpty()) problem(error + QStringLiteral("; the option was left out"));
     }
-    return spec;
+    return setup;
 }
 
 // Where the block's header line starts in a file's text, or -1. Each line is looked at once
@@ -259,8 +259,8 @@ QString Block(const TAnalyser& analyser) {
     return text + QStringLiteral("end") + CrLf;
 }
 
-TSpec Parse(const QStringList& lines, QStringList* problems) {
-    TSpec spec;
+TSetup Parse(const QStringList& lines, QStringList* problems) {
+    TSetup setup;
     // A damaged block may hold any number of bad lines: the first few are told.
     constexpr qsizetype MaxProblems = 20;
     QStringList found;
@@ -288,16 +288,16 @@ TSpec Parse(const QStringList& lines, QStringList* problems) {
             continue;
         }
         if (isRow) {
-            if (spec.Rows.size() >= MaxRows) {
+            if (setup.Rows.size() >= MaxRows) {
                 if (rowLines == MaxRows + 1)
                     found
                         << QStringLiteral("more than %1 rows; the rest were left out").arg(MaxRows);
                 continue;
             }
-            if (std::optional<TRowSpec> row = parseRow(*value, rowLines, &found))
-                spec.Rows.append(*row);
+            if (std::optional<TSavedRow> row = parseRow(*value, rowLines, &found))
+                setup.Rows.append(*row);
         } else if (key.compare(QStringLiteral("Collapsed"), Qt::CaseInsensitive) == 0) {
-            if (spec.Collapsed.size() < MaxRows) spec.Collapsed << decode(*value).trimmed();
+            if (setup.Collapsed.size() < MaxRows) setup.Collapsed << decode(*value).trimmed();
         } else {
             found << QStringLiteral("\"%1\" is not understood; left out").arg(shortened(key));
         }
@@ -310,17 +310,17 @@ TSpec Parse(const QStringList& lines, QStringList* problems) {
         *problems << found;
         if (omitted > 0) *problems << QStringLiteral("%1 more left out").arg(omitted);
     }
-    return spec;
+    return setup;
 }
 
 bool HasBlock(QStringView text) {
     return headerAt(text) >= 0;
 }
 
-void Apply(TAnalyser* analyser, const TSpec& spec, QStringList* problems) {
+void Apply(TAnalyser* analyser, const TSetup& setup, QStringList* problems) {
     QList<TAnalyserRow> rows;
     QStringList unresolved;
-    for (const TRowSpec& wanted : spec.Rows) {
+    for (const TSavedRow& wanted : setup.Rows) {
         TAnalyserRow row = wanted.Row;
         QString error;
         row.Trace = analyser->TraceFor(wanted.Path, &error);
@@ -349,7 +349,7 @@ void Apply(TAnalyser* analyser, const TSpec& spec, QStringList* problems) {
                          .arg(unresolved.join(QStringLiteral(", ")));
     analyser->SetRows(rows);
     for (const QString& group : analyser->Groups())
-        analyser->SetCollapsed(group, spec.Collapsed.contains(group));
+        analyser->SetCollapsed(group, setup.Collapsed.contains(group));
 }
 
 TAnalyser* Of(TfrmPlugin* window) {
@@ -365,11 +365,11 @@ void Load(TfrmPlugin* window, QStringView text) {
     TAnalyser* analyser = Of(window);
     if (!analyser) return;
     QStringList problems;
-    TSpec spec;
+    TSetup setup;
     // Only the block's lines are taken: the components' lines are read already.
     if (const QStringList lines = blockLines(text); !lines.isEmpty())
-        spec = Parse(lines, &problems);
-    Apply(analyser, spec, &problems);
+        setup = Parse(lines, &problems);
+    Apply(analyser, setup, &problems);
     analyser->CommittedSetup = Block(*analyser);
     if (!analyser->Rows().isEmpty())
         if (auto* dock = window->findChild<QDockWidget*>(QStringLiteral("AnalyserDock"))) {

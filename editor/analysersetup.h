@@ -34,13 +34,13 @@ namespace AnalyserSetup {
 inline constexpr int MaxRows = 512;
 inline constexpr int MaxField = 1000; // characters of a path, label, group or option value
 
-struct TRowSpec {
+struct TSavedRow {
     QString Path;
     TAnalyserRow Row; // without a trace
     bool HasColor = false;
 };
-struct TSpec {
-    QList<TRowSpec> Rows;
+struct TSetup {
+    QList<TSavedRow> Rows;
     QStringList Collapsed;
 };
 
@@ -48,11 +48,11 @@ struct TSpec {
 QString Block(const TAnalyser& analyser);
 // Reads the first block of the class among the lines (cleaned or not); what is left out is said
 // in problems, one sentence each.
-TSpec Parse(const QStringList& lines, QStringList* problems);
+TSetup Parse(const QStringList& lines, QStringList* problems);
 bool HasBlock(QStringView text);
-// Replaces the analyser's rows with the spec's; paths that name nothing stay as unresolved rows
+// Replaces the analyser's rows with the setup's; paths that name nothing stay as unresolved rows
 // (listed in problems).
-void Apply(TAnalyser* analyser, const TSpec& spec, QStringList* problems);
+void Apply(TAnalyser* analyser, const TSetup& setup, QStringList* problems);
 
 // The window's analyser (nullptr when it has none).
 TAnalyser* Of(TfrmPlugin* window);

@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QStringList lines = BoardFile::SplitLines(BoardFile::DecodeText(bytes));
     // The analyser's block is read by its own parser, which takes any lines.
     QStringList problems;
-    const AnalyserSetup::TSpec spec = AnalyserSetup::Parse(lines, &problems);
-    if (spec.Rows.size() > AnalyserSetup::MaxRows || problems.size() > 64) {
+    const AnalyserSetup::TSetup setup = AnalyserSetup::Parse(lines, &problems);
+    if (setup.Rows.size() > AnalyserSetup::MaxRows || problems.size() > 64) {
         std::fprintf(stderr, "the analyser block was taken beyond its bounds\n");
         std::abort();
     }

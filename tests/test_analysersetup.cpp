@@ -238,9 +238,10 @@ private slots:
             lines << QStringLiteral("garbage %1").arg(i);
         lines << QStringLiteral("end");
         QStringList problems;
-        const AnalyserSetup::TSpec spec = AnalyserSetup::Parse(lines, &problems);
-        QCOMPARE(spec.Rows.size(), AnalyserSetup::MaxRows);
-        QCOMPARE(spec.Rows.last().Row.Label, QStringLiteral("r%1").arg(AnalyserSetup::MaxRows - 1));
+        const AnalyserSetup::TSetup setup = AnalyserSetup::Parse(lines, &problems);
+        QCOMPARE(setup.Rows.size(), AnalyserSetup::MaxRows);
+        QCOMPARE(setup.Rows.last().Row.Label,
+                 QStringLiteral("r%1").arg(AnalyserSetup::MaxRows - 1));
         QVERIFY(problems.size() <= 22);
         QVERIFY(problems.first().contains(QStringLiteral("more than")));
         QVERIFY(problems.last().contains(QStringLiteral("more left out")));
