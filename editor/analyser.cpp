@@ -7,6 +7,7 @@
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
 #include "editor/tracesession.h"
+#include "simulation/simform.h"
 #include "trace/recorder.h"
 #include "trace/serialtiming.h"
 
@@ -184,6 +185,7 @@ TAnalyser::TAnalyser(TfrmPlugin* window, QObject* parent)
         // A cleared recording takes the rows with it.
         if (m_session->Recorder().TraceCount() != 0) return;
         m_index.Reset();
+        CommittedSetup.clear();
         if (!m_rows.isEmpty()) {
             m_rows.clear();
             m_trigger.reset();
@@ -191,6 +193,10 @@ TAnalyser::TAnalyser(TfrmPlugin* window, QObject* parent)
             CursorB.reset();
             emit RowsChanged();
         }
+    });
+    // Rows whose path named nothing may name a component now (renamed, pasted, brought back).
+    connect(window, &TfrmPlugin::RunningChanged, this, [this](bool running) {
+        if (running) ResolveRows();
     });
 }
 
@@ -200,6 +206,7 @@ QString TAnalyser::TracePath(int trace) const {
 }
 
 int TAnalyser::Width(int row) const {
+    if (m_rows[row].Trace < 0) return 1; // unresolved: nothing recorded
     return m_session->Recorder().Trace(m_rows[row].Trace).Width;
 }
 
@@ -315,7 +322,7 @@ void TAnalyser::CheckTrigger(int trace) {
 
 double TAnalyser::BaudOf(int row) const {
     const TAnalyserRow& r = m_rows[row];
-    if (r.Baud > 0) return r.Baud;
+    if (r.Baud > 0 || r.Trace < 0) return r.Baud;
     const TTraceRecorder::TTrace& trace = m_session->Recorder().Trace(r.Trace);
     TFirmwareRunner* runner = m_window->Firmware()->Runner();
     if (trace.IsCore && trace.Core.Port == 3 && (trace.Core.Bit == 0 || trace.Core.Bit == 1) &&
@@ -326,5 +333,196 @@ double TAnalyser::BaudOf(int row) const {
 
 std::vector<TUartFrame> TAnalyser::Frames(int row, quint64 fromPs, quint64 toPs) const {
     const TAnalyserRow& r = m_rows[row];
+    if (r.Trace < 0) return {};
     return DecodeUart(m_index, r.Trace, BaudOf(row), r.UartBits, fromPs, toPs);
+}
+
+// ---------------------------------------------------------------- grouping and saving
+
+int TAnalyser::TraceFor(const QString& path, QString* error) {
+    const TTraceRecorder& recorder = m_session->Recorder();
+    for (int i = 0; i < recorder.TraceCount(); ++i)
+        if (TracePath(i).compare(path.trimmed(), Qt::CaseInsensitive) == 0) return i;
+    return m_session->AddTrace(path, error);
+}
+
+QString TAnalyser::RowPath(int row) const {
+    const TAnalyserRow& r = m_rows[row];
+    if (r.Trace < 0) return r.Unresolved;
+    // A component renamed since the row was made: its name now, so that the board opens with the
+    // row again.
+    const TTraceRecorder::TTrace& trace = m_session->Recorder().Trace(r.Trace);
+    if (trace.Contact && !trace.Ended) {
+        const QObject* component = trace.Contact;
+        while (component->parent() && component->parent() != m_window->Board())
+            component = component->parent();
+        if (component->parent() && !component->objectName().isEmpty() && trace.Name != trace.Scope)
+            return component->objectName() + QLatin1Char('.') + trace.Name;
+    }
+    return TracePath(r.Trace);
+}
+
+void TAnalyser::SetRows(const QList<TAnalyserRow>& rows) {
+    const int triggerTrace = m_trigger && m_trigger->Row >= 0 && m_trigger->Row < m_rows.size()
+                                 ? m_rows[m_trigger->Row].Trace
+                                 : -1;
+    m_rows = rows;
+    KeepGroupsTogether();
+    if (m_trigger) {
+        m_trigger->Row = -1;
+        for (int i = 0; i < m_rows.size() && triggerTrace >= 0; ++i)
+            if (m_rows[i].Trace == triggerTrace) m_trigger->Row = i;
+        if (m_trigger->Row < 0) m_trigger.reset();
+    }
+    Refresh();
+    emit RowsChanged();
+}
+
+void TAnalyser::KeepGroupsTogether() {
+    // Each group's rows follow its first row, in their order; rows without a group keep theirs.
+    QList<TAnalyserRow> ordered;
+    ordered.reserve(m_rows.size());
+    QStringList placed;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const QString& group = m_rows[i].Group;
+        if (group.isEmpty()) {
+            ordered.append(m_rows[i]);
+            continue;
+        }
+        if (placed.contains(group)) continue;
+        placed.append(group);
+        for (int j = i; j < m_rows.size(); ++j)
+            if (m_rows[j].Group == group) ordered.append(m_rows[j]);
+    }
+    m_rows = ordered;
+    m_collapsed.removeIf([&placed](const QString& group) { return !placed.contains(group); });
+}
+
+void TAnalyser::SetGroup(const QList<int>& rows, const QString& group) {
+    QList<int> chosen;
+    for (int row : rows)
+        if (row >= 0 && row < m_rows.size() && !chosen.contains(row)) chosen.append(row);
+    if (chosen.isEmpty()) return;
+    std::sort(chosen.begin(), chosen.end());
+    int before = chosen.first();
+    if (!group.isEmpty()) {
+        // After the group's last row that stays where it is.
+        for (int i = int(m_rows.size()) - 1; i >= 0; --i)
+            if (m_rows[i].Group == group && !chosen.contains(i)) {
+                before = i + 1;
+                break;
+            }
+    }
+    MoveRowsTo(chosen, before, group);
+}
+
+void TAnalyser::MoveRowsTo(const QList<int>& rows, int before, const QString& group) {
+    const int triggerTrace = m_trigger && m_trigger->Row >= 0 && m_trigger->Row < m_rows.size()
+                                 ? m_rows[m_trigger->Row].Trace
+                                 : -1;
+    QList<TAnalyserRow> moved;
+    QList<TAnalyserRow> rest;
+    int at = 0;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (rows.contains(i)) {
+            moved.append(m_rows[i]);
+            moved.back().Group = group;
+        } else {
+            rest.append(m_rows[i]);
+            if (i < before) ++at;
+        }
+    }
+    if (moved.isEmpty()) return;
+    for (int i = 0; i < moved.size(); ++i)
+        rest.insert(at + i, moved[i]);
+    m_rows = rest;
+    KeepGroupsTogether();
+    if (m_trigger) {
+        for (int i = 0; i < m_rows.size(); ++i)
+            if (m_rows[i].Trace == triggerTrace) m_trigger->Row = i;
+    }
+    emit RowsChanged();
+}
+
+QStringList TAnalyser::Groups() const {
+    QStringList groups;
+    for (const TAnalyserRow& row : m_rows)
+        if (!row.Group.isEmpty() && !groups.contains(row.Group)) groups.append(row.Group);
+    return groups;
+}
+
+QList<TAnalyserLine> TAnalyser::Lines() const {
+    QList<TAnalyserLine> lines;
+    QString group;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const QString& g = m_rows[i].Group;
+        if (!g.isEmpty() && g != group) lines.append({-1, g});
+        group = g;
+        if (g.isEmpty() || !m_collapsed.contains(g)) lines.append({i, g});
+    }
+    return lines;
+}
+
+void TAnalyser::SetCollapsed(const QString& group, bool collapsed) {
+    if (collapsed == m_collapsed.contains(group)) return;
+    if (collapsed)
+        m_collapsed.append(group);
+    else
+        m_collapsed.removeAll(group);
+    emit RowsChanged();
+}
+
+void TAnalyser::MoveRowInGroups(int row, int by) {
+    const int to = row + by;
+    if (row < 0 || row >= m_rows.size() || (by != 1 && by != -1)) return;
+    const QString own = m_rows[row].Group;
+    const QString next = to >= 0 && to < m_rows.size() ? m_rows[to].Group : QString();
+    if (to >= 0 && to < m_rows.size() && next == own) {
+        MoveRow(row, by);
+        return;
+    }
+    // At the edge of a block: the row leaves its group first, or joins the one it reaches.
+    if (!own.isEmpty())
+        MoveRowsTo({row}, by > 0 ? row + 1 : row, QString());
+    else if (!next.isEmpty())
+        MoveRowsTo({row}, by > 0 ? row + 1 : row, next);
+}
+
+void TAnalyser::MoveGroup(const QString& group, int by) {
+    QList<int> members;
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].Group == group) members.append(i);
+    if (members.isEmpty() || (by != 1 && by != -1)) return;
+    // Past the neighbouring line: a row without a group, or a whole group.
+    int before = -1;
+    if (by < 0 && members.first() > 0) {
+        const QString above = m_rows[members.first() - 1].Group;
+        before = members.first() - 1;
+        while (!above.isEmpty() && before > 0 && m_rows[before - 1].Group == above)
+            --before;
+    } else if (by > 0 && members.last() + 1 < m_rows.size()) {
+        const QString below = m_rows[members.last() + 1].Group;
+        before = members.last() + 2;
+        while (!below.isEmpty() && before < m_rows.size() && m_rows[before].Group == below)
+            ++before;
+    }
+    if (before >= 0) MoveRowsTo(members, before, group);
+}
+
+void TAnalyser::ResolveRows() {
+    bool resolved = false;
+    for (TAnalyserRow& row : m_rows) {
+        if (row.Trace >= 0) continue;
+        const int trace = TraceFor(row.Unresolved, nullptr);
+        if (trace < 0 || std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                     [trace](const TAnalyserRow& r) { return r.Trace == trace; }))
+            continue;
+        row.Trace = trace;
+        row.Unresolved.clear();
+        resolved = true;
+    }
+    if (resolved) {
+        Refresh();
+        emit RowsChanged();
+    }
 }

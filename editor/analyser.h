@@ -99,6 +99,17 @@ struct TAnalyserRow {
     bool Uart = false;
     double Baud = 0; // 0: from the firmware's serial set-up (TXD/RXD rows)
     int UartBits = 8;
+    // grouping and saving
+    QString Group; // the named group the row is shown in; empty: none
+    // The saved path of a row whose path names nothing on this board (Trace is -1 then): the row
+    // stays, shows why, and is saved again.
+    QString Unresolved;
+};
+
+// A line of the analyser's view: a row, or the header of a group (Row -1).
+struct TAnalyserLine {
+    int Row = -1;
+    QString Group;
 };
 
 // A single trigger: fires once, on the Count-th occurrence of the condition on a row.
@@ -149,6 +160,37 @@ public:
     bool Armed() const { return m_trigger.has_value(); }
     std::optional<quint64> TriggeredAt() const { return m_triggeredAt; }
 
+    // grouping and saving
+    TfrmPlugin* Window() const { return m_window; }
+    // The trace of a path: the one traced already, else a new one; -1 with the reason in error.
+    int TraceFor(const QString& path, QString* error);
+    // The path a row is saved under.
+    QString RowPath(int row) const;
+    // Replaces the rows (an opened board, an undo step); the trigger stays on its trace's row
+    // when that is still shown. Rows of one group are kept together.
+    void SetRows(const QList<TAnalyserRow>& rows);
+    // Puts rows in a group (empty: out of any group). They join the group's other rows, after
+    // the last; a new group starts where the first of them is.
+    void SetGroup(const QList<int>& rows, const QString& group);
+    QStringList Groups() const;
+    // The lines the view shows: group headers and the rows of expanded groups.
+    QList<TAnalyserLine> Lines() const;
+    void SetCollapsed(const QString& group, bool collapsed);
+    bool Collapsed(const QString& group) const { return m_collapsed.contains(group); }
+    // Moves a row up or down among the lines; across the edge of a group it joins the group it
+    // comes to (or leaves its own) before it passes any row.
+    void MoveRowInGroups(int row, int by);
+    // Moves a group's rows together past the neighbouring row or group.
+    void MoveGroup(const QString& group, int by);
+    // Moves rows (in their order) to stand before row `before` (the number of rows: the end),
+    // taking that place's group.
+    void MoveRowsTo(const QList<int>& rows, int before, const QString& group);
+    // Gives rows whose path named nothing their trace where the path names a contact now (Run
+    // does this as it starts).
+    void ResolveRows();
+    // The rows as last saved, opened or put on the undo stack (the saved block's text).
+    QString CommittedSetup;
+
 signals:
     void RowsChanged();
     void Triggered(quint64 ps);
@@ -164,4 +206,7 @@ private:
     int m_seen = 0;               // occurrences of the trigger's condition so far
     quint64 m_triggerChecked = 0; // points of the trigger's trace checked (counting forgotten)
     std::optional<quint64> m_triggeredAt;
+    // grouping and saving
+    void KeepGroupsTogether();
+    QStringList m_collapsed;
 };

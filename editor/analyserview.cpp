@@ -1,19 +1,24 @@
 #include "editor/analyserview.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QCompleter>
 #include <QDockWidget>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QToolButton>
@@ -22,6 +27,7 @@
 #include <cmath>
 
 #include "components/orvexcomponent.h"
+#include "editor/analysersetup.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwareui.h"
 #include "editor/tracesession.h"
@@ -38,16 +44,22 @@ TAnalyserView::TAnalyserView(TAnalyser* analyser, QWidget* parent)
     setObjectName(QStringLiteral("AnalyserView"));
     setMinimumHeight(AxisHeight + RowHeight);
     setFocusPolicy(Qt::ClickFocus);
+    setAcceptDrops(true);
     connect(analyser, &TAnalyser::RowsChanged, this, [this] {
         if (m_selected >= m_analyser->Rows().size())
             SetSelected(int(m_analyser->Rows().size()) - 1);
-        setMinimumHeight(AxisHeight + RowHeight * std::max<int>(1, int(m_analyser->Rows().size())));
+        if (!m_selectedGroup.isEmpty() && !m_analyser->Groups().contains(m_selectedGroup))
+            m_selectedGroup.clear();
+        m_marked.clear();
+        setMinimumHeight(AxisHeight +
+                         RowHeight * std::max<int>(1, int(m_analyser->Lines().size())));
         update();
     });
 }
 
 void TAnalyserView::SetSelected(int row) {
     m_selected = row;
+    if (row >= 0) m_selectedGroup.clear();
     emit SelectionChanged(row);
     update();
 }
@@ -77,9 +89,18 @@ void TAnalyserView::Render(QPainter& painter, QSize size) const {
     painter.fillRect(QRect(QPoint(0, 0), size), QColor(250, 250, 250));
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawAxis(painter, plotWidth);
-    const QList<TAnalyserRow>& rows = m_analyser->Rows();
-    for (int row = 0; row < rows.size(); ++row)
-        DrawRow(painter, row, AxisHeight + row * RowHeight, plotWidth);
+    const QList<TAnalyserLine> lines = m_analyser->Lines();
+    for (int line = 0; line < lines.size(); ++line) {
+        const int top = AxisHeight + line * RowHeight;
+        if (lines[line].Row < 0)
+            DrawHeader(painter, lines[line].Group, top, plotWidth);
+        else
+            DrawRow(painter, lines[line].Row, top, plotWidth);
+    }
+    if (m_dropY >= 0) {
+        painter.setPen(QPen(QColor(0, 90, 200), 2));
+        painter.drawLine(0, m_dropY, LabelWidth + plotWidth, m_dropY);
+    }
 
     painter.save();
     painter.translate(LabelWidth, 0);
@@ -147,12 +168,22 @@ void TAnalyserView::DrawRow(QPainter& painter, int row, int top, int plotWidth) 
     const TTraceIndex& index = m_analyser->Index();
     const bool bus = m_analyser->Width(row) > 1;
     const QRect labelRect(0, top, LabelWidth, RowHeight);
-    painter.fillRect(labelRect, row == m_selected ? QColor(200, 220, 255) : QColor(240, 240, 240));
+    painter.fillRect(labelRect, row == m_selected || m_marked.contains(row)
+                                    ? QColor(200, 220, 255)
+                                    : QColor(240, 240, 240));
     painter.setPen(r.Color);
     painter.fillRect(QRect(2, top + 4, 4, RowHeight - 8), r.Color);
     painter.setPen(Qt::black);
-    painter.drawText(labelRect.adjusted(10, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                     painter.fontMetrics().elidedText(r.Label, Qt::ElideLeft, LabelWidth - 12));
+    const int indent = r.Group.isEmpty() ? 0 : 10; // a group's rows stand under its header
+    painter.drawText(
+        labelRect.adjusted(10 + indent, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+        painter.fontMetrics().elidedText(r.Label, Qt::ElideLeft, LabelWidth - 12 - indent));
+    if (r.Trace < 0) {
+        painter.setPen(QColor(160, 0, 0));
+        painter.drawText(QRect(LabelWidth + 6, top, plotWidth - 6, RowHeight),
+                         Qt::AlignVCenter | Qt::AlignLeft,
+                         QStringLiteral("%1 is not on this board").arg(r.Unresolved));
+    }
     painter.setPen(QColor(220, 220, 220));
     painter.drawLine(0, top + RowHeight - 1, LabelWidth + plotWidth, top + RowHeight - 1);
 
@@ -293,11 +324,23 @@ void TAnalyserView::keyPressEvent(QKeyEvent* event) {
         emit EdgeRequested(true);
         break;
     case Qt::Key_Up:
-        if (m_selected > 0) SetSelected(m_selected - 1);
+    case Qt::Key_Down: {
+        // Over the lines shown: headers and the rows of expanded groups.
+        const QList<TAnalyserLine> lines = m_analyser->Lines();
+        qsizetype at = -1;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if ((lines[i].Row >= 0 && lines[i].Row == m_selected) ||
+                (lines[i].Row < 0 && !m_selectedGroup.isEmpty() &&
+                 lines[i].Group == m_selectedGroup))
+                at = i;
+        const qsizetype to = event->key() == Qt::Key_Up ? at - 1 : at + 1;
+        if (at < 0 || to < 0 || to >= lines.size()) break;
+        if (lines[to].Row >= 0)
+            SetSelected(lines[to].Row);
+        else
+            SelectGroup(lines[to].Group);
         break;
-    case Qt::Key_Down:
-        if (m_selected + 1 < m_analyser->Rows().size()) SetSelected(m_selected + 1);
-        break;
+    }
     default:
         QWidget::keyPressEvent(event);
         return;
@@ -311,12 +354,45 @@ void TAnalyserView::mousePressEvent(QMouseEvent* event) {
     m_dragging = false;
     m_button = event->button();
     m_shift = event->modifiers() & Qt::ShiftModifier;
-    const int row = (m_pressAt.y() - AxisHeight) / RowHeight;
-    if (m_pressAt.y() >= AxisHeight && row < m_analyser->Rows().size()) SetSelected(row);
+    const QList<TAnalyserLine> lines = m_analyser->Lines();
+    const int line = LineAt(m_pressAt.y());
+    if (line < 0 || line >= lines.size()) return;
+    if (lines[line].Row >= 0) {
+        // Ctrl+click adds rows to the selection (for Group), a plain click selects one.
+        const int row = lines[line].Row;
+        if (event->modifiers() & Qt::ControlModifier) {
+            if (m_selected >= 0 && m_selected != row && !m_marked.contains(m_selected))
+                m_marked.append(m_selected);
+            if (m_marked.contains(row)) {
+                m_marked.removeAll(row);
+                update();
+                return;
+            }
+        } else {
+            m_marked.clear();
+        }
+        SetSelected(row);
+        return;
+    }
+    m_marked.clear();
+    SelectGroup(lines[line].Group);
+    // The triangle folds and unfolds the group.
+    if (m_pressAt.x() < 18 && m_button == Qt::LeftButton) {
+        // Folding is saved with the board, so it counts as a change of the rows.
+        m_analyser->SetCollapsed(lines[line].Group, !m_analyser->Collapsed(lines[line].Group));
+        AnalyserSetup::Commit(m_analyser);
+    }
 }
 
 void TAnalyserView::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton) || m_shift) return;
+    // A drag in the label column takes the row (or group) to another place.
+    if (m_pressAt.x() < LabelWidth && m_pressAt.y() >= AxisHeight) {
+        if ((event->position().toPoint() - m_pressAt).manhattanLength() >=
+            QApplication::startDragDistance())
+            StartRowDrag();
+        return;
+    }
     const int dx = event->position().toPoint().x() - m_pressAt.x();
     if (!m_dragging && std::abs(dx) < 4) return;
     m_dragging = true;
@@ -337,6 +413,200 @@ void TAnalyserView::PlaceCursor(QMouseEvent* event) {
     else if (m_button == Qt::LeftButton)
         m_analyser->CursorA = at;
     emit CursorsChanged();
+    update();
+}
+
+// ---------------------------------------------------------------- view: groups and drops
+
+const QString TAnalyserView::RowsMime = QStringLiteral("application/x-brelvan-analyser-rows");
+
+void TAnalyserView::SelectGroup(const QString& group) {
+    m_selectedGroup = group;
+    m_selected = -1;
+    emit SelectionChanged(-1);
+    update();
+}
+
+QList<int> TAnalyserView::SelectedRows() const {
+    QList<int> rows;
+    for (int row : m_marked)
+        if (row >= 0 && row < m_analyser->Rows().size()) rows.append(row);
+    if (m_selected >= 0 && m_selected < m_analyser->Rows().size() && !rows.contains(m_selected))
+        rows.append(m_selected);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int TAnalyserView::LineAt(int y) const {
+    if (y < AxisHeight) return -1;
+    return std::min<int>((y - AxisHeight) / RowHeight, int(m_analyser->Lines().size()));
+}
+
+void TAnalyserView::DrawHeader(QPainter& painter, const QString& group, int top,
+                               int plotWidth) const {
+    const QRect labelRect(0, top, LabelWidth, RowHeight);
+    const bool selected = group == m_selectedGroup;
+    painter.fillRect(labelRect, selected ? QColor(200, 220, 255) : QColor(225, 225, 232));
+    painter.fillRect(QRect(LabelWidth, top, plotWidth, RowHeight), QColor(242, 242, 246));
+    const bool collapsed = m_analyser->Collapsed(group);
+    // The triangle: pointing right when folded, down when open.
+    QPainterPath triangle;
+    const QPointF c(9, top + RowHeight / 2.0);
+    if (collapsed) {
+        triangle.moveTo(c + QPointF(-3, -5));
+        triangle.lineTo(c + QPointF(4, 0));
+        triangle.lineTo(c + QPointF(-3, 5));
+    } else {
+        triangle.moveTo(c + QPointF(-5, -3));
+        triangle.lineTo(c + QPointF(5, -3));
+        triangle.lineTo(c + QPointF(0, 4));
+    }
+    triangle.closeSubpath();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillPath(triangle, QColor(70, 70, 70));
+    painter.restore();
+    int count = 0;
+    for (const TAnalyserRow& row : m_analyser->Rows())
+        if (row.Group == group) ++count;
+    QFont font = painter.font();
+    font.setBold(true);
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(labelRect.adjusted(18, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     painter.fontMetrics().elidedText(group, Qt::ElideRight, LabelWidth - 20));
+    painter.restore();
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawText(QRect(LabelWidth + 6, top, plotWidth - 6, RowHeight),
+                     Qt::AlignVCenter | Qt::AlignLeft,
+                     collapsed ? QStringLiteral("%1 rows folded").arg(count)
+                               : QStringLiteral("%1 rows").arg(count));
+    painter.setPen(QColor(200, 200, 210));
+    painter.drawLine(0, top + RowHeight - 1, LabelWidth + plotWidth, top + RowHeight - 1);
+}
+
+void TAnalyserView::StartRowDrag() {
+    const QList<TAnalyserLine> lines = m_analyser->Lines();
+    const int line = LineAt(m_pressAt.y());
+    if (line < 0 || line >= lines.size()) return;
+    auto* data = new QMimeData;
+    if (lines[line].Row >= 0) {
+        data->setData(RowsMime, QStringLiteral("row %1").arg(lines[line].Row).toUtf8());
+        data->setText(m_analyser->RowPath(lines[line].Row));
+    } else {
+        data->setData(RowsMime, (QStringLiteral("group ") + lines[line].Group).toUtf8());
+        QStringList paths;
+        for (int i = 0; i < m_analyser->Rows().size(); ++i)
+            if (m_analyser->Rows()[i].Group == lines[line].Group) paths << m_analyser->RowPath(i);
+        data->setText(paths.join(QLatin1Char('\n')));
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+    m_dropY = -1;
+    update();
+}
+
+std::pair<int, QString> TAnalyserView::DropPlace(int y) const {
+    const QList<TAnalyserLine> lines = m_analyser->Lines();
+    const int rows = int(m_analyser->Rows().size());
+    const int line = LineAt(y);
+    if (line < 0) return {0, QString()};
+    if (line >= lines.size()) return {rows, QString()};
+    const TAnalyserLine& at = lines[line];
+    if (at.Row < 0) {
+        // On a header: first in its group.
+        for (int i = 0; i < rows; ++i)
+            if (m_analyser->Rows()[i].Group == at.Group) return {i, at.Group};
+        return {rows, at.Group};
+    }
+    const bool lowerHalf = (y - AxisHeight) % RowHeight >= RowHeight / 2;
+    return {lowerHalf ? at.Row + 1 : at.Row, m_analyser->Rows()[at.Row].Group};
+}
+
+bool TAnalyserView::Drop(const QMimeData* data, int y) {
+    if (!data) return false;
+    const auto [before, group] = DropPlace(y);
+    if (data->hasFormat(RowsMime)) {
+        const QString what = QString::fromUtf8(data->data(RowsMime));
+        if (what.startsWith(QStringLiteral("row "))) {
+            bool ok = false;
+            const int row = what.mid(4).toInt(&ok);
+            if (!ok || row < 0 || row >= m_analyser->Rows().size()) return false;
+            const int trace = m_analyser->Rows()[row].Trace;
+            m_analyser->MoveRowsTo({row}, before, group);
+            for (int i = 0; i < m_analyser->Rows().size() && trace >= 0; ++i)
+                if (m_analyser->Rows()[i].Trace == trace) SetSelected(i);
+        } else if (what.startsWith(QStringLiteral("group "))) {
+            const QString moved = what.mid(6);
+            QList<int> members;
+            for (int i = 0; i < m_analyser->Rows().size(); ++i)
+                if (m_analyser->Rows()[i].Group == moved) members << i;
+            if (members.isEmpty() || group == moved) return false;
+            m_analyser->MoveRowsTo(members, before, moved);
+        } else {
+            return false;
+        }
+        AnalyserSetup::Commit(m_analyser);
+        return true;
+    }
+    if (!data->hasText()) return false;
+    QStringList failed;
+    QList<int> added;
+    for (const QString& line : data->text().split(QLatin1Char('\n'))) {
+        const QString path = line.trimmed();
+        if (path.isEmpty()) continue;
+        // A drop of something that is no list of paths is refused, not tried line by line.
+        if (path.size() > AnalyserSetup::MaxField || added.size() + failed.size() >= 256) {
+            failed << QStringLiteral("the dropped text is not a list of trace paths");
+            break;
+        }
+        QString error;
+        if (m_analyser->AddPath(path, &error))
+            added << int(m_analyser->Rows().size()) - 1;
+        else
+            failed << error;
+    }
+    if (!added.isEmpty()) {
+        m_analyser->MoveRowsTo(added, before, group);
+        SetSelected(std::min<int>(before, int(m_analyser->Rows().size()) - 1));
+        AnalyserSetup::Commit(m_analyser);
+    }
+    if (!failed.isEmpty()) ShowErrorBox(this, failed.join(QLatin1Char('\n')));
+    return !added.isEmpty();
+}
+
+void TAnalyserView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasFormat(RowsMime) || event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TAnalyserView::dragMoveEvent(QDragMoveEvent* event) {
+    // The edge between lines where the drop would go: below a header, else the nearer edge.
+    const int y = event->position().toPoint().y();
+    const QList<TAnalyserLine> lines = m_analyser->Lines();
+    const int line = std::max(0, LineAt(y));
+    int edge = line;
+    if (line < lines.size() &&
+        (lines[line].Row < 0 || (y - AxisHeight) % RowHeight >= RowHeight / 2))
+        ++edge;
+    m_dropY = AxisHeight + edge * RowHeight;
+    event->acceptProposedAction();
+    update();
+}
+
+void TAnalyserView::dragLeaveEvent(QDragLeaveEvent*) {
+    m_dropY = -1;
+    update();
+}
+
+void TAnalyserView::dropEvent(QDropEvent* event) {
+    m_dropY = -1;
+    if (Drop(event->mimeData(), event->position().toPoint().y()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
     update();
 }
 
@@ -367,6 +637,9 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     m_path = new QLineEdit(this);
     m_path->setObjectName(QStringLiteral("AnalyserPath"));
     m_path->setPlaceholderText(QStringLiteral("Trace (e.g. SW1.Contact1, Host.P1, Host.TXD)"));
+    m_path->setToolTip(QStringLiteral("Rows also come from a component's right-click menu, from "
+                                      "dragging a component with the middle button onto the "
+                                      "rows, and from trace paths dropped as text"));
     m_path->setCompleter(new QCompleter(this));
     m_path->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     m_path->setMaximumWidth(240);
@@ -380,19 +653,13 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
             &QToolButton::clicked, this, &TAnalyserPanel::RemoveClick);
     connect(button(this, bar, QStringLiteral("\u2191"), "AnalyserUp",
                    QStringLiteral("Move the row up")),
-            &QToolButton::clicked, this, [this] {
-                const int row = m_viewWidget->Selected();
-                m_analyser->MoveRow(row, -1);
-                if (row > 0) m_viewWidget->SetSelected(row - 1);
-            });
+            &QToolButton::clicked, this, [this] { MoveClick(-1); });
     connect(button(this, bar, QStringLiteral("\u2193"), "AnalyserDown",
                    QStringLiteral("Move the row down")),
-            &QToolButton::clicked, this, [this] {
-                const int row = m_viewWidget->Selected();
-                m_analyser->MoveRow(row, 1);
-                if (row >= 0 && row + 1 < m_analyser->Rows().size())
-                    m_viewWidget->SetSelected(row + 1);
-            });
+            &QToolButton::clicked, this, [this] { MoveClick(1); });
+    connect(button(this, bar, QStringLiteral("Group"), "AnalyserGroup",
+                   QStringLiteral("Put the row in a named group")),
+            &QToolButton::clicked, this, &TAnalyserPanel::GroupClick);
     connect(button(this, bar, QStringLiteral("Rename"), "AnalyserRename",
                    QStringLiteral("Rename the row")),
             &QToolButton::clicked, this, &TAnalyserPanel::RenameClick);
@@ -433,7 +700,14 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
 
     m_viewWidget = new TAnalyserView(m_analyser, this);
     m_viewWidget->SetFollow(true);
-    layout->addWidget(m_viewWidget, 1);
+    // Many rows scroll rather than squeeze the board out of the window.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("AnalyserScroller"));
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(m_viewWidget);
+    layout->addWidget(scroller, 1);
     m_readout = new QLabel(this);
     m_readout->setObjectName(QStringLiteral("AnalyserReadout"));
     layout->addWidget(m_readout);
@@ -489,6 +763,7 @@ bool TAnalyserPanel::AddPath(const QString& path) {
         return false;
     }
     m_viewWidget->SetSelected(int(m_analyser->Rows().size()) - 1);
+    AnalyserSetup::Commit(m_analyser);
     return true;
 }
 
@@ -497,8 +772,67 @@ void TAnalyserPanel::AddClick() {
     if (AddPath(m_path->text())) m_path->clear();
 }
 
+void TAnalyserPanel::MoveClick(int by) {
+    if (!m_viewWidget->SelectedGroup().isEmpty()) {
+        m_analyser->MoveGroup(m_viewWidget->SelectedGroup(), by);
+    } else {
+        const int row = m_viewWidget->Selected();
+        if (row < 0 || row >= m_analyser->Rows().size()) return;
+        const int trace = m_analyser->Rows()[row].Trace;
+        const QString label = m_analyser->Rows()[row].Label;
+        m_analyser->MoveRowInGroups(row, by);
+        // The selection follows the row.
+        for (int i = 0; i < m_analyser->Rows().size(); ++i)
+            if (m_analyser->Rows()[i].Trace == trace && m_analyser->Rows()[i].Label == label)
+                m_viewWidget->SetSelected(i);
+    }
+    AnalyserSetup::Commit(m_analyser);
+}
+
+void TAnalyserPanel::GroupClick() {
+    // The selected rows join a group; with a header selected, its rows take the new name.
+    const QString header = m_viewWidget->SelectedGroup();
+    QList<int> rows;
+    if (!header.isEmpty()) {
+        for (int i = 0; i < m_analyser->Rows().size(); ++i)
+            if (m_analyser->Rows()[i].Group == header) rows << i;
+    } else {
+        rows = m_viewWidget->SelectedRows();
+    }
+    if (rows.isEmpty()) {
+        ShowErrorBox(this, QStringLiteral("Select the rows to group first (Ctrl+click adds rows)"));
+        return;
+    }
+    const QStringList groups = m_analyser->Groups();
+    const std::optional<QString> name = Dialogs().InputText(
+        this, QStringLiteral("Group"),
+        groups.isEmpty() ? QStringLiteral("Group name (empty: no group):")
+                         : QStringLiteral("Group name (empty: no group; groups: %1):")
+                               .arg(groups.join(QStringLiteral(", "))),
+        header.isEmpty() ? m_analyser->Rows()[rows.first()].Group : header);
+    if (!name) return;
+    const QString group = name->trimmed();
+    if (group.size() > AnalyserSetup::MaxField) {
+        ShowErrorBox(
+            this,
+            QStringLiteral("A group name has at most %1 characters").arg(AnalyserSetup::MaxField));
+        return;
+    }
+    const int trace = m_analyser->Rows()[rows.first()].Trace;
+    m_analyser->SetGroup(rows, group);
+    if (!header.isEmpty() && !group.isEmpty()) {
+        m_viewWidget->SelectGroup(group);
+    } else {
+        for (int i = 0; i < m_analyser->Rows().size(); ++i)
+            if (m_analyser->Rows()[i].Trace == trace && m_analyser->Rows()[i].Group == group)
+                m_viewWidget->SetSelected(i);
+    }
+    AnalyserSetup::Commit(m_analyser);
+}
+
 void TAnalyserPanel::RemoveClick() {
     m_analyser->RemoveRow(m_viewWidget->Selected());
+    AnalyserSetup::Commit(m_analyser);
 }
 
 void TAnalyserPanel::RenameClick() {
@@ -507,8 +841,15 @@ void TAnalyserPanel::RenameClick() {
     const std::optional<QString> name = Dialogs().InputText(
         this, QStringLiteral("Rename Row"), QStringLiteral("Name:"), m_analyser->Rows()[row].Label);
     if (!name || name->trimmed().isEmpty()) return;
+    if (name->trimmed().size() > AnalyserSetup::MaxField) {
+        ShowErrorBox(
+            this,
+            QStringLiteral("A row's name has at most %1 characters").arg(AnalyserSetup::MaxField));
+        return;
+    }
     m_analyser->Row(row).Label = name->trimmed();
     m_viewWidget->update();
+    AnalyserSetup::Commit(m_analyser);
 }
 
 void TAnalyserPanel::ColourClick() {
@@ -525,6 +866,7 @@ void TAnalyserPanel::ColourClick() {
     }
     m_analyser->Row(row).Color = colour;
     m_viewWidget->update();
+    AnalyserSetup::Commit(m_analyser);
 }
 
 void TAnalyserPanel::UartClick() {
@@ -548,6 +890,7 @@ void TAnalyserPanel::UartClick() {
     if (parts.value(0).compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0) {
         r.Uart = false;
         m_viewWidget->update();
+        AnalyserSetup::Commit(m_analyser);
         return;
     }
     bool ok = true;
@@ -562,6 +905,7 @@ void TAnalyserPanel::UartClick() {
     r.Uart = true;
     r.Baud = baud;
     r.UartBits = bits;
+    AnalyserSetup::Commit(m_analyser);
     if (m_analyser->BaudOf(row) <= 0)
         ShowInformationBox(this, QStringLiteral("No baud rate yet: the firmware's serial port is "
                                                 "not set up; set one by hand"));
@@ -768,6 +1112,7 @@ QDockWidget* InstallAnalyser(TfrmPlugin* window) {
             }
         }
         dock->show();
+        AnalyserSetup::Commit(panel->Analyser());
         if (!failed.isEmpty()) ShowErrorBox(panel, failed.join(QLatin1Char('\n')));
     });
     return dock;

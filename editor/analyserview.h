@@ -9,6 +9,7 @@ class QComboBox;
 class QDockWidget;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QPainter;
 class QTimer;
 
@@ -43,6 +44,20 @@ public:
 
     QSize sizeHint() const override { return {700, 200}; }
 
+    // grouping and saving
+    // The selected group header (empty when a row or nothing is selected).
+    const QString& SelectedGroup() const { return m_selectedGroup; }
+    void SelectGroup(const QString& group);
+    // The selected row and those Ctrl+clicked with it, in row order.
+    QList<int> SelectedRows() const;
+    // The view's line under y (-1 above the rows, the number of lines below them).
+    int LineAt(int y) const;
+    // Where a drop at y puts rows: before which row, in which group.
+    std::pair<int, QString> DropPlace(int y) const;
+    // Drops trace paths (text, one a line) or dragged rows at y; false when nothing was taken.
+    bool Drop(const QMimeData* data, int y);
+    static const QString RowsMime; // rows dragged within the view: "row N" or "group NAME"
+
 signals:
     void SelectionChanged(int row);
     void CursorsChanged();
@@ -55,6 +70,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void DrawRow(QPainter& painter, int row, int top, int plotWidth) const;
@@ -70,6 +89,12 @@ private:
     bool m_dragging = false;
     Qt::MouseButton m_button = Qt::NoButton;
     bool m_shift = false;
+    // grouping and saving
+    void DrawHeader(QPainter& painter, const QString& group, int top, int plotWidth) const;
+    void StartRowDrag();
+    QString m_selectedGroup;
+    int m_dropY = -1;    // where a drag over the view would insert, or -1
+    QList<int> m_marked; // rows Ctrl+clicked besides the selected one
 };
 
 // The analyser dock's content: a trace path field with completion, the row commands (remove,
@@ -103,6 +128,12 @@ public:
     void ExportClick(int what);
     void UpdateReadout();
     void UpdateCompletion();
+    // grouping and saving
+    // Moves the selected row or group up (-1) or down (1).
+    void MoveClick(int by);
+    // Puts the selected rows in a group named by the user (an existing name joins it); with a
+    // group header selected, renames the group.
+    void GroupClick();
 
 private:
     TfrmPlugin* m_window;

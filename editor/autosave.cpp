@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUndoStack>
 
+#include "editor/analysersetup.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
 #include "platform/dialogs.h"
@@ -147,7 +148,8 @@ bool TAutosave::WriteNow() {
         Remove();
         return false;
     }
-    const QString text = BoardFile::WriteBoard(m_window.Board(), m_window.GridSize()).Text;
+    const QString text = BoardFile::WriteBoard(m_window.Board(), m_window.GridSize()).Text +
+                         AnalyserSetup::Block(&m_window);
     // A board was saved under the copy's name: that file is the user's, the copy moves on.
     if (!m_copyPath.isEmpty() &&
         ((!m_window.FileName().isEmpty() &&
@@ -296,7 +298,8 @@ bool TAutosave::Restore(const QString& copyPath) {
                                     .arg(shown, trial.Error->Describe()));
         return false;
     }
-    if (trial.Count == 0 && !BoardFile::CleanLine(copy.Text).isEmpty()) {
+    if (trial.Count == 0 && !BoardFile::CleanLine(copy.Text).isEmpty() &&
+        !AnalyserSetup::HasBlock(copy.Text)) {
         ShowErrorBox(&m_window, QStringLiteral("The recovery copy %1 was not restored: its board "
                                                "holds no component that can be built.")
                                     .arg(shown));
@@ -313,6 +316,7 @@ bool TAutosave::Restore(const QString& copyPath) {
     m_window.SetFileName(copy.BoardFile);
     m_window.SetModified(true);
     if (!copy.BoardFile.isEmpty()) emit m_window.BoardOpened(copy.BoardFile);
+    AnalyserSetup::Load(&m_window, copy.Text);
     ReleaseFound(copyPath, true);
     if (!result.Warnings.isEmpty())
         Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),

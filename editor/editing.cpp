@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QToolButton>
 
+#include "editor/boardcontextmenu.h"
 #include "editor/boardedits.h"
 #include "editor/brelvanfrm.h"
 #include "editor/brelvanprop.h"
@@ -127,6 +128,7 @@ void TfrmPlugin::WireComponent(TOrvexGraphicComponent* component) {
     component->OnMouseDown = [this](QObject* sender, Qt::MouseButton button,
                                     Qt::KeyboardModifiers modifiers, const QPoint& pos) {
         ObjectMouseDown(sender, button, modifiers, pos);
+        BoardContextMenu::MouseDown(this, sender, button, pos);
     };
     component->OnMouseMove = [this](QObject* sender, Qt::MouseButtons buttons,
                                     Qt::KeyboardModifiers modifiers, const QPoint& pos) {

@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QUndoStack>
 
+#include "editor/analysersetup.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
 #include "editor/editcommands.h"
@@ -153,7 +154,8 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
     }
     // An empty board is saved as a file without lines, and opens again as an empty board.
     const bool formFile = QFileInfo(fileName).suffix().compare(u"dfm", Qt::CaseInsensitive) == 0;
-    if (trial.Count == 0 && (formFile || !BoardFile::CleanLine(text).isEmpty())) {
+    if (trial.Count == 0 && (formFile || !BoardFile::CleanLine(text).isEmpty()) &&
+        !AnalyserSetup::HasBlock(text)) {
         if (formFile)
             ShowErrorBox(&m_window, loadReport(fileName, 0));
         else if (!trial.Warnings.isEmpty())
@@ -211,6 +213,7 @@ bool TFileCommands::LoadFromFile(const QString& fileName) {
     // The board stands complete, its title and firmware with it, before any box is shown: a box
     // holds up nothing that belongs to the board.
     emit m_window.BoardOpened(fileName);
+    AnalyserSetup::Load(&m_window, text);
     ShowInformationBox(&m_window, loadReport(fileName, result.Count));
     if (!result.Warnings.isEmpty())
         Dialogs().ShowMessage(&m_window, MessageIcon::Warning, QStringLiteral("Warning"),
@@ -229,8 +232,8 @@ bool TFileCommands::SaveToFile(const QString& fileName) {
                          .arg(QDir::toNativeSeparators(fileName), written.Unreadable->Describe()));
         return false;
     }
-    if (const QString failure = BoardFile::WriteFile(fileName, written.Text.toUtf8());
-        !failure.isEmpty()) {
+    const QString text = written.Text + AnalyserSetup::Block(&m_window);
+    if (const QString failure = BoardFile::WriteFile(fileName, text.toUtf8()); !failure.isEmpty()) {
         ShowErrorBox(&m_window, failure);
         return false;
     }

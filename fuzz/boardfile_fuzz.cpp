@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "editor/analysersetup.h"
 #include "editor/boardfile.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -54,6 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (qint64(size) > BoardFile::MaxFileSize) return 0;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const QStringList lines = BoardFile::SplitLines(BoardFile::DecodeText(bytes));
+    // The analyser's block is read by its own parser, which takes any lines.
+    QStringList problems;
+    const AnalyserSetup::TSetup setup = AnalyserSetup::Parse(lines, &problems);
+    if (setup.Rows.size() > AnalyserSetup::MaxRows || problems.size() > 64) {
+        std::fprintf(stderr, "the analyser block was taken beyond its bounds\n");
+        std::abort();
+    }
     const std::optional<QString> first = OpenAndSave(lines);
     if (!first) return 0;
     const std::optional<QString> second = OpenAndSave(BoardFile::SplitLines(*first));

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include "editor/analyser.h"
 #include "editor/autosave.h"
 #include "editor/boardfile.h"
 #include "editor/brelvanfrm.h"
@@ -235,6 +236,28 @@ private slots:
         // Kept, it is offered again, and the lock taken for the question was let go.
         WindowFixture next;
         QCOMPARE(next.window->Autosave()->FindRecovered().size(), kept ? 1 : 0);
+    }
+
+    // The analyser's rows belong to the board: a copy keeps them and restoring brings them back.
+    void copyKeepsAnalyserRows() {
+        QDir().mkpath(TAutosave::RecoveryFolder());
+        const QString copy = TAutosave::RecoveryFolder() + QStringLiteral("/999998-1.json");
+        {
+            WindowFixture writer;
+            openAndEdit(writer, userBoard());
+            TAnalyser* analyser = writer.window->findChild<TAnalyser*>();
+            QVERIFY(analyser->AddPath(QStringLiteral("Host.P1.3"), nullptr));
+            analyser->Row(0).Label = QStringLiteral("Clock");
+            QVERIFY(writer.window->Autosave()->WriteNow());
+            QVERIFY(QFile::copy(writer.window->Autosave()->CopyPath(), copy));
+        }
+        WindowFixture f;
+        f.dialogs->choiceAnswers = {0}; // Restore
+        QCOMPARE(f.window->Autosave()->OfferRecovered(), 1);
+        const TAnalyser* analyser = f.window->findChild<TAnalyser*>();
+        QCOMPARE(analyser->Rows().size(), 1);
+        QCOMPARE(analyser->Rows()[0].Label, QStringLiteral("Clock"));
+        QCOMPARE(analyser->RowPath(0), QStringLiteral("Host.P1.3"));
     }
 
     // A damaged copy is reported, kept, and leaves the board alone.
