@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "editor/analyser.h"
+#include "editor/analyserdialogs.h"
 
 class QCheckBox;
 class QComboBox;
@@ -70,6 +71,8 @@ private:
     bool m_dragging = false;
     Qt::MouseButton m_button = Qt::NoButton;
     bool m_shift = false;
+    // decoders
+    void DrawLcd(QPainter& painter, int row, int top, int plotWidth) const;
 };
 
 // The analyser dock's content: a trace path field with completion, the row commands (remove,
@@ -112,6 +115,15 @@ private:
     QLabel* m_readout;
     QCheckBox* m_followBox;
     QTimer* m_timer;
+
+public:
+    // decoders
+    // What the settings dialogs give, applied (UartClick, TriggerClick and LcdClick open them).
+    void ApplyUart(int row, const TUartSettings& settings);
+    void ApplyTrigger(const TAnalyserTrigger& trigger);
+    void LcdClick();
+    // Adds a row that decodes a character LCD's bus; a failure is reported.
+    bool AddLcdRow(const TLcdBusPaths& paths);
 };
 
 // Puts the analyser dock in the window, with its toggle in the Firmware menu.

@@ -54,6 +54,7 @@ Core::Core(Variant variant) : m_variant(variant) {
 }
 
 void Core::Reset() {
+    m_stopRequested = false;
     m_sfr.fill(0);
     m_sfr[sfr::SP - 0x80] = 0x07;
     for (int p = 0; p < 4; ++p)
@@ -318,6 +319,7 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         if (cyc >= m_nextEvent) {
             m_cycles = cyc;
             m_pc = pc;
+            if (m_stopRequested) break;
             Action action = events();
             if (action != Execute) {
                 if (action == Stopped) break;

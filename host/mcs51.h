@@ -80,6 +80,15 @@ public:
     // (the instruction at a breakpoint is not executed, except when the run starts there). Returns
     // the machine cycles that passed.
     uint64_t Run(uint64_t cycles);
+    // Ends Run() and Step() at the next instruction boundary; a hook asks for it while an
+    // instruction runs (a trigger on the level it wrote). Until ClearStopRequest the core runs no
+    // further. Costs the instruction loop nothing: it is checked where events are.
+    void RequestStop() {
+        m_stopRequested = true;
+        m_nextEvent = 0;
+    }
+    bool StopRequested() const { return m_stopRequested; }
+    void ClearStopRequest() { m_stopRequested = false; }
 
     RunState State() const { return m_state; }
     // Empty while running; e.g. "undefined instruction at 0x1234", "power-down", "idle".
@@ -199,6 +208,7 @@ private:
     void externalWrite(uint16_t address, uint8_t value);
 
     uint64_t m_nextEvent = 0; // cycle count at which events() must run (0: at once)
+    bool m_stopRequested = false;
     uint64_t m_timerSync = 0; // cycle count the timer registers are valid for
     int m_iramLimit = 128;    // indirect addresses at or above it do not exist
     uint8_t m_callCycles = 2;

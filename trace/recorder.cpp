@@ -253,6 +253,7 @@ void TTraceRecorder::EndTrace(int index) {
 void TTraceRecorder::Record(int index, qint32 value, quint64 time) {
     TTrace& trace = m_traces[size_t(index)];
     if (value == trace.Last) return;
+    const qint32 before = trace.Last;
     trace.Last = value;
     trace.LastTime = time;
     TTraceChange change;
@@ -260,6 +261,12 @@ void TTraceRecorder::Record(int index, qint32 value, quint64 time) {
     change.Value = value;
     change.Trace = quint16(index);
     Append(change);
+    if (trace.Armed && m_armedHook) [[unlikely]]
+        m_armedHook(index, before, value, time);
+}
+
+void TTraceRecorder::SetArmed(int trace, bool on) {
+    if (trace >= 0 && trace < int(m_traces.size())) m_traces[size_t(trace)].Armed = on;
 }
 
 void TTraceRecorder::Append(const TTraceChange& change) {

@@ -60,6 +60,7 @@ public:
         TCorePin Core;
         qint32 Last = Unknown; // the value last recorded
         quint64 LastTime = 0;
+        bool Armed = false; // a trigger watches it: each change recorded goes to the armed hook
     };
     static constexpr qint32 Unknown = INT32_MIN;
 
@@ -131,6 +132,14 @@ public:
     // A contact's level as a trace value.
     static qint32 ContactValue(const TOrvexDriver* contact, int width);
 
+    // A trigger's watch on one trace: the hook is called as each change of an armed trace is
+    // recorded (its index, the value before, the new value and its stamp), inside whatever wrote
+    // the level, so that a trigger can stop the firmware at that very instruction. Traces not
+    // armed cost one flag test.
+    using TArmedHook = std::function<void(int trace, qint32 before, qint32 value, quint64 time)>;
+    void SetArmedHook(TArmedHook hook) { m_armedHook = std::move(hook); }
+    void SetArmed(int trace, bool on);
+
 private:
     int TraceOf(const TOrvexDriver* contact) const;
     qint32 CoreValue(const TTrace& trace) const;
@@ -157,4 +166,5 @@ private:
     quint64 m_base = 0;     // the stamp the present stretch began at
     quint64 m_epochRaw = 0; // the time source's reading then
     quint64 m_lastRaw = 0;  // its last reading
+    TArmedHook m_armedHook;
 };
