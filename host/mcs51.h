@@ -56,6 +56,12 @@ public:
     }
     // A byte finished its transmit frame on the serial port (TI has just been raised).
     virtual void SerialTransmitted(uint8_t byte) { (void)byte; }
+    // A frame finished arriving at the serial receiver (whether or not SM2 lets RI rise); `ninth`
+    // is its ninth bit in modes 2 and 3.
+    virtual void SerialReceived(uint8_t byte, bool ninth) {
+        (void)byte;
+        (void)ninth;
+    }
 };
 
 class Core {

@@ -483,6 +483,7 @@ void Core::serialAdvance(uint64_t cycles, uint64_t t1ovf, uint64_t t2ovf, uint64
             unsigned before = requests();
             receiveDone();
             stampRaised(before, rxDoneAt + 1);
+            if (m_hooks) m_hooks->SerialReceived(uint8_t(m_rxByte), (m_rxByte & 0x100) != 0);
         } else {
             m_rxRemain -= units;
         }

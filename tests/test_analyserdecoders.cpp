@@ -281,6 +281,79 @@ private slots:
         QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Running);
     }
 
+    // ---- serial frames on the core's pins
+
+    // Bytes fed to the firmware's receiver appear on RXD as frames at its baud rate, ending when
+    // the receiver takes them; the echo goes out on TXD.
+    void serialInOnRxd() {
+        Editor e;
+        QVERIFY(e.start(QStringLiteral("/examples/serial_echo.ovd"),
+                        QStringLiteral("/examples/firmware/serial_echo.ihx"),
+                        {QStringLiteral("Host.RXD"), QStringLiteral("Host.TXD")}));
+        e.runner()->RunFor(20);
+        const quint64 fedAt = e.runner()->Cycles() * 1000000;
+        e.runner()->SerialReceive("hi");
+        e.runner()->RunFor(20);
+        TAnalyser* analyser = e.analyser();
+        for (int row : {0, 1})
+            e.panel()->ApplyUart(row, TUartSettings{});
+        analyser->Refresh();
+        QVERIFY(qAbs(analyser->BaudOf(0) - 4807.7) < 0.1);
+        QByteArray received, sent;
+        const std::vector<TUartFrame> frames = analyser->Frames(0, 0, analyser->EndPs());
+        for (const TUartFrame& frame : frames) {
+            QVERIFY(!frame.FramingError);
+            // Not before it was fed (the receiver counts its frame in timer overflows).
+            QVERIFY(double(frame.Start) > double(fedAt) - 0.1e12 / 4807.7);
+            received.append(char(frame.Value));
+        }
+        QCOMPARE(received, QByteArray("hi"));
+        // Back to back: the second frame starts as the first ends.
+        QVERIFY(qAbs(double(frames[1].Start) - double(frames[0].End)) < 1e12 / 4807.7);
+        for (const TUartFrame& frame : analyser->Frames(1, 0, analyser->EndPs()))
+            sent.append(char(frame.Value));
+        QCOMPARE(sent, QByteArray("hello\r\nhi"));
+    }
+
+    // A byte shifted out in mode 0: eight data bits on RXD, LSB first, one a machine cycle, and
+    // eight clock pulses on TXD whose rising edges find each bit; a P3 bus shows both.
+    void shiftRegisterFrame() {
+        Editor e;
+        QVERIFY(e.start(
+            QStringLiteral("/tests/boards/host_pin_p10.ovd"),
+            QStringLiteral("/tests/scenarios/firmware/shift_out.ihx"),
+            {QStringLiteral("Host.RXD"), QStringLiteral("Host.TXD"), QStringLiteral("Host.P3")}));
+        e.runner()->RunFor(1);
+        TAnalyser* analyser = e.analyser();
+        analyser->Refresh();
+        const TTraceIndex& index = analyser->Index();
+        const int rxd = analyser->Rows()[0].Trace, txd = analyser->Rows()[1].Trace,
+                  p3 = analyser->Rows()[2].Trace;
+        QList<quint64> rises;
+        int falls = 0;
+        for (std::optional<quint64> edge = index.NextEdge(txd, 0); edge;
+             edge = index.NextEdge(txd, *edge))
+            if (index.ValueAt(txd, *edge) == 1)
+                rises.append(*edge);
+            else
+                ++falls;
+        QCOMPARE(rises.size(), 8);
+        QCOMPARE(falls, 8);
+        int byte = 0, busByte = 0;
+        for (int b = 0; b < 8; ++b) {
+            if (b > 0) QCOMPARE(rises[b] - rises[b - 1], quint64(1000000));
+            byte |= index.ValueAt(rxd, rises[b]) << b;
+            const qint32 bus = index.ValueAt(p3, rises[b]);
+            QCOMPARE(bus & 0x02, 0x02);
+            busByte |= (bus & 1) << b;
+        }
+        QCOMPARE(byte, 0xA5);
+        QCOMPARE(busByte, 0xA5);
+        // Both lines idle high after the frame.
+        QCOMPARE(analyser->Session()->Recorder().Current(rxd), 1);
+        QCOMPARE(analyser->Session()->Recorder().Current(txd), 1);
+    }
+
     // ---- the dialogs
 
     void uartDialog_data() {

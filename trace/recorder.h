@@ -44,7 +44,8 @@ public:
     static constexpr int MaxTraces = 4096;
 
     // A trace on the core's own pins: a port as a bus, or one bit of it. P3.0/P3.1 are RXD/TXD,
-    // P3.2/P3.3 INT0/INT1, P3.4/P3.5 T0/T1; TXD also shows the frames of the serial transmitter.
+    // P3.2/P3.3 INT0/INT1, P3.4/P3.5 T0/T1; TXD also shows the frames of the serial transmitter,
+    // RXD those the receiver took (in mode 0 RXD the data and TXD the shift clock).
     struct TCorePin {
         int Port = 0; // 0..3
         int Bit = -1; // 0..7, or -1 for the whole port
@@ -128,6 +129,7 @@ public:
     // TCorePinWatch
     void CorePinsChanged() override { SampleCore(); }
     void SerialFrameSent(uint8_t byte) override;
+    void SerialFrameReceived(uint8_t byte, bool ninth) override;
 
     // A contact's level as a trace value.
     static qint32 ContactValue(const TOrvexDriver* contact, int width);
@@ -148,6 +150,9 @@ private:
     void EndTrace(int index);
     void RecordPresent();
     void AppendGap(quint64 time);
+    // Draws a serial frame that has just ended on the core's RXD (pin 0) or TXD (pin 1) traces
+    // and P3 buses; in mode 0 the data on RXD and the shift clock on TXD.
+    void LayOutFrame(int pin, uint8_t byte, bool ninth);
 
     std::vector<TTraceChange> m_ring;
     size_t m_first = 0;
