@@ -357,8 +357,13 @@ void TAnalyserView::DrawLcd(QPainter& painter, int row, int top, int plotWidth) 
     }
     // Each transfer is a box from the rise of E to the next transfer (or the present): commands
     // blue, data green, reads grey, with as much of its text as fits.
+    // From the last transfer before the view: its box reaches into it.
+    const TTraceIndex& index = m_analyser->Index();
+    const int e = m_analyser->Rows()[row].Trace;
+    std::optional<quint64> before = index.PreviousEdge(e, quint64(from));
+    if (before) before = index.PreviousEdge(e, *before);
     const std::vector<TLcdTransfer> transfers =
-        m_analyser->LcdTransfers(row, quint64(from), quint64(to));
+        m_analyser->LcdTransfers(row, before.value_or(quint64(from)), quint64(to));
     const quint64 end = m_analyser->EndPs();
     const int y0 = 5, y1 = RowHeight - 6;
     double lastX = -10;
@@ -376,11 +381,14 @@ void TAnalyserView::DrawLcd(QPainter& painter, int row, int top, int plotWidth) 
         painter.fillRect(box, QColor(colour.red(), colour.green(), colour.blue(), 45));
         painter.setPen(QPen(colour, 1));
         painter.drawRect(box);
-        const double room = box.width() - 4;
-        if (room > 8) {
+        // The text stays in the visible part of a box that starts left of the view.
+        const QRectF label =
+            box.intersected(QRectF(0, y0, plotWidth, y1 - y0)).adjusted(2, 0, -2, 0);
+        if (label.width() > 8) {
             painter.setPen(Qt::black);
-            painter.drawText(box.adjusted(2, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                             painter.fontMetrics().elidedText(t.Text, Qt::ElideRight, int(room)));
+            painter.drawText(
+                label, Qt::AlignVCenter | Qt::AlignLeft,
+                painter.fontMetrics().elidedText(t.Text, Qt::ElideRight, int(label.width())));
         }
     }
     painter.restore();
