@@ -319,7 +319,6 @@ template <bool Single, bool Breaks> uint64_t Core::execute(uint64_t budget) {
         if (cyc >= m_nextEvent) {
             m_cycles = cyc;
             m_pc = pc;
-            if (m_stopRequested) break;
             Action action = events();
             if (action != Execute) {
                 if (action == Stopped) break;

@@ -214,7 +214,6 @@ private:
     void externalWrite(uint16_t address, uint8_t value);
 
     uint64_t m_nextEvent = 0; // cycle count at which events() must run (0: at once)
-    bool m_stopRequested = false;
     uint64_t m_timerSync = 0; // cycle count the timer registers are valid for
     int m_iramLimit = 128;    // indirect addresses at or above it do not exist
     uint8_t m_callCycles = 2;
@@ -230,9 +229,10 @@ private:
     uint8_t m_pinP1 = 0xFF; // pin levels the peripherals last saw (edges, GATE)
     uint8_t m_pinP3 = 0xFF;
     uint8_t m_sbufRx = 0;
-    uint16_t m_rxByte = 0;   // with the ninth bit
-    uint64_t m_txRemain = 0; // units of the baud source left in the transmit frame (0: idle)
-    uint64_t m_rxRemain = 0; // same for the frame being received
+    uint16_t m_rxByte = 0;        // with the ninth bit
+    uint64_t m_txRemain = 0;      // units of the baud source left in the transmit frame (0: idle)
+    uint64_t m_rxRemain = 0;      // same for the frame being received
+    bool m_stopRequested = false; // RequestStop: events() ends the run
 };
 
 // Intel HEX and raw binary images.

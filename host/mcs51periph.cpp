@@ -506,6 +506,7 @@ void Core::receiveDone() {
 // Runs at the scheduled event: brings the peripherals to the current cycle, starts a waiting
 // serial reception, takes an interrupt if one is due and plans the next event.
 Core::Action Core::events() {
+    if (m_stopRequested) return Stopped; // until the owner clears it
     syncPeripherals(m_cycles);
     if (m_state == RunState::PowerDown || m_state == RunState::Undefined) {
         m_nextEvent = 0;
