@@ -229,10 +229,11 @@ private:
     uint8_t m_pinP1 = 0xFF; // pin levels the peripherals last saw (edges, GATE)
     uint8_t m_pinP3 = 0xFF;
     uint8_t m_sbufRx = 0;
-    uint16_t m_rxByte = 0;        // with the ninth bit
-    uint64_t m_txRemain = 0;      // units of the baud source left in the transmit frame (0: idle)
-    uint64_t m_rxRemain = 0;      // same for the frame being received
-    bool m_stopRequested = false; // RequestStop: events() ends the run
+    uint16_t m_rxByte = 0;   // with the ninth bit
+    uint64_t m_txRemain = 0; // units of the baud source left in the transmit frame (0: idle)
+    uint64_t m_rxRemain = 0; // same for the frame being received
+    // RequestStop: events() ends every run until the request is cleared.
+    bool m_stopRequested = false;
 };
 
 // Intel HEX and raw binary images.

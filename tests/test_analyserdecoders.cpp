@@ -281,6 +281,31 @@ private slots:
         QCOMPARE(e.runner()->CurrentState(), TFirmwareRunner::State::Running);
     }
 
+    // Without firmware, Run goes off as soon as the board has settled the change that made the
+    // edge (not inside it); a line's value can be the condition.
+    void triggerStopsBoardRun() {
+        Editor e;
+        QVERIFY(e.window->LoadFromFile(SourceDir + QStringLiteral("/examples/switch_led.ovd")));
+        QVERIFY(e.panel()->AddPath(QStringLiteral("LED1.Anode")));
+        e.window->RunButton()->click();
+        TAnalyser* analyser = e.analyser();
+        const TTraceRecorder& recorder = analyser->Session()->Recorder();
+        const int trace = analyser->Rows()[0].Trace;
+        const qint32 before = recorder.Current(trace);
+        QVERIFY(before == 0 || before == 1);
+        QSignalSpy fired(analyser, &TAnalyser::Triggered);
+        e.panel()->ApplyTrigger({0, TAnalyserTrigger::Equals, 1 - before, 1});
+        e.clock->Advance(20);
+        auto* sw = e.find(QStringLiteral("SW1"));
+        QVERIFY(sw);
+        QTest::mouseClick(sw, Qt::LeftButton, {}, sw->rect().center());
+        QCOMPARE(fired.size(), 1);
+        QCOMPARE(*analyser->TriggeredAt(), recorder.Trace(trace).LastTime);
+        QCoreApplication::processEvents();
+        QVERIFY(!e.window->Running());
+        QVERIFY(!analyser->Armed());
+    }
+
     // ---- serial frames on the core's pins
 
     // Bytes fed to the firmware's receiver appear on RXD as frames at its baud rate, ending when
