@@ -1,5 +1,7 @@
 #include "editor/analyser.h"
 
+#include <QMetaObject>
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 
@@ -181,11 +183,16 @@ std::vector<TUartFrame> DecodeUart(const TTraceIndex& index, int trace, double b
 
 TAnalyser::TAnalyser(TfrmPlugin* window, QObject* parent)
     : QObject(parent), m_window(window), m_session(TTraceSession::Of(window)) {
+    m_session->Recorder().SetArmedHook([analyser = QPointer<TAnalyser>(this)](
+                                           int trace, qint32 before, qint32 value, quint64 time) {
+        if (analyser) analyser->ArmedTraceChanged(trace, before, value, time);
+    });
     connect(m_session, &TTraceSession::TracesChanged, this, [this] {
         // A cleared recording takes the rows with it.
         if (m_session->Recorder().TraceCount() != 0) return;
         m_index.Reset();
         CommittedSetup.clear();
+        m_armedTrace = -1;
         if (!m_rows.isEmpty()) {
             m_rows.clear();
             m_trigger.reset();
@@ -218,7 +225,7 @@ bool TAnalyser::AddPath(const QString& path, QString* error) {
     if (trace < 0) trace = m_session->AddTrace(path, error);
     if (trace < 0) return false;
     for (const TAnalyserRow& row : m_rows)
-        if (row.Trace == trace) {
+        if (row.Trace == trace && !row.Lcd) {
             if (error) *error = QStringLiteral("%1 is shown already").arg(path.trimmed());
             return false;
         }
@@ -236,7 +243,7 @@ bool TAnalyser::AddPath(const QString& path, QString* error) {
 
 void TAnalyser::RemoveRow(int index) {
     if (index < 0 || index >= m_rows.size()) return;
-    if (m_trigger && m_trigger->Row == index) m_trigger.reset();
+    if (m_trigger && m_trigger->Row == index) Disarm();
     if (m_trigger && m_trigger->Row > index) --m_trigger->Row;
     m_rows.removeAt(index);
     emit RowsChanged();
@@ -266,8 +273,6 @@ quint64 TAnalyser::BeginPs() const {
 
 void TAnalyser::Refresh() {
     m_index.Update(m_session->Recorder());
-    if (m_trigger && m_trigger->Row >= 0 && m_trigger->Row < m_rows.size())
-        CheckTrigger(m_rows[m_trigger->Row].Trace);
 }
 
 void TAnalyser::Arm(const TAnalyserTrigger& trigger) {
@@ -276,48 +281,8 @@ void TAnalyser::Arm(const TAnalyserTrigger& trigger) {
     m_trigger->Count = std::max(1, trigger.Count);
     m_seen = 0;
     m_triggeredAt.reset();
-    // Only what happens from now on counts.
-    if (trigger.Row >= 0 && trigger.Row < m_rows.size()) {
-        const int trace = m_rows[trigger.Row].Trace;
-        m_triggerChecked = m_index.Forgotten(trace) + m_index.Points(trace).size();
-    }
-}
-
-void TAnalyser::CheckTrigger(int trace) {
-    const std::vector<TTraceIndex::TPoint>& points = m_index.Points(trace);
-    const quint64 forgotten = m_index.Forgotten(trace);
-    const size_t from = m_triggerChecked > forgotten
-                            ? size_t(std::min<quint64>(m_triggerChecked - forgotten, points.size()))
-                            : 0;
-    for (size_t i = std::max<size_t>(from, 1); i < points.size(); ++i) {
-        const qint32 before = points[i - 1].Value;
-        const qint32 now = points[i].Value;
-        bool hit = false;
-        switch (m_trigger->What) {
-        case TAnalyserTrigger::Rising:
-            hit = before == 0 && now == 1;
-            break;
-        case TAnalyserTrigger::Falling:
-            hit = before == 1 && now == 0;
-            break;
-        case TAnalyserTrigger::Equals:
-            hit = now == m_trigger->Value && before != now;
-            break;
-        }
-        if (hit && ++m_seen >= m_trigger->Count) {
-            m_triggeredAt = points[i].Time;
-            m_trigger.reset();
-            // Single shot: the firmware pauses where it is, a board without firmware leaves Run.
-            TFirmwareRunner* runner = m_window->Firmware()->Runner();
-            if (runner->CurrentState() == TFirmwareRunner::State::Running)
-                runner->Pause();
-            else if (m_window->Running())
-                m_window->tbRunClick();
-            emit Triggered(*m_triggeredAt);
-            return;
-        }
-    }
-    m_triggerChecked = forgotten + points.size();
+    // Only what happens from now on counts: the recorder reports each change as it records it.
+    SetArmedTrace(trigger.Row >= 0 && trigger.Row < m_rows.size() ? m_rows[trigger.Row].Trace : -1);
 }
 
 double TAnalyser::BaudOf(int row) const {
@@ -525,4 +490,131 @@ void TAnalyser::ResolveRows() {
         Refresh();
         emit RowsChanged();
     }
+}
+
+// ---------------------------------------------------------------- trigger
+
+void TAnalyser::SetArmedTrace(int trace) {
+    TTraceRecorder& recorder = m_session->Recorder();
+    if (m_armedTrace >= 0) recorder.SetArmed(m_armedTrace, false);
+    m_armedTrace = trace;
+    if (trace >= 0) recorder.SetArmed(trace, true);
+}
+
+void TAnalyser::ArmedTraceChanged(int trace, qint32 before, qint32 value, quint64 time) {
+    if (!m_trigger || trace != m_armedTrace) return;
+    bool hit = false;
+    switch (m_trigger->What) {
+    case TAnalyserTrigger::Rising:
+        hit = before == 0 && value == 1;
+        break;
+    case TAnalyserTrigger::Falling:
+        hit = before == 1 && value == 0;
+        break;
+    case TAnalyserTrigger::Equals:
+        hit = value == m_trigger->Value && before != value;
+        break;
+    }
+    if (hit && ++m_seen >= m_trigger->Count) Fire(time);
+}
+
+void TAnalyser::Fire(quint64 time) {
+    m_triggeredAt = time;
+    Disarm();
+    // Single shot. The firmware pauses at the end of the instruction that made the edge, so the
+    // board shows the state at the edge; a board without firmware leaves Run as soon as the
+    // change it is spreading has settled (not inside it).
+    TFirmwareRunner* runner = m_window->Firmware()->Runner();
+    if (runner->CurrentState() == TFirmwareRunner::State::Running)
+        runner->PauseAtInstructionEnd();
+    else if (m_window->Running())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_window->Running()) m_window->tbRunClick();
+            },
+            Qt::QueuedConnection);
+    emit Triggered(time);
+}
+
+// ---------------------------------------------------------------- decoders
+
+int TAnalyser::TraceOf(const QString& pathOrLabel, QString* error) {
+    const QString wanted = pathOrLabel.trimmed();
+    if (wanted.isEmpty()) {
+        if (error) *error = QStringLiteral("no trace given");
+        return -1;
+    }
+    const TTraceRecorder& recorder = m_session->Recorder();
+    for (int i = 0; i < recorder.TraceCount(); ++i)
+        if (TracePath(i).compare(wanted, Qt::CaseInsensitive) == 0) return i;
+    for (const TAnalyserRow& row : m_rows)
+        if (!row.Lcd && row.Label.compare(wanted, Qt::CaseInsensitive) == 0) return row.Trace;
+    return m_session->AddTrace(wanted, error);
+}
+
+std::optional<TLcdBusLines> TAnalyser::LcdLinesOf(const TLcdBusPaths& paths, QString* error) {
+    const TTraceRecorder& recorder = m_session->Recorder();
+    // Each line by its path, checked for its width.
+    const auto line = [&](const QString& path, int width, const QString& role, int* trace) {
+        QString why;
+        *trace = TraceOf(path, &why);
+        if (*trace < 0) {
+            if (error) *error = QStringLiteral("%1: %2").arg(role, why);
+            return false;
+        }
+        if (recorder.Trace(*trace).Width != width) {
+            if (error)
+                *error = width == 1 ? QStringLiteral("%1: %2 is a bus, not a line").arg(role, path)
+                                    : QStringLiteral("%1: %2 is a line, not a bus").arg(role, path);
+            return false;
+        }
+        return true;
+    };
+    TLcdBusLines lines;
+    lines.FourBit = paths.FourBit;
+    if (!line(paths.E, 1, QStringLiteral("E"), &lines.E) ||
+        !line(paths.Rs, 1, QStringLiteral("RS"), &lines.Rs))
+        return std::nullopt;
+    if (!paths.Rw.trimmed().isEmpty() && !line(paths.Rw, 1, QStringLiteral("RW"), &lines.Rw))
+        return std::nullopt;
+    if (!paths.Bus.trimmed().isEmpty()) {
+        int bus = -1;
+        if (!line(paths.Bus, 8, QStringLiteral("Data"), &bus)) return std::nullopt;
+        lines.Data = {bus};
+    } else if (paths.Lines.size() == 4) {
+        lines.FourBit = true;
+        for (int i = 0; i < 4; ++i) {
+            int trace = -1;
+            if (!line(paths.Lines[i], 1, QStringLiteral("D%1").arg(4 + i), &trace))
+                return std::nullopt;
+            lines.Data.push_back(trace);
+        }
+    } else {
+        if (error) *error = QStringLiteral("Data: give an 8-bit bus or the four lines D4 to D7");
+        return std::nullopt;
+    }
+    return lines;
+}
+
+bool TAnalyser::AddLcdRow(const TLcdBusPaths& paths, QString* error) {
+    const std::optional<TLcdBusLines> found = LcdLinesOf(paths, error);
+    if (!found) return false;
+    const TLcdBusLines& lines = *found;
+
+    TAnalyserRow row;
+    row.Trace = lines.E;
+    row.Label = QStringLiteral("LCD (%1)").arg(TracePath(lines.E));
+    row.Color = QColor(0, 110, 160);
+    row.Lcd = true;
+    row.LcdLines = lines;
+    m_rows.append(row);
+    Refresh();
+    emit RowsChanged();
+    return true;
+}
+
+std::vector<TLcdTransfer> TAnalyser::LcdTransfers(int row, quint64 fromPs, quint64 toPs) const {
+    if (row < 0 || row >= m_rows.size() || !m_rows[row].Lcd) return {};
+    return DecodeLcdBus(m_index, m_rows[row].LcdLines, fromPs, toPs);
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+#include "editor/analyserdecoders.h"
+
 class TTraceRecorder;
 class TTraceSession;
 class TfrmPlugin;
@@ -104,6 +106,9 @@ struct TAnalyserRow {
     // The saved path of a row whose path names nothing on this board (Trace is -1 then): the row
     // stays, shows why, and is saved again.
     QString Unresolved;
+    // decoders
+    bool Lcd = false; // shows a character LCD's bus as commands and data; Trace is its E line
+    TLcdBusLines LcdLines;
 };
 
 // A line of the analyser's view: a row, or the header of a group (Row -1).
@@ -156,7 +161,10 @@ public:
     std::vector<TUartFrame> Frames(int row, quint64 fromPs, quint64 toPs) const;
 
     void Arm(const TAnalyserTrigger& trigger);
-    void Disarm() { m_trigger.reset(); }
+    void Disarm() {
+        m_trigger.reset();
+        SetArmedTrace(-1);
+    }
     bool Armed() const { return m_trigger.has_value(); }
     std::optional<quint64> TriggeredAt() const { return m_triggeredAt; }
 
@@ -196,17 +204,32 @@ signals:
     void Triggered(quint64 ps);
 
 private:
-    void CheckTrigger(int trace);
-
     TfrmPlugin* m_window;
     TTraceSession* m_session;
     TTraceIndex m_index;
     QList<TAnalyserRow> m_rows;
     std::optional<TAnalyserTrigger> m_trigger;
-    int m_seen = 0;               // occurrences of the trigger's condition so far
-    quint64 m_triggerChecked = 0; // points of the trigger's trace checked (counting forgotten)
+    int m_seen = 0; // occurrences of the trigger's condition so far
     std::optional<quint64> m_triggeredAt;
     // grouping and saving
     void KeepGroupsTogether();
     QStringList m_collapsed;
+
+public:
+    // decoders
+    // A trace by its path or a row's label; a path not traced yet is traced. -1 with the reason.
+    int TraceOf(const QString& pathOrLabel, QString* error);
+    // Adds a row that shows a character LCD's bus decoded; false with the reason.
+    bool AddLcdRow(const TLcdBusPaths& paths, QString* error);
+    // The traces of an LCD bus's lines (traced when new), checked for their widths.
+    std::optional<TLcdBusLines> LcdLinesOf(const TLcdBusPaths& paths, QString* error);
+    std::vector<TLcdTransfer> LcdTransfers(int row, quint64 fromPs, quint64 toPs) const;
+
+private:
+    // The recorder calls this on every change of the trace the trigger watches, as it records it,
+    // so that the firmware pauses at the end of the instruction that made the edge.
+    void ArmedTraceChanged(int trace, qint32 before, qint32 value, quint64 time);
+    void Fire(quint64 time);
+    void SetArmedTrace(int trace);
+    int m_armedTrace = -1;
 };

@@ -89,6 +89,44 @@ const QList<TOption>& options() {
     return list;
 }
 
+// An LCD bus row keeps its other lines: "Lcd=RS,RW,BITS,DATA..." with RW empty when not wired,
+// BITS 8 or 4, and DATA one bus or the four lines D4..D7.
+const QString LcdKey = QStringLiteral("Lcd");
+
+QString writeLcd(const TAnalyser& analyser, const TLcdBusLines& lines) {
+    const auto path = [&analyser](int trace) {
+        return trace >= 0 ? analyser.TracePath(trace) : QString();
+    };
+    QStringList parts = {path(lines.Rs), path(lines.Rw),
+                         lines.FourBit ? QStringLiteral("4") : QStringLiteral("8")};
+    for (const int trace : lines.Data)
+        parts << path(trace);
+    return parts.join(QLatin1Char(','));
+}
+
+std::optional<TLcdBusPaths> parseLcd(const QString& e, const QString& value) {
+    const QStringList parts = value.split(QLatin1Char(','));
+    if (parts.size() != 4 && parts.size() != 7) return std::nullopt;
+    TLcdBusPaths paths;
+    paths.E = e;
+    paths.Rs = parts[0].trimmed();
+    paths.Rw = parts[1].trimmed();
+    const QString bits = parts[2].trimmed();
+    if (paths.Rs.isEmpty() || (bits != u"8" && bits != u"4")) return std::nullopt;
+    paths.FourBit = bits == u"4";
+    if (parts.size() == 4) {
+        paths.Bus = parts[3].trimmed();
+        if (paths.Bus.isEmpty()) return std::nullopt;
+    } else {
+        if (!paths.FourBit) return std::nullopt;
+        for (qsizetype i = 3; i < parts.size(); ++i) {
+            paths.Lines << parts[i].trimmed();
+            if (paths.Lines.last().isEmpty()) return std::nullopt;
+        }
+    }
+    return paths;
+}
+
 bool isSetupHeader(const QString& cleaned) {
     static const QRegularExpression header(QStringLiteral("^object\\s+[^:]*:\\s*TAnalyserSetup$"),
                                            QRegularExpression::CaseInsensitiveOption);
@@ -144,6 +182,19 @@ std::optional<TSavedRow> parseRow(const QString& value, int number, QStringList*
         const qsizetype equals = option.indexOf(QLatin1Char('='));
         const QString key = option.left(equals).trimmed();
         const QString optionValue = equals < 0 ? QString() : option.mid(equals + 1);
+        if (equals >= 0 && key.compare(LcdKey, Qt::CaseInsensitive) == 0) {
+            if (optionValue.size() > MaxField) {
+                problem(QStringLiteral("the Lcd option is longer than %1 characters; left out")
+                            .arg(MaxField));
+                continue;
+            }
+            setup.Lcd = parseLcd(setup.Path, optionValue);
+            if (!setup.Lcd)
+                problem(QStringLiteral("\"%1\" names no LCD bus (RS,RW,8|4,DATA...); the option "
+                                       "was left out")
+                            .arg(shortened(optionValue)));
+            continue;
+        }
         const auto known =
             std::find_if(options().cbegin(), options().cend(), [&key](const TOption& o) {
                 return o.Key.compare(key, Qt::CaseInsensitive) == 0;
@@ -250,6 +301,8 @@ QString Block(const TAnalyser& analyser) {
         for (const TOption& option : options())
             if (const QString value = option.Write(row); !value.isEmpty())
                 fields << option.Key + QLatin1Char('=') + encode(value);
+        if (row.Lcd && row.Trace >= 0)
+            fields << LcdKey + QLatin1Char('=') + encode(writeLcd(analyser, row.LcdLines));
         text +=
             QStringLiteral("  Row = '") + fields.join(QLatin1Char('|')) + QLatin1Char('\'') + CrLf;
     }
@@ -324,12 +377,23 @@ void Apply(TAnalyser* analyser, const TSetup& setup, QStringList* problems) {
         TAnalyserRow row = wanted.Row;
         QString error;
         row.Trace = analyser->TraceFor(wanted.Path, &error);
+        if (row.Trace >= 0 && wanted.Lcd) {
+            std::optional<TLcdBusLines> lines = analyser->LcdLinesOf(*wanted.Lcd, &error);
+            if (lines) {
+                row.Lcd = true;
+                row.LcdLines = *lines;
+            } else if (problems) {
+                *problems
+                    << QStringLiteral("%1: its LCD bus was left out (%2)").arg(wanted.Path, error);
+            }
+        }
         if (row.Trace < 0) {
             row.Unresolved = wanted.Path;
             unresolved << wanted.Path;
         } else {
-            const bool shown = std::any_of(rows.cbegin(), rows.cend(),
-                                           [&row](const auto& r) { return r.Trace == row.Trace; });
+            const bool shown = std::any_of(rows.cbegin(), rows.cend(), [&row](const auto& r) {
+                return r.Trace == row.Trace && r.Lcd == row.Lcd;
+            });
             if (shown) {
                 if (problems) *problems << QStringLiteral("%1 is shown already").arg(wanted.Path);
                 continue;

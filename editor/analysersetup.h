@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
 #include "editor/analyser.h"
+#include "editor/analyserdecoders.h"
 
 class TfrmPlugin;
 
@@ -38,6 +41,8 @@ struct TSavedRow {
     QString Path;
     TAnalyserRow Row; // without a trace
     bool HasColor = false;
+    // An LCD bus row: its other lines by path (E is Path).
+    std::optional<TLcdBusPaths> Lcd;
 };
 struct TSetup {
     QList<TSavedRow> Rows;

@@ -27,6 +27,7 @@
 #include <cmath>
 
 #include "components/orvexcomponent.h"
+#include "editor/analyserdialogs.h"
 #include "editor/analysersetup.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwareui.h"
@@ -187,6 +188,10 @@ void TAnalyserView::DrawRow(QPainter& painter, int row, int top, int plotWidth) 
     painter.setPen(QColor(220, 220, 220));
     painter.drawLine(0, top + RowHeight - 1, LabelWidth + plotWidth, top + RowHeight - 1);
 
+    if (r.Lcd) {
+        DrawLcd(painter, row, top, plotWidth);
+        return;
+    }
     painter.save();
     painter.translate(LabelWidth, top);
     painter.setClipRect(0, 0, plotWidth, RowHeight);
@@ -610,6 +615,55 @@ void TAnalyserView::dropEvent(QDropEvent* event) {
     update();
 }
 
+void TAnalyserView::DrawLcd(QPainter& painter, int row, int top, int plotWidth) const {
+    painter.save();
+    painter.translate(LabelWidth, top);
+    painter.setClipRect(0, 0, plotWidth, RowHeight);
+    const double from = std::max(0.0, m_view.StartPs);
+    const double to = std::min(m_view.Time(plotWidth), double(m_analyser->EndPs()));
+    if (to < from) {
+        painter.restore();
+        return;
+    }
+    // Each transfer is a box from the rise of E to the next transfer (or the present): commands
+    // blue, data green, reads grey, with as much of its text as fits.
+    // From the last transfer before the view: its box reaches into it.
+    const TTraceIndex& index = m_analyser->Index();
+    const int e = m_analyser->Rows()[row].Trace;
+    std::optional<quint64> before = index.PreviousEdge(e, quint64(from));
+    if (before) before = index.PreviousEdge(e, *before);
+    const std::vector<TLcdTransfer> transfers =
+        m_analyser->LcdTransfers(row, before.value_or(quint64(from)), quint64(to));
+    const quint64 end = m_analyser->EndPs();
+    const int y0 = 5, y1 = RowHeight - 6;
+    double lastX = -10;
+    for (size_t i = 0; i < transfers.size(); ++i) {
+        const TLcdTransfer& t = transfers[i];
+        const double x0 = m_view.X(double(t.Start));
+        const double x1 = m_view.X(double(i + 1 < transfers.size() ? transfers[i + 1].Start : end));
+        // Transfers closer than a pixel share one mark.
+        if (x0 - lastX < 1 && x1 - x0 < 3) continue;
+        lastX = x0;
+        const QColor colour = t.Read   ? QColor(120, 120, 120)
+                              : t.Data ? QColor(0, 140, 60)
+                                       : QColor(0, 90, 200);
+        const QRectF box(x0, y0, std::max(1.0, x1 - x0 - 1), y1 - y0);
+        painter.fillRect(box, QColor(colour.red(), colour.green(), colour.blue(), 45));
+        painter.setPen(QPen(colour, 1));
+        painter.drawRect(box);
+        // The text stays in the visible part of a box that starts left of the view.
+        const QRectF label =
+            box.intersected(QRectF(0, y0, plotWidth, y1 - y0)).adjusted(2, 0, -2, 0);
+        if (label.width() > 8) {
+            painter.setPen(Qt::black);
+            painter.drawText(
+                label, Qt::AlignVCenter | Qt::AlignLeft,
+                painter.fontMetrics().elidedText(t.Text, Qt::ElideRight, int(label.width())));
+        }
+    }
+    painter.restore();
+}
+
 // ---------------------------------------------------------------- panel
 
 namespace {
@@ -669,6 +723,9 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     connect(button(this, bar, QStringLiteral("UART"), "AnalyserUart",
                    QStringLiteral("Decode the row as UART frames")),
             &QToolButton::clicked, this, &TAnalyserPanel::UartClick);
+    connect(button(this, bar, QStringLiteral("LCD"), "AnalyserLcd",
+                   QStringLiteral("Add a row that decodes a character LCD's bus")),
+            &QToolButton::clicked, this, &TAnalyserPanel::LcdClick);
     connect(button(this, bar, QStringLiteral("\u25C0"), "AnalyserPrevEdge",
                    QStringLiteral("Previous edge (cursor A)")),
             &QToolButton::clicked, this, [this] { JumpEdge(false); });
@@ -872,88 +929,91 @@ void TAnalyserPanel::ColourClick() {
 void TAnalyserPanel::UartClick() {
     const int row = m_viewWidget->Selected();
     if (row < 0 || row >= m_analyser->Rows().size()) return;
-    TAnalyserRow& r = m_analyser->Row(row);
-    if (m_analyser->Width(row) != 1) {
+    const TAnalyserRow& r = m_analyser->Rows()[row];
+    if (m_analyser->Width(row) != 1 || r.Lcd) {
         ShowErrorBox(this, QStringLiteral("A UART is decoded from a single line, not a bus"));
         return;
     }
-    const std::optional<QString> text = Dialogs().InputText(
-        this, QStringLiteral("UART Decoder"),
-        QStringLiteral("Baud rate and data bits (\"auto 8\" takes the firmware's serial set-up, "
-                       "\"9600 9\", \"off\"):"),
-        r.Uart ? QStringLiteral("%1 %2")
-                     .arg(r.Baud > 0 ? QString::number(r.Baud) : QStringLiteral("auto"))
-                     .arg(r.UartBits)
-               : QStringLiteral("auto 8"));
-    if (!text) return;
-    const QStringList parts = text->simplified().split(QLatin1Char(' '));
-    if (parts.value(0).compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0) {
-        r.Uart = false;
-        m_viewWidget->update();
-        AnalyserSetup::Commit(m_analyser);
-        return;
-    }
-    bool ok = true;
-    double baud = 0;
-    if (parts.value(0).compare(QStringLiteral("auto"), Qt::CaseInsensitive) != 0)
-        baud = parts.value(0).toDouble(&ok);
-    const int bits = parts.size() > 1 ? parts[1].toInt() : 8;
-    if (!ok || baud < 0 || baud > 10e6 || (bits != 8 && bits != 9) || parts.size() > 2) {
-        ShowErrorBox(this, QStringLiteral("\"%1\" is no baud rate and data bits").arg(*text));
-        return;
-    }
-    r.Uart = true;
-    r.Baud = baud;
-    r.UartBits = bits;
+    const TTraceRecorder::TTrace& trace = m_analyser->Session()->Recorder().Trace(r.Trace);
+    const bool serialPin =
+        trace.IsCore && trace.Core.Port == 3 && (trace.Core.Bit == 0 || trace.Core.Bit == 1);
+    TUartSettings settings;
+    settings.On = true; // asked for to decode; unticking turns it off
+    settings.Baud = r.Baud;
+    settings.Bits = r.UartBits;
+    auto* dialog = new TUartDialog(settings, serialPin, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, row] {
+        if (const std::optional<TUartSettings> result = dialog->Result()) ApplyUart(row, *result);
+    });
+    dialog->open();
+}
+
+void TAnalyserPanel::ApplyUart(int row, const TUartSettings& settings) {
+    if (row < 0 || row >= m_analyser->Rows().size() || m_analyser->Width(row) != 1) return;
+    TAnalyserRow& r = m_analyser->Row(row);
+    r.Uart = settings.On;
+    r.Baud = settings.Baud;
+    r.UartBits = settings.Bits;
     AnalyserSetup::Commit(m_analyser);
-    if (m_analyser->BaudOf(row) <= 0)
+    if (r.Uart && m_analyser->BaudOf(row) <= 0)
         ShowInformationBox(this, QStringLiteral("No baud rate yet: the firmware's serial port is "
                                                 "not set up; set one by hand"));
     m_viewWidget->update();
 }
 
 void TAnalyserPanel::TriggerClick() {
-    const int row = m_viewWidget->Selected();
-    if (row < 0 || row >= m_analyser->Rows().size()) {
-        ShowErrorBox(this, QStringLiteral("Select the row to trigger on first"));
+    QList<TTriggerRowChoice> rows;
+    for (int i = 0; i < m_analyser->Rows().size(); ++i)
+        rows.append({m_analyser->Rows()[i].Label, m_analyser->Width(i)});
+    if (rows.isEmpty()) {
+        ShowErrorBox(this, QStringLiteral("Add the row to trigger on first"));
         return;
     }
-    const bool bus = m_analyser->Width(row) > 1;
-    const std::optional<QString> text = Dialogs().InputText(
-        this, QStringLiteral("Trigger"),
-        bus ? QStringLiteral("Bus value (hex) and occurrences, e.g. \"3F 1\"; \"off\" disarms:")
-            : QStringLiteral("rising or falling, and occurrences, e.g. \"rising 5\"; \"off\" "
-                             "disarms:"),
-        bus ? QStringLiteral("00 1") : QStringLiteral("rising 1"));
-    if (!text) return;
-    const QStringList parts = text->simplified().split(QLatin1Char(' '));
-    if (parts.value(0).compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0) {
-        m_analyser->Disarm();
-        UpdateReadout();
-        return;
-    }
-    TAnalyserTrigger trigger;
-    trigger.Row = row;
-    bool ok = true;
-    trigger.Count = parts.size() > 1 ? parts[1].toInt(&ok) : 1;
-    bool valueOk = true;
-    if (bus) {
-        trigger.What = TAnalyserTrigger::Equals;
-        trigger.Value = parts.value(0).toInt(&valueOk, 16);
-        valueOk = valueOk && trigger.Value >= 0 && trigger.Value <= 255;
-    } else if (parts.value(0).compare(QStringLiteral("rising"), Qt::CaseInsensitive) == 0) {
-        trigger.What = TAnalyserTrigger::Rising;
-    } else if (parts.value(0).compare(QStringLiteral("falling"), Qt::CaseInsensitive) == 0) {
-        trigger.What = TAnalyserTrigger::Falling;
-    } else {
-        valueOk = false;
-    }
-    if (!ok || !valueOk || trigger.Count < 1 || parts.size() > 2) {
-        ShowErrorBox(this, QStringLiteral("\"%1\" is no trigger").arg(*text));
-        return;
-    }
+    auto* dialog = new TTriggerDialog(rows, m_viewWidget->Selected(), m_analyser->Armed(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog](int code) {
+        if (code == TTriggerDialog::Disarmed) {
+            m_analyser->Disarm();
+            UpdateReadout();
+        } else if (code == QDialog::Accepted) {
+            if (const std::optional<TAnalyserTrigger> trigger = dialog->Result())
+                ApplyTrigger(*trigger);
+        }
+    });
+    dialog->open();
+}
+
+void TAnalyserPanel::ApplyTrigger(const TAnalyserTrigger& trigger) {
+    if (trigger.Row < 0 || trigger.Row >= m_analyser->Rows().size()) return;
     m_analyser->Arm(trigger);
     UpdateReadout();
+}
+
+void TAnalyserPanel::LcdClick() {
+    QStringList lines, buses;
+    for (int i = 0; i < m_analyser->Rows().size(); ++i) {
+        if (m_analyser->Rows()[i].Lcd) continue;
+        (m_analyser->Width(i) == 1 ? lines : buses)
+            << m_analyser->TracePath(m_analyser->Rows()[i].Trace);
+    }
+    auto* dialog = new TLcdDialog(lines, buses, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (const std::optional<TLcdBusPaths> paths = dialog->Result()) AddLcdRow(*paths);
+    });
+    dialog->open();
+}
+
+bool TAnalyserPanel::AddLcdRow(const TLcdBusPaths& paths) {
+    QString error;
+    if (!m_analyser->AddLcdRow(paths, &error)) {
+        ShowErrorBox(this, error);
+        return false;
+    }
+    AnalyserSetup::Commit(m_analyser);
+    m_viewWidget->SetSelected(int(m_analyser->Rows().size()) - 1);
+    return true;
 }
 
 void TAnalyserPanel::JumpEdge(bool next) {

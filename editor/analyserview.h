@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "editor/analyser.h"
+#include "editor/analyserdialogs.h"
 
 class QCheckBox;
 class QComboBox;
@@ -95,6 +96,8 @@ private:
     QString m_selectedGroup;
     int m_dropY = -1;    // where a drag over the view would insert, or -1
     QList<int> m_marked; // rows Ctrl+clicked besides the selected one
+    // decoders
+    void DrawLcd(QPainter& painter, int row, int top, int plotWidth) const;
 };
 
 // The analyser dock's content: a trace path field with completion, the row commands (remove,
@@ -143,6 +146,15 @@ private:
     QLabel* m_readout;
     QCheckBox* m_followBox;
     QTimer* m_timer;
+
+public:
+    // decoders
+    // What the settings dialogs give, applied (UartClick, TriggerClick and LcdClick open them).
+    void ApplyUart(int row, const TUartSettings& settings);
+    void ApplyTrigger(const TAnalyserTrigger& trigger);
+    void LcdClick();
+    // Adds a row that decodes a character LCD's bus; a failure is reported.
+    bool AddLcdRow(const TLcdBusPaths& paths);
 };
 
 // Puts the analyser dock in the window, with its toggle in the Firmware menu.

@@ -223,6 +223,7 @@ void TFirmwareRunner::Continue() {
     if (m_state != State::Paused) return;
     m_debugger.ClearStop();
     m_debugger.ResumeHere(*m_core);
+    m_core->ClearStopRequest();
     m_stopReason.clear();
     m_state = State::Running;
     Anchor();
@@ -235,6 +236,7 @@ void TFirmwareRunner::Step() {
     if (m_state != State::Paused) return;
     m_bridge->ApplyPending();
     if (m_serialFeed) m_serialFeed();
+    m_core->ClearStopRequest();
     m_core->Step();
     SyncClock();
     FlushTransmitted();
@@ -290,7 +292,15 @@ bool TFirmwareRunner::Advance(quint64 cycles) {
         done += ran;
         SyncClock();
         if (m_debugger.Stopped()) {
+            m_core->ClearStopRequest();
             DebuggerStopped();
+            return false;
+        }
+        // A trigger asked for a pause at the end of the instruction that made its edge.
+        if (m_core->StopRequested()) {
+            m_core->ClearStopRequest();
+            FlushTransmitted();
+            Pause();
             return false;
         }
         // The board's timers may have stopped us (Run switched off from a handler).
@@ -458,6 +468,10 @@ bool TFirmwareRunner::RunUntilStopped(double maxMs) {
 
 void TFirmwareRunner::MarkStopwatch() {
     m_debugger.MarkStopwatch(m_core->Cycles());
+}
+
+void TFirmwareRunner::PauseAtInstructionEnd() {
+    if (m_state == State::Running) m_core->RequestStop();
 }
 
 quint64 TFirmwareRunner::StopwatchCycles() const {

@@ -131,6 +131,9 @@ public:
     void MarkStopwatch();
     quint64 StopwatchCycles() const;
     double CyclesToMs(quint64 cycles) const { return double(cycles) * 12.0 * 1000.0 / m_crystal; }
+    // Pauses at the end of the instruction running now (asked from inside it, e.g. by a trigger on
+    // a level it wrote), or before the next one when the core is not running.
+    void PauseAtInstructionEnd();
 
 signals:
     void StateChanged();

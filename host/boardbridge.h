@@ -64,6 +64,11 @@ public:
     virtual void CorePinsChanged() = 0;
     // A byte finished its transmit frame on the serial port (TI has just been raised).
     virtual void SerialFrameSent(uint8_t byte) = 0;
+    // A frame reached the core's serial receiver.
+    virtual void SerialFrameReceived(uint8_t byte, bool ninth) {
+        (void)byte;
+        (void)ninth;
+    }
 
 protected:
     ~TCorePinWatch() = default;
@@ -97,6 +102,9 @@ public:
     int ExternalRead(uint16_t address) override;
     void ExternalWrite(uint16_t address, uint8_t value) override;
     void SerialTransmitted(uint8_t byte) override;
+    void SerialReceived(uint8_t byte, bool ninth) override {
+        if (PinWatch) PinWatch->SerialFrameReceived(byte, ninth);
+    }
 
     // Everything the core transmitted since the last ClearTransmitted (the oldest part is dropped
     // beyond a megabyte).

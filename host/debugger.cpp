@@ -695,7 +695,7 @@ uint64_t Debugger::Run(Core& core, uint64_t budget) {
         return 0;
     uint64_t ran = 0;
     int idle = 0; // passes without a cycle: a switch between the two ways of running, or stuck
-    while (ran < budget && !m_stopped) {
+    while (ran < budget && !m_stopped && !core.StopRequested()) {
         const uint64_t got =
             needsSingleSteps() ? runWatched(core, budget - ran) : runFast(core, budget - ran);
         ran += got;
@@ -742,7 +742,7 @@ uint64_t Debugger::runFast(Core& core, uint64_t budget) {
     while (ran < budget) {
         const uint64_t cycles = core.Run(budget - ran);
         ran += cycles;
-        if (ran >= budget) break;
+        if (ran >= budget || core.StopRequested()) break;
         if (core.State() == RunState::PowerDown || core.State() == RunState::Undefined) break;
         if (!core.HasBreakpoint(core.PC())) {
             if (cycles == 0) break;
@@ -780,7 +780,7 @@ bool overlaps(const DataBreakpoint& watch, const Access& access) {
 uint64_t Debugger::runWatched(Core& core, uint64_t budget) {
     uint64_t ran = 0;
     std::vector<Access> accesses;
-    while (ran < budget && !m_stopped) {
+    while (ran < budget && !m_stopped && !core.StopRequested()) {
         if (m_fastToTarget && m_dataBreakpoints.empty()) break; // runFast takes over
         const uint16_t pc = core.PC();
         if (ran > 0 && core.HasBreakpoint(pc) && (userBreakAt(pc) || m_fastToTarget)) {

@@ -54,6 +54,7 @@ Core::Core(Variant variant) : m_variant(variant) {
 }
 
 void Core::Reset() {
+    m_stopRequested = false;
     m_sfr.fill(0);
     m_sfr[sfr::SP - 0x80] = 0x07;
     for (int p = 0; p < 4; ++p)

@@ -56,6 +56,12 @@ public:
     }
     // A byte finished its transmit frame on the serial port (TI has just been raised).
     virtual void SerialTransmitted(uint8_t byte) { (void)byte; }
+    // A frame finished arriving at the serial receiver (whether or not SM2 lets RI rise); `ninth`
+    // is its ninth bit in modes 2 and 3.
+    virtual void SerialReceived(uint8_t byte, bool ninth) {
+        (void)byte;
+        (void)ninth;
+    }
 };
 
 class Core {
@@ -80,6 +86,15 @@ public:
     // (the instruction at a breakpoint is not executed, except when the run starts there). Returns
     // the machine cycles that passed.
     uint64_t Run(uint64_t cycles);
+    // Ends Run() and Step() at the next instruction boundary; a hook asks for it while an
+    // instruction runs (a trigger on the level it wrote). Until ClearStopRequest the core runs no
+    // further. Costs the instruction loop nothing: it is checked where events are.
+    void RequestStop() {
+        m_stopRequested = true;
+        m_nextEvent = 0;
+    }
+    bool StopRequested() const { return m_stopRequested; }
+    void ClearStopRequest() { m_stopRequested = false; }
 
     RunState State() const { return m_state; }
     // Empty while running; e.g. "undefined instruction at 0x1234", "power-down", "idle".
@@ -217,6 +232,8 @@ private:
     uint16_t m_rxByte = 0;   // with the ninth bit
     uint64_t m_txRemain = 0; // units of the baud source left in the transmit frame (0: idle)
     uint64_t m_rxRemain = 0; // same for the frame being received
+    // RequestStop: events() ends every run until the request is cleared.
+    bool m_stopRequested = false;
 };
 
 // Intel HEX and raw binary images.

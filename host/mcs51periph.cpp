@@ -483,6 +483,7 @@ void Core::serialAdvance(uint64_t cycles, uint64_t t1ovf, uint64_t t2ovf, uint64
             unsigned before = requests();
             receiveDone();
             stampRaised(before, rxDoneAt + 1);
+            if (m_hooks) m_hooks->SerialReceived(uint8_t(m_rxByte), (m_rxByte & 0x100) != 0);
         } else {
             m_rxRemain -= units;
         }
@@ -505,6 +506,7 @@ void Core::receiveDone() {
 // Runs at the scheduled event: brings the peripherals to the current cycle, starts a waiting
 // serial reception, takes an interrupt if one is due and plans the next event.
 Core::Action Core::events() {
+    if (m_stopRequested) return Stopped; // until the owner clears it
     syncPeripherals(m_cycles);
     if (m_state == RunState::PowerDown || m_state == RunState::Undefined) {
         m_nextEvent = 0;

@@ -129,6 +129,51 @@ private slots:
         QVERIFY(a->Rows().isEmpty());
     }
 
+    // An LCD bus row keeps its lines, 8-bit on a bus or 4-bit on single lines, and decodes again
+    // after Open.
+    void lcdRowSaved() {
+        Editor e;
+        QTemporaryDir dir;
+        QVERIFY(e.window->LoadFromFile(LcdBoard));
+        TAnalyser* a = e.analyser();
+        QString error;
+        QVERIFY2(a->AddLcdRow({QStringLiteral("P2.Pin2"),
+                               QStringLiteral("P2.Pin0"),
+                               QStringLiteral("P2.Pin1"),
+                               QStringLiteral("Host.P1"),
+                               {},
+                               false},
+                              &error),
+                 qPrintable(error));
+        QVERIFY2(a->AddLcdRow({QStringLiteral("Host.P2.2"),
+                               QStringLiteral("Host.P2.0"),
+                               {},
+                               {},
+                               {QStringLiteral("Host.P1.4"), QStringLiteral("Host.P1.5"),
+                                QStringLiteral("Host.P1.6"), QStringLiteral("Host.P1.7")},
+                               true},
+                              &error),
+                 qPrintable(error));
+        AnalyserSetup::Commit(a);
+        const QString saved = AnalyserSetup::Block(*a);
+        QVERIFY2(saved.contains(QStringLiteral("|Lcd=P2.Pin0,P2.Pin1,8,Host.P1'")),
+                 qPrintable(saved));
+        QVERIFY2(saved.contains(
+                     QStringLiteral("|Lcd=Host.P2.0,,4,Host.P1.4,Host.P1.5,Host.P1.6,Host.P1.7'")),
+                 qPrintable(saved));
+        const QString file = dir.filePath(QStringLiteral("lcd.ovd"));
+        QVERIFY(e.window->SaveToFile(file));
+        e.window->miNewClick();
+        QVERIFY(e.window->LoadFromFile(file));
+        QCOMPARE(AnalyserSetup::Block(*a), saved);
+        QCOMPARE(a->Rows().size(), 2);
+        QVERIFY(a->Rows()[0].Lcd && !a->Rows()[0].LcdLines.FourBit);
+        QCOMPARE(a->TracePath(a->Rows()[0].LcdLines.Data.front()), QStringLiteral("Host.P1"));
+        QVERIFY(a->Rows()[1].Lcd && a->Rows()[1].LcdLines.FourBit);
+        QCOMPARE(int(a->Rows()[1].LcdLines.Data.size()), 4);
+        QCOMPARE(a->Rows()[1].LcdLines.Rw, -1);
+    }
+
     // The block is skipped by the board reader: the same components, the same report, no
     // warning; a board of rows only (the core's pins) opens too.
     void readerSkipsBlock() {
@@ -191,6 +236,12 @@ private slots:
                                       << QStringList{bus} << QStringLiteral("not understood");
         QTest::newRow("no path") << QStringLiteral("Row = '|A|#112233'") << QStringList{bus}
                                  << QStringLiteral("names no trace");
+        QTest::newRow("bad lcd bus")
+            << QStringLiteral("Row = 'Host.P1.0|A|#112233|Lcd=Host.P1.1,,6,Host.P2'")
+            << QStringList{QStringLiteral("Host.P1.0"), bus} << QStringLiteral("names no LCD bus");
+        QTest::newRow("lcd bus on a line")
+            << QStringLiteral("Row = 'Host.P1.0|A|#112233|Lcd=Host.P1.1,,8,Host.P1.2'")
+            << QStringList{QStringLiteral("Host.P1.0"), bus} << QStringLiteral("is a line");
         QTest::newRow("unknown line")
             << QStringLiteral("Zoom = '3'") << QStringList{bus} << QStringLiteral("not understood");
         QTest::newRow("twice") << QStringLiteral("Row = 'host.p2|again|#112233'")

@@ -175,36 +175,68 @@ void TTraceRecorder::SampleCore() {
 }
 
 void TTraceRecorder::SerialFrameSent(uint8_t byte) {
-    if (!m_recording || !m_hasCoreTraces || !m_core || !m_cyclePs) return;
+    if (!m_recording || !m_hasCoreTraces || !m_core) return;
+    LayOutFrame(1, byte, (m_core->Sfr(mcs51::sfr::SCON) & 0x08) != 0); // TB8
+}
+
+void TTraceRecorder::SerialFrameReceived(uint8_t byte, bool ninth) {
+    if (!m_recording || !m_hasCoreTraces || !m_core) return;
+    LayOutFrame(0, byte, ninth);
+}
+
+void TTraceRecorder::LayOutFrame(int pin, uint8_t byte, bool ninth) {
+    if (!m_cyclePs) return;
     const TSerialTiming timing = SerialTimingOf(*m_core);
     const double cyclePs = m_cyclePs();
-    if (!timing.Asynchronous() || timing.BitCycles <= 0 || cyclePs <= 0) return;
+    if (timing.BitCycles <= 0 || cyclePs <= 0) return;
     // The frame has just ended: lay its bits out backwards from now.
     const quint64 now = Now();
     const double bitPs = timing.BitCycles * cyclePs;
     const quint64 framePs = quint64(bitPs * timing.FrameBits + 0.5);
-    const bool ninth = (m_core->Sfr(mcs51::sfr::SCON) & 0x08) != 0; // TB8
+    const uint8_t pins = m_core->PortPins(3);
+    const int idleRxd = pins & 1, idleTxd = (pins >> 1) & 1;
     for (size_t i = 0; i < m_traces.size(); ++i) {
         TTrace& trace = m_traces[i];
-        if (!trace.IsCore || trace.Core.Port != 3 || (trace.Core.Bit != 1 && trace.Core.Bit != -1))
+        const int bit = trace.Core.Bit;
+        // Asynchronous frames use one pin; a shift-register frame both (data and clock).
+        if (!trace.IsCore || trace.Core.Port != 3 || (bit != -1 && bit != 0 && bit != 1) ||
+            (timing.Asynchronous() && bit != -1 && bit != pin))
             continue;
         const quint64 start = std::max(now > framePs ? now - framePs : 0, trace.LastTime);
-        const qint32 idle = CoreValue(trace); // the latch's TXD level outside frames
-        for (int bit = 0; bit < timing.FrameBits; ++bit) {
-            int level;
-            if (bit == 0)
-                level = 0;
-            else if (bit <= 8)
-                level = (byte >> (bit - 1)) & 1;
-            else if (bit == 9 && timing.FrameBits == 11)
-                level = ninth ? 1 : 0;
-            else
-                level = 1;
-            const qint32 value =
-                trace.Core.Bit < 0 ? qint32((idle & ~0x02) | (level << 1)) : qint32(level);
-            Record(int(i), value, std::max(start + quint64(bitPs * bit + 0.5), trace.LastTime));
+        const qint32 idle = CoreValue(trace); // the latch's level outside frames
+        // RXD and TXD as this trace shows them.
+        const auto show = [&](int rxd, int txd) -> qint32 {
+            if (bit == 0) return rxd;
+            if (bit == 1) return txd;
+            return (idle & ~0x03) | rxd | (txd << 1);
+        };
+        const auto at = [&](double ps) {
+            return std::max(start + quint64(ps + 0.5), m_traces[i].LastTime);
+        };
+        if (!timing.Asynchronous()) {
+            // Mode 0: each machine cycle one data bit on RXD, LSB first, while the clock on TXD
+            // is low for the first half and rises in the middle (the receiver samples there).
+            for (int b = 0; b < 8; ++b) {
+                const int data = (byte >> b) & 1;
+                Record(int(i), show(data, 0), at(bitPs * b));
+                Record(int(i), show(data, 1), at(bitPs * (b + 0.5)));
+            }
+        } else {
+            for (int b = 0; b < timing.FrameBits; ++b) {
+                int level;
+                if (b == 0)
+                    level = 0;
+                else if (b <= 8)
+                    level = (byte >> (b - 1)) & 1;
+                else if (b == 9 && timing.FrameBits == 11)
+                    level = ninth ? 1 : 0;
+                else
+                    level = 1;
+                Record(int(i), pin == 1 ? show(idleRxd, level) : show(level, idleTxd),
+                       at(bitPs * b));
+            }
         }
-        Record(int(i), idle, now);
+        Record(int(i), idle, std::max(now, trace.LastTime));
     }
 }
 
@@ -253,6 +285,7 @@ void TTraceRecorder::EndTrace(int index) {
 void TTraceRecorder::Record(int index, qint32 value, quint64 time) {
     TTrace& trace = m_traces[size_t(index)];
     if (value == trace.Last) return;
+    const qint32 before = trace.Last;
     trace.Last = value;
     trace.LastTime = time;
     TTraceChange change;
@@ -260,6 +293,12 @@ void TTraceRecorder::Record(int index, qint32 value, quint64 time) {
     change.Value = value;
     change.Trace = quint16(index);
     Append(change);
+    if (trace.Armed && m_armedHook) [[unlikely]]
+        m_armedHook(index, before, value, time);
+}
+
+void TTraceRecorder::SetArmed(int trace, bool on) {
+    if (trace >= 0 && trace < int(m_traces.size())) m_traces[size_t(trace)].Armed = on;
 }
 
 void TTraceRecorder::Append(const TTraceChange& change) {

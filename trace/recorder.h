@@ -44,7 +44,8 @@ public:
     static constexpr int MaxTraces = 4096;
 
     // A trace on the core's own pins: a port as a bus, or one bit of it. P3.0/P3.1 are RXD/TXD,
-    // P3.2/P3.3 INT0/INT1, P3.4/P3.5 T0/T1; TXD also shows the frames of the serial transmitter.
+    // P3.2/P3.3 INT0/INT1, P3.4/P3.5 T0/T1; TXD also shows the frames of the serial transmitter,
+    // RXD those the receiver took (in mode 0 RXD the data and TXD the shift clock).
     struct TCorePin {
         int Port = 0; // 0..3
         int Bit = -1; // 0..7, or -1 for the whole port
@@ -60,6 +61,7 @@ public:
         TCorePin Core;
         qint32 Last = Unknown; // the value last recorded
         quint64 LastTime = 0;
+        bool Armed = false; // a trigger watches it: each change recorded goes to the armed hook
     };
     static constexpr qint32 Unknown = INT32_MIN;
 
@@ -127,9 +129,18 @@ public:
     // TCorePinWatch
     void CorePinsChanged() override { SampleCore(); }
     void SerialFrameSent(uint8_t byte) override;
+    void SerialFrameReceived(uint8_t byte, bool ninth) override;
 
     // A contact's level as a trace value.
     static qint32 ContactValue(const TOrvexDriver* contact, int width);
+
+    // A trigger's watch on one trace: the hook is called as each change of an armed trace is
+    // recorded (its index, the value before, the new value and its stamp), inside whatever wrote
+    // the level, so that a trigger can stop the firmware at that very instruction. Traces not
+    // armed cost one flag test.
+    using TArmedHook = std::function<void(int trace, qint32 before, qint32 value, quint64 time)>;
+    void SetArmedHook(TArmedHook hook) { m_armedHook = std::move(hook); }
+    void SetArmed(int trace, bool on);
 
 private:
     int TraceOf(const TOrvexDriver* contact) const;
@@ -139,6 +150,9 @@ private:
     void EndTrace(int index);
     void RecordPresent();
     void AppendGap(quint64 time);
+    // Draws a serial frame that has just ended on the core's RXD (pin 0) or TXD (pin 1) traces
+    // and P3 buses; in mode 0 the data on RXD and the shift clock on TXD.
+    void LayOutFrame(int pin, uint8_t byte, bool ninth);
 
     std::vector<TTraceChange> m_ring;
     size_t m_first = 0;
@@ -157,4 +171,5 @@ private:
     quint64 m_base = 0;     // the stamp the present stretch began at
     quint64 m_epochRaw = 0; // the time source's reading then
     quint64 m_lastRaw = 0;  // its last reading
+    TArmedHook m_armedHook;
 };
