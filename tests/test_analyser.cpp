@@ -17,34 +17,15 @@
 #include "editor/firmwarerunner.h"
 #include "editor/firmwareui.h"
 #include "editor/tracesession.h"
-#include "tests/support/windowfixture.h"
+#include "tests/support/analyserfixture.h"
 #include "trace/recorder.h"
 
 namespace {
 
 const QString SourceDir = QStringLiteral(BRELVAN_SOURCE_DIR);
 
-struct Editor : WindowFixture {
-    Editor() : WindowFixture(QSize(1000, 700)) {
-        runner()->SetFreeRunning(false);
-        panel()->parentWidget()->show();
-        panel()->resize(900, 300);
-    }
-    TFirmwareRunner* runner() const { return window->Firmware()->Runner(); }
-    TAnalyserPanel* panel() const { return window->findChild<TAnalyserPanel*>(); }
-    TAnalyser* analyser() const { return panel()->Analyser(); }
-    void setRun(bool on) {
-        if (window->Running() != on) window->RunButton()->click();
-    }
-    // A board and its firmware, loaded and running, with the given rows.
-    bool start(const QString& board, const QString& firmware, const QStringList& paths) {
-        if (!window->LoadFromFile(SourceDir + board)) return false;
-        if (!window->Firmware()->LoadFirmware(SourceDir + firmware)) return false;
-        for (const QString& path : paths)
-            if (!panel()->AddPath(path)) return false;
-        setRun(true);
-        return true;
-    }
+struct Editor : AnalyserFixture {
+    Editor() : AnalyserFixture(SourceDir) {}
     bool startSquare() {
         return start(QStringLiteral("/tests/boards/host_pin_p10.ovd"),
                      QStringLiteral("/tests/scenarios/firmware/square_12mhz.ihx"),

@@ -23,31 +23,15 @@
 #include "model/drivers.h"
 #include "model/hostpins.h"
 #include "model/levels.h"
-#include "tests/support/windowfixture.h"
+#include "tests/support/analyserfixture.h"
 #include "trace/recorder.h"
 
 namespace {
 
 const QString SourceDir = QStringLiteral(BRELVAN_SOURCE_DIR);
 
-struct Editor : WindowFixture {
-    Editor() : WindowFixture(QSize(1000, 700)) {
-        runner()->SetFreeRunning(false);
-        panel()->parentWidget()->show();
-        panel()->resize(900, 300);
-    }
-    TFirmwareRunner* runner() const { return window->Firmware()->Runner(); }
-    TAnalyserPanel* panel() const { return window->findChild<TAnalyserPanel*>(); }
-    TAnalyser* analyser() const { return panel()->Analyser(); }
-    // A board and its firmware, loaded and running, with the given rows.
-    bool start(const QString& board, const QString& firmware, const QStringList& paths) {
-        if (!window->LoadFromFile(SourceDir + board)) return false;
-        if (!window->Firmware()->LoadFirmware(SourceDir + firmware)) return false;
-        for (const QString& path : paths)
-            if (!panel()->AddPath(path)) return false;
-        if (!window->Running()) window->RunButton()->click();
-        return true;
-    }
+struct Editor : AnalyserFixture {
+    Editor() : AnalyserFixture(SourceDir) {}
     QStringList lcdTexts(int row, quint64 from = 0, quint64 to = ~quint64(0)) const {
         analyser()->Refresh();
         QStringList texts;

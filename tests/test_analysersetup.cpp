@@ -20,21 +20,15 @@
 #include "editor/componenttable.h"
 #include "editor/firmwareui.h"
 #include "simulation/simform.h"
-#include "tests/support/windowfixture.h"
+#include "tests/support/analyserfixture.h"
 
 namespace {
 
 const QString SourceDir = QStringLiteral(BRELVAN_SOURCE_DIR);
 const QString LcdBoard = SourceDir + QStringLiteral("/examples/lcd_hello.ovd");
 
-struct Editor : WindowFixture {
-    Editor() : WindowFixture(QSize(1000, 700)) {
-        panel()->parentWidget()->show();
-        panel()->resize(900, 300);
-    }
-    TAnalyserPanel* panel() const { return window->findChild<TAnalyserPanel*>(); }
-    TAnalyser* analyser() const { return panel()->Analyser(); }
-    TAnalyserView* view() const { return panel()->ViewWidget(); }
+struct Editor : AnalyserFixture {
+    Editor() : AnalyserFixture(SourceDir) {}
     QStringList paths() const {
         QStringList list;
         for (int i = 0; i < analyser()->Rows().size(); ++i)
