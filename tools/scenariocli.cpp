@@ -195,6 +195,10 @@ ScenarioOutcome brokenRun(const QString& file, const QString& message) {
 
 // What a worker prints before each outcome, so that stray output is never taken for one.
 const QByteArray outcomeMark = "@outcome ";
+// Sent by a worker when it takes a run: the wall-clock guard counts from here, so a worker's
+// slow start (a loaded machine, a sanitizer build) is not charged to its first run.
+const QByteArray begunMark = "@begun";
+constexpr int startUpLimitS = 60;
 
 // Runs the runs in worker processes, at most `jobs` at once: each worker is the runner started
 // again with --child, which takes one run per line on its standard input and answers with its
@@ -221,6 +225,7 @@ private:
         QByteArray Buffer;
         std::optional<size_t> Current; // the run it is busy with
         bool Hung = false;
+        bool Begun = false; // it has taken its current run
     };
 
     void StartWorker() {
@@ -228,7 +233,6 @@ private:
         Worker* worker = m_workers.back().get();
         ++m_alive;
         worker->Guard.setSingleShot(true);
-        worker->Guard.setInterval(m_options.WallLimitS * 1000);
         QObject::connect(&worker->Guard, &QTimer::timeout, &worker->Process, [worker] {
             worker->Hung = true;
             worker->Process.kill();
@@ -268,8 +272,11 @@ private:
             {QStringLiteral("firmware"), run.Uses ? run.Uses->Path : QString()},
             {QStringLiteral("timeoutMs"), double(m_options.TimeoutMs)}};
         worker.Current = index;
+        worker.Begun = false;
         worker.Clock.start();
-        worker.Guard.start();
+        // Until the worker takes the run only its start-up is being waited for; that gets a
+        // generous allowance of its own.
+        worker.Guard.start(std::max(m_options.WallLimitS, startUpLimitS) * 1000);
         worker.Process.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     }
 
@@ -279,6 +286,12 @@ private:
         while ((end = worker.Buffer.indexOf('\n')) >= 0) {
             const QByteArray line = worker.Buffer.left(end);
             worker.Buffer.remove(0, end + 1);
+            if (line == begunMark && worker.Current) {
+                worker.Begun = true;
+                worker.Clock.start();
+                worker.Guard.start(m_options.WallLimitS * 1000);
+                continue;
+            }
             if (!line.startsWith(outcomeMark) || !worker.Current) continue;
             std::optional<ScenarioOutcome> outcome =
                 ScenarioOutcome::FromJson(line.mid(outcomeMark.size()));
@@ -301,7 +314,11 @@ private:
         if (worker->Current) {
             const size_t index = *worker->Current;
             const QString file = m_runs[index].File;
-            if (worker->Hung)
+            if (worker->Hung && !worker->Begun)
+                m_runs[index].Outcome =
+                    brokenRun(file, QStringLiteral("the runner did not start within %1 s")
+                                        .arg(std::max(m_options.WallLimitS, startUpLimitS)));
+            else if (worker->Hung)
                 m_runs[index].Outcome = brokenRun(
                     file,
                     QStringLiteral("stopped after %1 s of real time").arg(m_options.WallLimitS));
@@ -357,6 +374,7 @@ int serveRuns(const ScenarioRunFunction& runOne) {
     for (;;) {
         const QByteArray line = input.readLine();
         if (line.isEmpty()) return 0;
+        out() << begunMark << Qt::endl;
         const QJsonObject request = QJsonDocument::fromJson(line).object();
         const QString file = request.value(QStringLiteral("file")).toString();
         ScenarioOutcome outcome;
