@@ -29,6 +29,7 @@
 #include "components/orvexcomponent.h"
 #include "editor/analyserdialogs.h"
 #include "editor/analysersetup.h"
+#include "editor/boardcontextmenu.h"
 #include "editor/brelvanfrm.h"
 #include "editor/firmwareui.h"
 #include "editor/tracesession.h"
@@ -1154,21 +1155,17 @@ QDockWidget* InstallAnalyser(TfrmPlugin* window) {
     QObject::connect(show, &QAction::toggled, panel, [panel](bool on) {
         if (on) panel->UpdateCompletion();
     });
-    // Every contact of the selected components, as rows.
+    // Every contact of the selected components, as rows: what each one's context menu adds
+    // with All Contacts.
     QAction* add = menu->addAction(QStringLiteral("A&dd Selection to Analyser"));
     add->setObjectName(QStringLiteral("miAddToAnalyser"));
     QObject::connect(add, &QAction::triggered, panel, [window, dock, panel] {
         QStringList failed;
         for (TOrvexGraphicComponent* component : window->SelectedComponents()) {
-            for (TOrvexDriver* contact : component->findChildren<TOrvexDriver*>()) {
-                if (contact->objectName().isEmpty()) continue;
-                QString path = contact->objectName();
-                for (QObject* up = contact->parent(); up && up != component; up = up->parent())
-                    path = up->objectName() + QLatin1Char('.') + path;
+            for (const QString& path : BoardContextMenu::TracePaths(component)) {
+                if (path.startsWith(QStringLiteral("Host."))) continue;
                 QString error;
-                if (!panel->Analyser()->AddPath(component->objectName() + QLatin1Char('.') + path,
-                                                &error))
-                    failed << error;
+                if (!panel->Analyser()->AddPath(path, &error)) failed << error;
             }
         }
         dock->show();

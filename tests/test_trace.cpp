@@ -135,6 +135,23 @@ private slots:
         QCOMPARE(rig.recorder.Count(), size_t(16));
         QCOMPARE(rig.recorder.At(15).Time, quint64(1000));
         QCOMPARE(rig.recorder.KeptFrom(), quint64(840));
+        // Room given again fills up first; then the oldest go again, in order.
+        rig.recorder.SetCapacity(64);
+        const quint64 dropped = rig.recorder.Dropped();
+        const auto record = [&](int from, int to) {
+            for (int i = from; i <= to; ++i) {
+                rig.now = quint64(i) * 10;
+                contact.StoreValue(i % 2 ? LevelHigh : LevelLow);
+            }
+        };
+        record(101, 140);
+        QCOMPARE(rig.recorder.Count(), size_t(56));
+        QCOMPARE(rig.recorder.Dropped(), dropped);
+        QCOMPARE(rig.recorder.At(0).Time, quint64(850));
+        record(141, 160);
+        QCOMPARE(rig.recorder.Count(), size_t(64));
+        for (size_t i = 0; i < 64; ++i)
+            QCOMPARE(rig.recorder.At(i).Time, quint64(970 + 10 * i));
     }
 
     // A traced contact that is rewired or destroyed keeps what was recorded and ends there;

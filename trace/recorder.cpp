@@ -8,7 +8,7 @@
 #include "trace/serialtiming.h"
 
 TTraceRecorder::TTraceRecorder(size_t capacity) {
-    m_ring.resize(std::clamp(capacity, MinCapacity, MaxCapacity));
+    m_capacity = std::clamp(capacity, MinCapacity, MaxCapacity);
 }
 
 TTraceRecorder::~TTraceRecorder() {
@@ -302,11 +302,19 @@ void TTraceRecorder::SetArmed(int trace, bool on) {
 }
 
 void TTraceRecorder::Append(const TTraceChange& change) {
-    if (m_count == m_ring.size()) {
+    if (m_count == m_capacity) {
         m_keptFrom = std::max(m_keptFrom, m_ring[m_first].Time);
         m_first = (m_first + 1) % m_ring.size();
         --m_count;
         ++m_dropped;
+    } else if (m_count == m_ring.size()) {
+        // Not full yet, so nothing was dropped and the kept changes start at slot 0. Growth
+        // stops at the bound rather than doubling past it.
+        if (m_ring.size() == m_ring.capacity())
+            m_ring.reserve(std::min(m_capacity, std::max<size_t>(256, m_ring.size() * 2)));
+        m_ring.push_back(change);
+        ++m_count;
+        return;
     }
     m_ring[(m_first + m_count) % m_ring.size()] = change;
     ++m_count;
@@ -315,7 +323,7 @@ void TTraceRecorder::Append(const TTraceChange& change) {
 void TTraceRecorder::SetCapacity(size_t capacity) {
     capacity = std::clamp(capacity, MinCapacity, MaxCapacity);
     std::vector<TTraceChange> kept;
-    kept.reserve(capacity);
+    kept.reserve(std::min(capacity, m_count));
     const size_t skip = m_count > capacity ? m_count - capacity : 0;
     for (size_t i = 0; i < skip; ++i)
         m_keptFrom = std::max(m_keptFrom, At(i).Time);
@@ -323,7 +331,7 @@ void TTraceRecorder::SetCapacity(size_t capacity) {
     for (size_t i = skip; i < m_count; ++i)
         kept.push_back(At(i));
     m_count = kept.size();
-    kept.resize(capacity);
+    m_capacity = capacity;
     m_ring = std::move(kept);
     m_first = 0;
 }

@@ -105,7 +105,7 @@ public:
     // Reads every core trace and records what changed (the bridge calls this through its watch).
     void SampleCore();
 
-    size_t Capacity() const { return m_ring.size(); }
+    size_t Capacity() const { return m_capacity; }
     // Keeps the newest changes that fit.
     void SetCapacity(size_t capacity);
     size_t Count() const { return m_count; }
@@ -154,7 +154,10 @@ private:
     // and P3 buses; in mode 0 the data on RXD and the shift clock on TXD.
     void LayOutFrame(int pin, uint8_t byte, bool ninth);
 
+    // Grows as changes come, up to m_capacity, then wraps: a window that records nothing does
+    // not hold the whole bound in memory.
     std::vector<TTraceChange> m_ring;
+    size_t m_capacity = 0;
     size_t m_first = 0;
     size_t m_count = 0;
     quint64 m_dropped = 0;
