@@ -292,7 +292,7 @@ double TAnalyser::BaudOf(int row) const {
     TFirmwareRunner* runner = m_window->Firmware()->Runner();
     if (trace.IsCore && trace.Core.Port == 3 && (trace.Core.Bit == 0 || trace.Core.Bit == 1) &&
         runner->HasFirmware())
-        return SerialTimingOf(runner->Core()).Baud(runner->Crystal());
+        return SerialTimingOf(runner->Core(), trace.Core.Bit == 0).Baud(runner->Crystal());
     return 0;
 }
 

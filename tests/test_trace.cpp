@@ -389,6 +389,36 @@ private slots:
         QCOMPARE(changes.mid(1, 6), want);
     }
 
+    // Bit times from the registers; on the 8052 the receiver may run on Timer 2 while the
+    // transmitter runs on Timer 1, and a stopped or counting Timer 2 gives no rate.
+    void serialTimingOf_data() {
+        QTest::addColumn<int>("t2con");
+        QTest::addColumn<double>("transmit");
+        QTest::addColumn<double>("receive");
+        // Timer 1 in mode 2 with TH1 = 0xF3: 32 * 13 cycles a bit. RCAP2 = 0xFFD9: 16 * 39 / 6.
+        QTest::newRow("Timer 1 both ways") << 0x00 << 416.0 << 416.0;
+        QTest::newRow("receiver on Timer 2") << 0x24 << 416.0 << 104.0;
+        QTest::newRow("transmitter on Timer 2") << 0x14 << 104.0 << 416.0;
+        QTest::newRow("Timer 2 stopped") << 0x30 << 0.0 << 0.0;
+        QTest::newRow("Timer 2 counting T2") << 0x36 << 0.0 << 0.0;
+    }
+
+    void serialTimingOf() {
+        QFETCH(int, t2con);
+        QFETCH(double, transmit);
+        QFETCH(double, receive);
+        mcs51::Core core(mcs51::Variant::I8052);
+        using namespace mcs51::sfr;
+        core.SetSfr(SCON, 0x50);
+        core.SetSfr(TMOD, 0x20);
+        core.SetSfr(TH1, 0xF3);
+        core.SetSfr(RCAP2H, 0xFF);
+        core.SetSfr(RCAP2L, 0xD9);
+        core.SetSfr(T2CON, uint8_t(t2con));
+        QCOMPARE(SerialTimingOf(core).BitCycles, transmit);
+        QCOMPARE(SerialTimingOf(core, true).BitCycles, receive);
+    }
+
     // Slow motion: the Speed menu offers a tenth and a hundredth of real time.
     void slowSpeeds_data() {
         QTest::addColumn<QString>("caption");

@@ -186,7 +186,7 @@ void TTraceRecorder::SerialFrameReceived(uint8_t byte, bool ninth) {
 
 void TTraceRecorder::LayOutFrame(int pin, uint8_t byte, bool ninth) {
     if (!m_cyclePs) return;
-    const TSerialTiming timing = SerialTimingOf(*m_core);
+    const TSerialTiming timing = SerialTimingOf(*m_core, pin == 0);
     const double cyclePs = m_cyclePs();
     if (timing.BitCycles <= 0 || cyclePs <= 0) return;
     // The frame has just ended: lay its bits out backwards from now.

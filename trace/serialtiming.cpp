@@ -1,11 +1,11 @@
 #include "trace/serialtiming.h"
 
 namespace {
-constexpr uint8_t SMOD = 0x80;                         // PCON
-constexpr uint8_t TCLK = 0x10, TR2 = 0x04, CT2 = 0x02; // T2CON
+constexpr uint8_t SMOD = 0x80;                                      // PCON
+constexpr uint8_t RCLK = 0x20, TCLK = 0x10, TR2 = 0x04, CT2 = 0x02; // T2CON
 } // namespace
 
-TSerialTiming SerialTimingOf(const mcs51::Core& core) {
+TSerialTiming SerialTimingOf(const mcs51::Core& core, bool receiving) {
     using namespace mcs51::sfr;
     TSerialTiming timing;
     const uint8_t scon = core.Sfr(SCON);
@@ -23,8 +23,10 @@ TSerialTiming SerialTimingOf(const mcs51::Core& core) {
         break;
     }
     const uint8_t t2con = core.Sfr(T2CON);
-    if ((t2con & TCLK) && (t2con & TR2) && !(t2con & CT2)) {
-        // Timer 2 as baud generator counts at half the oscillator: 16 overflows a bit.
+    if (t2con & (receiving ? RCLK : TCLK)) {
+        // Timer 2 as baud generator counts at half the oscillator: 16 overflows a bit. Stopped,
+        // or counting T2 pulses, it gives no rate of its own; Timer 1 is not used then either.
+        if (!(t2con & TR2) || (t2con & CT2)) return timing;
         const unsigned reload = (unsigned(core.Sfr(RCAP2H)) << 8) | core.Sfr(RCAP2L);
         timing.BitCycles = 16.0 * (0x10000u - reload) / 6.0;
         return timing;

@@ -16,4 +16,6 @@ struct TSerialTiming {
     }
 };
 
-TSerialTiming SerialTimingOf(const mcs51::Core& core);
+// The 8052 clocks transmitter and receiver apart (TCLK and RCLK of T2CON): `receiving` asks for
+// the receiver's rate, which frames arriving on RXD follow.
+TSerialTiming SerialTimingOf(const mcs51::Core& core, bool receiving = false);
