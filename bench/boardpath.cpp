@@ -25,6 +25,7 @@ namespace {
 // Each program loops for ever from 0x0000; it runs in slices until this much processor time.
 constexpr double MeasureSeconds = 0.4;
 constexpr uint64_t SliceCycles = 120'000; // 10 ms at 12 MHz
+constexpr int BestOf = 3;
 
 struct BoardProgram {
     const char* name;
@@ -121,8 +122,9 @@ Rate throughBoard(const BoardProgram& program, const QString& binary, quint64* a
 } // namespace
 
 void BoardPathReport(const QString& filter) {
-    std::printf("\nFirmware through the board against the bare core (processor time; M = million "
-                "instructions per second)\n");
+    std::printf("\nFirmware through the board against the bare core (processor time, best of %d; "
+                "M = million instructions per second)\n",
+                BestOf);
     QTemporaryDir dir;
     for (const BoardProgram& program : programs()) {
         if (!filter.isEmpty() && !QString::fromLatin1(program.name).contains(filter)) continue;
@@ -135,9 +137,20 @@ void BoardPathReport(const QString& filter) {
             continue;
         }
         file.close();
-        const Rate bare = bareCore(program.code);
+        // The best of a few alternated runs each: on a shared machine a single run of either
+        // side can come out at half its speed, which the ratio would then carry.
+        Rate bare, board;
         quint64 accesses = 0;
-        const Rate board = throughBoard(program, binary, &accesses);
+        for (int run = 0; run < BestOf; ++run) {
+            const Rate b = bareCore(program.code);
+            if (run == 0 || b.Ips() > bare.Ips()) bare = b;
+            quint64 sent = 0;
+            const Rate t = throughBoard(program, binary, &sent);
+            if (run == 0 || t.Ips() > board.Ips()) {
+                board = t;
+                accesses = sent;
+            }
+        }
         if (board.instructions == 0) {
             std::printf("%-28s (did not run on %s)\n", program.name, program.board);
             continue;
