@@ -16,8 +16,10 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "editor/brelvanfrm.h"
@@ -236,6 +238,31 @@ void TDebuggerUi::CreateDocks() {
     m_memoryDock =
         dock(QStringLiteral("Memory"), "MemoryDock", m_memoryView, Qt::BottomDockWidgetArea);
     m_window->splitDockWidget(m_variablesDock, m_memoryDock, Qt::Horizontal);
+    // Beside the variables the split gave the memory half its width or less, cutting off the
+    // last columns and the text; the first time it shows it gets the width its rows need.
+    connect(m_memoryDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible || m_memorySized) return;
+        m_memorySized = true;
+        QTimer::singleShot(0, this, [this] {
+            if (!m_memoryDock->isVisible() || m_memoryDock->isFloating()) return;
+            const int wanted =
+                std::min(m_memoryView->sizeHint().width(), m_window->width() * 2 / 3);
+            // Given alone, the size is weighed against the neighbour's; both are given instead.
+            QDockWidget* beside = m_variablesDock->isVisible() && !m_variablesDock->isFloating()
+                                      ? m_variablesDock
+                                      : nullptr;
+            if (beside &&
+                m_window->dockWidgetArea(beside) == m_window->dockWidgetArea(m_memoryDock)) {
+                const int both = beside->width() + m_memoryDock->width();
+                m_window->resizeDocks(
+                    {beside, m_memoryDock},
+                    {std::max(both - wanted, beside->minimumSizeHint().width()), wanted},
+                    Qt::Horizontal);
+            } else {
+                m_window->resizeDocks({m_memoryDock}, {wanted}, Qt::Horizontal);
+            }
+        });
+    });
 
     m_callStack = new TCallStackModel(m_runner, this);
     m_callStackDock = dock(QStringLiteral("Call Stack"), "CallStackDock",

@@ -127,6 +127,7 @@ private:
     QDockWidget* m_codeDock = nullptr;
     QDockWidget* m_variablesDock = nullptr;
     QDockWidget* m_memoryDock = nullptr;
+    bool m_memorySized = false; // given its width on first showing
     QDockWidget* m_callStackDock = nullptr;
     QDockWidget* m_breakpointsDock = nullptr;
     QTimer m_liveRefresh;

@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 #include "host/mcs51.h"
@@ -367,12 +369,17 @@ QTableView* TMemoryView::Grid() const {
 }
 
 QSize TMemoryView::sizeHint() const {
+    // Every column, the text column with room for its sixteen characters, the row header, the
+    // scroll bar and the frames, so nothing is cut off at this width.
     const QTableView* grid = m_views[0];
-    int width = grid->verticalHeader()->sizeHint().width() + 40;
-    for (int column = 0; column <= TMemoryModel::AsciiColumn; ++column)
-        width += column == TMemoryModel::AsciiColumn
-                     ? grid->fontMetrics().horizontalAdvance(QString(17, QLatin1Char('0')))
-                     : grid->columnWidth(column);
+    int width = grid->verticalHeader()->sizeHint().width() +
+                grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid) +
+                2 * grid->frameWidth() + 2 * 2 /* layout margins */ + 8;
+    for (int column = 0; column < TMemoryModel::AsciiColumn; ++column)
+        width += grid->columnWidth(column);
+    width += std::max(grid->fontMetrics().horizontalAdvance(QString(16, QLatin1Char('W'))),
+                      grid->horizontalHeader()->sectionSizeHint(TMemoryModel::AsciiColumn)) +
+             16;
     return QSize(width, 260);
 }
 

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -321,6 +322,23 @@ private slots:
         model.MarkStop(); // a stop without changes in between
         QVERIFY(!model.Changed(0x10));
         QVERIFY(!model.data(model.IndexOf(0x10), Qt::BackgroundRole).isValid());
+    }
+
+    // Opened beside the variables, the memory shows all sixteen byte columns and the text
+    // without scrolling sideways.
+    void memoryDockShowsEveryColumn() {
+        Debugging e;
+        e.window->resize(1280, 800);
+        QVERIFY(e.open(Examples + QStringLiteral("firmware/debugger.ihx")));
+        e.window->findChild<QAction*>(QStringLiteral("miVariables"))->trigger();
+        e.window->findChild<QAction*>(QStringLiteral("miMemory"))->trigger();
+        auto* dock = e.window->findChild<QDockWidget*>(QStringLiteral("MemoryDock"));
+        auto* variables = e.window->findChild<QDockWidget*>(QStringLiteral("VariablesDock"));
+        QVERIFY(dock && variables);
+        QTRY_VERIFY(dock->isVisible() && variables->isVisible());
+        QTableView* grid = e.debugger()->MemoryView()->Grid();
+        QTRY_COMPARE(grid->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(dock->width() < e.window->width() * 2 / 3);
     }
 
     void memoryGoTo_data() {
