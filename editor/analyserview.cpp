@@ -21,9 +21,11 @@
 #include <QScrollArea>
 #include <QSvgGenerator>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "components/orvexcomponent.h"
@@ -75,8 +77,10 @@ void TAnalyserView::FitAll() {
 void TAnalyserView::Tick() {
     m_analyser->Refresh();
     if (m_follow) {
-        // The present at the right edge, the scale kept.
-        m_view.SetStart(double(m_analyser->EndPs()) - PlotWidth() * m_view.PsPerPixel);
+        // The present at the right edge, the scale kept; a recording shorter than the view
+        // fills it from its start rather than showing time before it.
+        m_view.SetStart(std::max(double(m_analyser->BeginPs()),
+                                 double(m_analyser->EndPs()) - PlotWidth() * m_view.PsPerPixel));
     }
     update();
 }
@@ -669,15 +673,15 @@ void TAnalyserView::DrawLcd(QPainter& painter, int row, int top, int plotWidth) 
 
 namespace {
 
-QToolButton* button(QWidget* parent, QLayout* layout, const QString& text, const char* name,
-                    const QString& tip) {
-    auto* b = new QToolButton(parent);
-    b->setText(text);
-    b->setObjectName(QLatin1String(name));
-    b->setToolTip(tip);
-    b->setAutoRaise(true);
-    layout->addWidget(b);
-    return b;
+// A command of the analyser's bar: a button while it fits, an entry of the bar's extension menu
+// when the dock is too narrow for it.
+QAction* command(QToolBar* bar, const QString& text, const char* name, const QString& tip,
+                 const QString& buttonText = {}) {
+    QAction* action = bar->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    action->setToolTip(tip);
+    if (!buttonText.isEmpty()) action->setIconText(buttonText); // the menu keeps the words
+    return action;
 }
 
 } // namespace
@@ -688,7 +692,12 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
-    auto* bar = new QHBoxLayout;
+    // A tool bar rather than a row of buttons: in a narrow dock (beside the terminal and the
+    // debugger's docks) what does not fit goes behind its extension button instead of widening
+    // the window past the screen.
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("AnalyserBar"));
+    bar->setIconSize(QSize(16, 16));
     m_path = new QLineEdit(this);
     m_path->setObjectName(QStringLiteral("AnalyserPath"));
     m_path->setPlaceholderText(QStringLiteral("Trace (e.g. SW1.Contact1, Host.P1, Host.TXD)"));
@@ -698,63 +707,63 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     m_path->setCompleter(new QCompleter(this));
     m_path->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     m_path->setMaximumWidth(240);
+    m_path->setMinimumWidth(160);
     bar->addWidget(m_path);
     connect(m_path, &QLineEdit::returnPressed, this, &TAnalyserPanel::AddClick);
+    connect(command(bar, QStringLiteral("Add"), "AnalyserAdd", QStringLiteral("Add the trace")),
+            &QAction::triggered, this, &TAnalyserPanel::AddClick);
+    connect(command(bar, QStringLiteral("Remove"), "AnalyserRemove",
+                    QStringLiteral("Remove the selected row")),
+            &QAction::triggered, this, &TAnalyserPanel::RemoveClick);
+    connect(command(bar, QStringLiteral("Move Up"), "AnalyserUp", QStringLiteral("Move the row up"),
+                    QStringLiteral("\u2191")),
+            &QAction::triggered, this, [this] { MoveClick(-1); });
+    connect(command(bar, QStringLiteral("Move Down"), "AnalyserDown",
+                    QStringLiteral("Move the row down"), QStringLiteral("\u2193")),
+            &QAction::triggered, this, [this] { MoveClick(1); });
+    connect(command(bar, QStringLiteral("Group"), "AnalyserGroup",
+                    QStringLiteral("Put the row in a named group")),
+            &QAction::triggered, this, &TAnalyserPanel::GroupClick);
     connect(
-        button(this, bar, QStringLiteral("Add"), "AnalyserAdd", QStringLiteral("Add the trace")),
-        &QToolButton::clicked, this, &TAnalyserPanel::AddClick);
-    connect(button(this, bar, QStringLiteral("Remove"), "AnalyserRemove",
-                   QStringLiteral("Remove the selected row")),
-            &QToolButton::clicked, this, &TAnalyserPanel::RemoveClick);
-    connect(button(this, bar, QStringLiteral("\u2191"), "AnalyserUp",
-                   QStringLiteral("Move the row up")),
-            &QToolButton::clicked, this, [this] { MoveClick(-1); });
-    connect(button(this, bar, QStringLiteral("\u2193"), "AnalyserDown",
-                   QStringLiteral("Move the row down")),
-            &QToolButton::clicked, this, [this] { MoveClick(1); });
-    connect(button(this, bar, QStringLiteral("Group"), "AnalyserGroup",
-                   QStringLiteral("Put the row in a named group")),
-            &QToolButton::clicked, this, &TAnalyserPanel::GroupClick);
-    connect(button(this, bar, QStringLiteral("Rename"), "AnalyserRename",
-                   QStringLiteral("Rename the row")),
-            &QToolButton::clicked, this, &TAnalyserPanel::RenameClick);
-    connect(button(this, bar, QStringLiteral("Colour"), "AnalyserColour",
-                   QStringLiteral("Colour of the row")),
-            &QToolButton::clicked, this, &TAnalyserPanel::ColourClick);
-    connect(button(this, bar, QStringLiteral("UART"), "AnalyserUart",
-                   QStringLiteral("Decode the row as UART frames")),
-            &QToolButton::clicked, this, &TAnalyserPanel::UartClick);
-    connect(button(this, bar, QStringLiteral("LCD"), "AnalyserLcd",
-                   QStringLiteral("Add a row that decodes a character LCD's bus")),
-            &QToolButton::clicked, this, &TAnalyserPanel::LcdClick);
-    connect(button(this, bar, QStringLiteral("\u25C0"), "AnalyserPrevEdge",
-                   QStringLiteral("Previous edge (cursor A)")),
-            &QToolButton::clicked, this, [this] { JumpEdge(false); });
-    connect(button(this, bar, QStringLiteral("\u25B6"), "AnalyserNextEdge",
-                   QStringLiteral("Next edge (cursor A)")),
-            &QToolButton::clicked, this, [this] { JumpEdge(true); });
-    connect(button(this, bar, QStringLiteral("Fit"), "AnalyserFit", QStringLiteral("Fit all")),
-            &QToolButton::clicked, this, [this] { m_viewWidget->FitAll(); });
-    m_followBox = new QCheckBox(QStringLiteral("Follow"), this);
-    m_followBox->setObjectName(QStringLiteral("AnalyserFollow"));
+        command(bar, QStringLiteral("Rename"), "AnalyserRename", QStringLiteral("Rename the row")),
+        &QAction::triggered, this, &TAnalyserPanel::RenameClick);
+    connect(command(bar, QStringLiteral("Colour"), "AnalyserColour",
+                    QStringLiteral("Colour of the row")),
+            &QAction::triggered, this, &TAnalyserPanel::ColourClick);
+    connect(command(bar, QStringLiteral("UART"), "AnalyserUart",
+                    QStringLiteral("Decode the row as UART frames")),
+            &QAction::triggered, this, &TAnalyserPanel::UartClick);
+    connect(command(bar, QStringLiteral("LCD"), "AnalyserLcd",
+                    QStringLiteral("Add a row that decodes a character LCD's bus")),
+            &QAction::triggered, this, &TAnalyserPanel::LcdClick);
+    connect(command(bar, QStringLiteral("Previous Edge"), "AnalyserPrevEdge",
+                    QStringLiteral("Previous edge (cursor A)"), QStringLiteral("\u25C0")),
+            &QAction::triggered, this, [this] { JumpEdge(false); });
+    connect(command(bar, QStringLiteral("Next Edge"), "AnalyserNextEdge",
+                    QStringLiteral("Next edge (cursor A)"), QStringLiteral("\u25B6")),
+            &QAction::triggered, this, [this] { JumpEdge(true); });
+    connect(command(bar, QStringLiteral("Fit"), "AnalyserFit", QStringLiteral("Fit all")),
+            &QAction::triggered, this, [this] { m_viewWidget->FitAll(); });
+    m_followBox = command(bar, QStringLiteral("Follow"), "AnalyserFollow",
+                          QStringLiteral("Keep the present in view while running"));
+    m_followBox->setCheckable(true);
     m_followBox->setChecked(true);
-    bar->addWidget(m_followBox);
-    connect(button(this, bar, QStringLiteral("Trigger"), "AnalyserTrigger",
-                   QStringLiteral("Arm a single trigger on the selected row")),
-            &QToolButton::clicked, this, &TAnalyserPanel::TriggerClick);
-    QToolButton* exportButton =
-        button(this, bar, QStringLiteral("Export"), "AnalyserExport", QStringLiteral("Export"));
-    auto* exportMenu = new QMenu(exportButton);
+    connect(command(bar, QStringLiteral("Trigger"), "AnalyserTrigger",
+                    QStringLiteral("Arm a single trigger on the selected row")),
+            &QAction::triggered, this, &TAnalyserPanel::TriggerClick);
+    QAction* exportAction =
+        command(bar, QStringLiteral("Export"), "AnalyserExport", QStringLiteral("Export"));
+    auto* exportMenu = new QMenu(this);
     const QStringList exports = {QStringLiteral("VCD (whole recording)..."),
                                  QStringLiteral("VCD (between cursors)..."),
                                  QStringLiteral("Picture (PNG or SVG)...")};
     for (int i = 0; i < exports.size(); ++i)
         connect(exportMenu->addAction(exports[i]), &QAction::triggered, this,
                 [this, i] { ExportClick(i); });
-    exportButton->setMenu(exportMenu);
-    exportButton->setPopupMode(QToolButton::InstantPopup);
-    bar->addStretch();
-    layout->addLayout(bar);
+    exportAction->setMenu(exportMenu);
+    if (auto* exportButton = qobject_cast<QToolButton*>(bar->widgetForAction(exportAction)))
+        exportButton->setPopupMode(QToolButton::InstantPopup);
+    layout->addWidget(bar);
 
     m_viewWidget = new TAnalyserView(m_analyser, this);
     m_viewWidget->SetFollow(true);
@@ -769,7 +778,7 @@ TAnalyserPanel::TAnalyserPanel(TfrmPlugin* window, QWidget* parent)
     m_readout = new QLabel(this);
     m_readout->setObjectName(QStringLiteral("AnalyserReadout"));
     layout->addWidget(m_readout);
-    connect(m_followBox, &QCheckBox::toggled, m_viewWidget, &TAnalyserView::SetFollow);
+    connect(m_followBox, &QAction::toggled, m_viewWidget, &TAnalyserView::SetFollow);
     connect(m_viewWidget, &TAnalyserView::CursorsChanged, this, &TAnalyserPanel::UpdateReadout);
     connect(m_viewWidget, &TAnalyserView::EdgeRequested, this, &TAnalyserPanel::JumpEdge);
     connect(m_analyser, &TAnalyser::Triggered, this, [this](quint64 ps) {

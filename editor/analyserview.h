@@ -5,7 +5,7 @@
 #include "editor/analyser.h"
 #include "editor/analyserdialogs.h"
 
-class QCheckBox;
+class QAction;
 class QComboBox;
 class QDockWidget;
 class QLabel;
@@ -144,7 +144,7 @@ private:
     TAnalyserView* m_viewWidget;
     QLineEdit* m_path;
     QLabel* m_readout;
-    QCheckBox* m_followBox;
+    QAction* m_followBox; // checkable
     QTimer* m_timer;
 
 public:

@@ -97,6 +97,8 @@ void TSerialPanel::Refresh() {
     const QString text = m_bridge ? m_bridge->StatusText() : QString();
     m_ends->setText(text.isEmpty() ? QStringLiteral("Also reachable: Firmware > Serial Port")
                                    : text);
+    // The row gives the text what is left over; in a narrow dock the rest shows on hovering.
+    m_ends->setToolTip(m_ends->text());
 }
 
 bool TSerialPanel::SendFile(const QString& fileName) {

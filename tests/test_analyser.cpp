@@ -1,5 +1,6 @@
 // The analyser dock: its view maths, cursors and edges on recorded firmware, the UART decoder, the
 // single trigger, and its exports.
+#include <QAction>
 #include <QDockWidget>
 #include <QImage>
 #include <QLabel>
@@ -72,6 +73,29 @@ private slots:
         QCOMPARE(view.X(10e6), 800.0);
         QCOMPARE(AnalyserTimeText(500e6), QStringLiteral("500 us"));
         QCOMPARE(AnalyserTimeText(1.5e9), QStringLiteral("1.5 ms"));
+    }
+
+    // Beside the terminal and the breakpoints the analyser's tools fold behind the bar's
+    // extension rather than widening the window past the screen; following a recording shorter
+    // than the view shows it from its start, not time before it.
+    void narrowDockAndShortRecording() {
+        Editor e;
+        e.window->resize(1280, 800);
+        for (const char* name : {"miTerminal", "miBreakpoints"}) {
+            auto* action = e.window->findChild<QAction*>(QLatin1String(name));
+            QVERIFY(action);
+            if (!action->isChecked()) action->trigger();
+        }
+        QTRY_VERIFY(
+            e.window->findChild<QDockWidget*>(QStringLiteral("BreakpointsDock"))->isVisible());
+        QVERIFY2(e.window->minimumSizeHint().width() <= 1280,
+                 qPrintable(QString::number(e.window->minimumSizeHint().width())));
+        QCOMPARE(e.window->width(), 1280);
+        QVERIFY(e.startSquare());
+        e.view()->View().PsPerPixel = 1e9; // a millisecond a pixel
+        e.runner()->RunFor(2);
+        e.view()->Tick();
+        QCOMPARE(e.view()->View().StartPs, 0.0);
     }
 
     // A 1 kHz square wave: cursors on successive edges read 500 us and 2000 Hz, the edge jumps
