@@ -254,10 +254,10 @@ void TDebuggerUi::CreateDocks() {
             if (beside &&
                 m_window->dockWidgetArea(beside) == m_window->dockWidgetArea(m_memoryDock)) {
                 const int both = beside->width() + m_memoryDock->width();
-                m_window->resizeDocks(
-                    {beside, m_memoryDock},
-                    {std::max(both - wanted, beside->minimumSizeHint().width()), wanted},
-                    Qt::Horizontal);
+                // In a narrow window the variables keep two fifths rather than a sliver.
+                const int kept =
+                    std::max({both - wanted, both * 2 / 5, beside->minimumSizeHint().width()});
+                m_window->resizeDocks({beside, m_memoryDock}, {kept, both - kept}, Qt::Horizontal);
             } else {
                 m_window->resizeDocks({m_memoryDock}, {wanted}, Qt::Horizontal);
             }
