@@ -27,6 +27,12 @@ QDialogButtonBox* finish(QDialog* dialog, QFormLayout* form, QLabel* hint) {
     return buttons;
 }
 
+// A form's refusal: no value, with the reason handed back through `why`.
+std::nullopt_t refuse(QString* why, const QString& reason) {
+    if (why) *why = reason;
+    return std::nullopt;
+}
+
 QComboBox* pathBox(QWidget* parent, const QStringList& items, const char* name) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QLatin1String(name));
@@ -73,10 +79,6 @@ TUartDialog::TUartDialog(const TUartSettings& initial, bool firmwareRate, QWidge
 }
 
 std::optional<TUartSettings> TUartDialog::Result(QString* why) const {
-    const auto fail = [why](const QString& reason) -> std::optional<TUartSettings> {
-        if (why) *why = reason;
-        return std::nullopt;
-    };
     TUartSettings settings;
     settings.On = m_decode->isChecked();
     settings.Bits = m_bits->currentIndex() == 1 ? 9 : 8;
@@ -84,16 +86,17 @@ std::optional<TUartSettings> TUartDialog::Result(QString* why) const {
     const QString text = m_baud->currentText().trimmed();
     if (text.compare(QStringLiteral("From firmware"), Qt::CaseInsensitive) == 0) {
         if (!m_firmwareRate)
-            return fail(QStringLiteral("Only Host.TXD and Host.RXD follow the firmware's serial "
-                                       "set-up: choose a baud rate"));
+            return refuse(why,
+                          QStringLiteral("Only Host.TXD and Host.RXD follow the firmware's serial "
+                                         "set-up: choose a baud rate"));
         return settings;
     }
     bool ok = false;
     const double baud = text.toDouble(&ok);
     if (!ok || !(baud >= MinBaud && baud <= MaxBaud))
-        return fail(QStringLiteral("The baud rate is a number from %1 to %2")
-                        .arg(MinBaud)
-                        .arg(MaxBaud, 0, 'f', 0));
+        return refuse(why, QStringLiteral("The baud rate is a number from %1 to %2")
+                               .arg(MinBaud)
+                               .arg(MaxBaud, 0, 'f', 0));
     settings.Baud = baud;
     return settings;
 }
@@ -154,12 +157,9 @@ TTriggerDialog::TTriggerDialog(const QList<TTriggerRowChoice>& rows, int selecte
 }
 
 std::optional<TAnalyserTrigger> TTriggerDialog::Result(QString* why) const {
-    const auto fail = [why](const QString& reason) -> std::optional<TAnalyserTrigger> {
-        if (why) *why = reason;
-        return std::nullopt;
-    };
     const int row = m_row->currentIndex();
-    if (row < 0 || row >= m_rows.size()) return fail(QStringLiteral("Add a row to trigger on"));
+    if (row < 0 || row >= m_rows.size())
+        return refuse(why, QStringLiteral("Add a row to trigger on"));
     TAnalyserTrigger trigger;
     trigger.Row = row;
     trigger.Count = m_count->value();
@@ -168,7 +168,8 @@ std::optional<TAnalyserTrigger> TTriggerDialog::Result(QString* why) const {
     case Rising:
     case Falling:
         if (bus)
-            return fail(QStringLiteral("A bus has no edges to trigger on: trigger on a value"));
+            return refuse(why,
+                          QStringLiteral("A bus has no edges to trigger on: trigger on a value"));
         trigger.What = m_condition->currentIndex() == Rising ? TAnalyserTrigger::Rising
                                                              : TAnalyserTrigger::Falling;
         return trigger;
@@ -180,8 +181,8 @@ std::optional<TAnalyserTrigger> TTriggerDialog::Result(QString* why) const {
         const int max = bus ? 0xFF : 1;
         trigger.Value = text.toInt(&ok, 16);
         if (text.isEmpty() || !ok || trigger.Value < 0 || trigger.Value > max)
-            return fail(bus ? QStringLiteral("The value is a byte in hex, 00 to FF")
-                            : QStringLiteral("A line's value is 0 or 1"));
+            return refuse(why, bus ? QStringLiteral("The value is a byte in hex, 00 to FF")
+                                   : QStringLiteral("A line's value is 0 or 1"));
         return trigger;
     }
     }
@@ -227,17 +228,13 @@ TLcdDialog::TLcdDialog(const QStringList& lines, const QStringList& buses, QWidg
 }
 
 std::optional<TLcdBusPaths> TLcdDialog::Result(QString* why) const {
-    const auto fail = [why](const QString& reason) -> std::optional<TLcdBusPaths> {
-        if (why) *why = reason;
-        return std::nullopt;
-    };
     TLcdBusPaths paths;
     paths.E = m_e->currentText().trimmed();
     paths.Rs = m_rs->currentText().trimmed();
     const QString rw = m_rw->currentText().trimmed();
     paths.Rw = rw == NoneText() ? QString() : rw;
-    if (paths.E.isEmpty()) return fail(QStringLiteral("Choose the E line"));
-    if (paths.Rs.isEmpty()) return fail(QStringLiteral("Choose the RS line"));
+    if (paths.E.isEmpty()) return refuse(why, QStringLiteral("Choose the E line"));
+    if (paths.Rs.isEmpty()) return refuse(why, QStringLiteral("Choose the RS line"));
     QStringList used = {paths.E, paths.Rs};
     if (!paths.Rw.isEmpty()) used << paths.Rw;
     const QString data = m_data->currentText().trimmed();
@@ -245,12 +242,13 @@ std::optional<TLcdBusPaths> TLcdDialog::Result(QString* why) const {
         paths.FourBit = true;
         for (int i = 0; i < 4; ++i) {
             const QString line = m_lines[i]->currentText().trimmed();
-            if (line.isEmpty()) return fail(QStringLiteral("Choose the line D%1").arg(4 + i));
+            if (line.isEmpty())
+                return refuse(why, QStringLiteral("Choose the line D%1").arg(4 + i));
             paths.Lines << line;
             used << line;
         }
     } else if (data.isEmpty()) {
-        return fail(QStringLiteral("Choose the data bus, or the lines D4 to D7"));
+        return refuse(why, QStringLiteral("Choose the data bus, or the lines D4 to D7"));
     } else {
         paths.Bus = data;
         paths.FourBit = m_fourBit->isChecked();
@@ -258,7 +256,7 @@ std::optional<TLcdBusPaths> TLcdDialog::Result(QString* why) const {
     for (int i = 0; i < used.size(); ++i)
         for (int j = i + 1; j < used.size(); ++j)
             if (used[i].compare(used[j], Qt::CaseInsensitive) == 0)
-                return fail(QStringLiteral("%1 is chosen twice").arg(used[i]));
+                return refuse(why, QStringLiteral("%1 is chosen twice").arg(used[i]));
     return paths;
 }
 
